@@ -1,0 +1,21 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace velgrin {
+
+// The decimal separator of every number the program shows or reads.
+inline constexpr char kDecimalSeparator = ',';
+
+// General number form: shortest text with up to 15 significant digits, no trailing zeros, no
+// thousands separator; exponent form below 0.00001 in magnitude or from 16 integer digits on
+// (21.5 -> "21,5", 0.0000024 -> "2,4E-6").
+std::string FormatNumber(double value);
+
+// Reads a number typed by the user: blanks around it are ignored, a trailing separator is allowed
+// ("0," is 0), an exponent may follow ("1,5E3"). Anything else gives no value.
+std::optional<double> ParseNumber(std::string_view text);
+
+}  // namespace velgrin

@@ -1,0 +1,220 @@
+#include "wire/bus_core.h"
+
+#include <cstdio>
+
+namespace velgrin {
+
+namespace {
+
+std::string HexByte(int value) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%02X", static_cast<unsigned>(value) & 0xFFu);
+    return text;
+}
+
+constexpr uint8_t kReadMemoryWithCrc = 0x69;
+constexpr int kPasswordBytes = 8;
+constexpr int kConfigurationReadBytes = 35;
+
+}  // namespace
+
+void BusCore::ClearAfterFailure(const char* status) {
+    stat11 = status;
+    Stat1.clear();
+    OldFoundDev = 0;
+    FoundDev = 0;
+}
+
+ScanOutcome BusCore::ScanSessionAndSearch() {
+    ScanOutcome outcome;
+    flgRedravAll = false;
+    outcome.result = 1;
+    try {
+        int16_t r = 1;
+        if (portConfigDefault) {
+            r = driver_.TMReadDefaultPort(PortNum, PortType);
+            if (r < 1) {
+                portConfigDefault = false;
+                host_.showMessage(status_text::kNoDefaultPortMessage);
+                PortNum = 1;
+                PortType = 6;
+                outcome.portListsToDefaults = true;
+            }
+        } else {
+            PortNum = defaultPort;
+            PortType = defaultAdapter;
+        }
+        if (r < 1) {
+            ClearAfterFailure(status_text::kNoPortChosen);
+            outcome.result = 0;
+            flgRedravAll = true;
+            outcome.noPortChosen = true;
+            return outcome;
+        }
+
+        std::string version;
+        driver_.Get_Version(version);
+        driver_.TMGetTypeVersion(PortType, Typebuf);
+
+        SHandle = driver_.TMExtendedStartSession(PortNum, PortType);
+        if (SHandle > 0) {
+            const int16_t setup = driver_.TMSetup(SHandle);
+            if (setup == 1 || setup == 2) {
+                outcome.result = 1;
+                stat11 = status_text::kAdapterFound;
+                Search();
+            } else {
+                driver_.TMEndSession(SHandle);
+                ClearAfterFailure(status_text::kCheckAdapter);
+                outcome.result = 0;
+                flgRedravAll = true;
+            }
+        } else if (SHandle < 0) {
+            ClearAfterFailure(status_text::kDriverError);
+            outcome.result = 0;
+        }
+    } catch (...) {
+        // A failed step leaves the state as far as it got; the next poll tries again.
+    }
+    return outcome;
+}
+
+void BusCore::Search() {
+    int16_t count = 0;
+    if (driver_.TMFirst(SHandle, StateBuf) == 1) {
+        ROM[0] = 0;
+        const int16_t n = driver_.TMRom(SHandle, StateBuf, ROM);
+        AddFoundDevice(SHandle, StateBuf, 0, ROM);
+        count = 1;
+        if (n > 0) {
+            // The table has room for kDeviceTableSize devices; the rest of a larger bus is not
+            // stored this cycle.
+            while (count < kDeviceTableSize) {
+                if (driver_.TMNext(SHandle, StateBuf) <= 0) {
+                    break;
+                }
+                ROM[0] = 0;
+                (void)driver_.TMRom(SHandle, StateBuf, ROM);
+                AddFoundDevice(SHandle, StateBuf, count, ROM);
+                ++count;
+            }
+        }
+    }
+    FoundDev = count;
+    if (FoundDev != OldFoundDev) {
+        OldFoundDev = FoundDev;
+        flgRedravAll = true;
+    } else {
+        flgRedravAll = false;
+    }
+}
+
+void BusCore::AddFoundDevice(int32_t handle, TmexState& state, int16_t index,
+                             const std::array<int16_t, 9>& rom) {
+    CurrentSens& entry = Asens[static_cast<size_t>(index)];
+    std::string text;
+    for (int i = 7; i >= 0; --i) {
+        text += HexByte(rom[static_cast<size_t>(i)]);
+        entry.ROM[static_cast<size_t>(i)] = rom[static_cast<size_t>(i)];
+    }
+    entry.ROMS = text;
+    entry.Family = 0;
+    const auto family = static_cast<uint8_t>(rom[0]);
+    entry.Family = GroupOfFamily(family);
+    switch (family) {
+        case family_code::kDs1921:
+            IdentifyDS1921(handle, state, index, rom);
+            break;
+        case family_code::kDs1922:
+            IdentifyDS1922(handle, state, index, rom);
+            break;
+        case family_code::kDs1420:
+            SNADAPTERS = entry.ROMS;
+            if (Stat1 != entry.ROMS) {
+                Stat1 = entry.ROMS;
+            }
+            break;
+        default:
+            break;
+    }
+}
+
+std::string BusCore::IdentifyDS1921(int32_t handle, TmexState& state, int16_t,
+                                    const std::array<int16_t, 9>& rom) {
+    if (driver_.TMStrongAccess(handle, state) != 1) {
+        return {};
+    }
+    const int code = (rom[6] & 0xFF) * 16 + ((rom[5] & 0xFF) >> 4);
+    std::string name;
+    switch (code) {
+        case 0:
+        case 100:
+            name = "DS1921L-F50 -40..+85(C)";
+            break;
+        case 348:
+            name = "DS1921L-F53 -30..+85(C)";
+            break;
+        case 596:
+            name = "DS1921L-F52 -20..+85(C)";
+            break;
+        case 844:
+            name = "DS1921L-F51 -10..+85(C)";
+            break;
+        case 946:
+            name = "DS1921Z-F5 -5..+26(C)";
+            break;
+        case 1266:
+            name = "DS1921H-F5 +15..+46(C)";
+            break;
+        default:
+            name = "Неизвестное устройство";
+            break;
+    }
+    TypeButtonString = name;
+    return name;
+}
+
+std::string BusCore::IdentifyDS1922(int32_t handle, TmexState& state, int16_t,
+                                    const std::array<int16_t, 9>&) {
+    if (driver_.TMStrongAccess(handle, state) != 1) {
+        return {};
+    }
+    driver_.TMTouchByte(handle, kReadMemoryWithCrc);
+    driver_.TMTouchByte(handle, 0x26);
+    driver_.TMTouchByte(handle, 0x02);
+    for (int i = 0; i < kPasswordBytes; ++i) {
+        driver_.TMTouchByte(handle, 0xFF);
+    }
+    int16_t configuration = 0;
+    for (int i = 0; i < kConfigurationReadBytes; ++i) {
+        const int16_t read = driver_.TMTouchByte(handle, 0xFF);
+        if (i == 0) {
+            configuration = read;
+        }
+    }
+    std::string name;
+    switch (configuration) {
+        case 0x00:
+            name = "DS2422 - Термохрон";
+            break;
+        case 0x20:
+            name = "DS1923 - Гигрохрон";
+            break;
+        case 0x40:
+            name = "DS1922L - Термохрон";
+            break;
+        case 0x60:
+            name = "DS1922T - Термохрон";
+            break;
+        case 0x80:
+            name = "DS1922E - Термохрон";
+            break;
+        default:
+            name = "Неизвестное устройство";
+            break;
+    }
+    TypeButtonString = name;
+    return name;
+}
+
+}  // namespace velgrin

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "wire/rom_code.h"
+#include "wire/wire_error.h"
+
+namespace velgrin {
+
+enum class ResetOutcome { NoPresence, Presence, Short };
+
+// When an armed strong pull-up starts.
+enum class PullupTrigger { AfterNextByte, AfterNextBit };
+
+// One pass of an adapter's hardware search: the master's preferred direction for each ROM bit in,
+// the path taken and the bits where devices disagreed (or nobody answered) out.
+struct SearchPass {
+    RomCode path{};
+    RomCode discrepancies{};
+};
+
+// One 1-Wire adapter. Every adapter kind implements it; the network layer above is shared.
+// Opening is separate from construction so that a port can be named before it is reachable.
+class Link {
+  public:
+    virtual ~Link() = default;
+
+    virtual WireResult<void> open() = 0;
+    virtual void close() = 0;
+    virtual bool isOpen() const = 0;
+
+    virtual WireResult<ResetOutcome> reset() = 0;
+    virtual WireResult<bool> touchBit(bool bit) = 0;
+    // Default: eight bit slots, least significant bit first.
+    virtual WireResult<uint8_t> touchByte(uint8_t byte);
+    // Default: one touchByte per byte; the bytes read replace the bytes sent.
+    virtual WireResult<void> touchBlock(std::span<uint8_t> bytes);
+
+    // Strong pull-up (5 V) for parasite-powered conversions and EEPROM copies.
+    virtual WireResult<void> armStrongPullup(PullupTrigger trigger) = 0;
+    virtual WireResult<void> setNormalLevel() = 0;
+
+    // Adapters with a search accelerator run a whole Search ROM pass (after a reset made by the
+    // caller, including the 0xF0 or 0xEC command byte).
+    virtual bool hasSearchAccelerator() const { return false; }
+    virtual WireResult<SearchPass> searchPass(const RomCode& directions, bool alarmOnly);
+};
+
+}  // namespace velgrin

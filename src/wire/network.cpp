@@ -1,0 +1,163 @@
+#include "wire/network.h"
+
+namespace velgrin {
+
+namespace {
+
+bool RomBit(const RomCode& rom, int index0) {
+    return (rom[index0 / 8] >> (index0 % 8)) & 1;
+}
+
+void SetRomBit(RomCode& rom, int index0, bool value) {
+    const auto mask = static_cast<uint8_t>(1u << (index0 % 8));
+    if (value) {
+        rom[index0 / 8] |= mask;
+    } else {
+        rom[index0 / 8] &= static_cast<uint8_t>(~mask);
+    }
+}
+
+// The direction the master takes at a bit where devices disagree (1-based bit number k).
+bool DirectionAtConflict(const SearchState& state, int k) {
+    if (k < state.lastDiscrepancy) {
+        return RomBit(state.rom, k - 1);
+    }
+    return k == state.lastDiscrepancy;
+}
+
+}  // namespace
+
+WireResult<bool> Network::searchPass(const SearchState& state, RomCode& found, int& lastZero,
+                                     int& lastFamilyZero) {
+    lastZero = 0;
+    lastFamilyZero = state.lastFamilyDiscrepancy;
+    auto presence = link_.reset();
+    if (!presence) {
+        return presence.error();
+    }
+    if (*presence != ResetOutcome::Presence) {
+        return false;
+    }
+
+    if (link_.hasSearchAccelerator()) {
+        RomCode directions{};
+        for (int k = 1; k <= 64; ++k) {
+            SetRomBit(
+                directions, k - 1,
+                k < state.lastDiscrepancy ? RomBit(state.rom, k - 1) : k == state.lastDiscrepancy);
+        }
+        auto pass = link_.searchPass(directions, false);
+        if (!pass) {
+            return pass.error();
+        }
+        found = pass->path;
+        for (int k = 1; k <= 64; ++k) {
+            if (RomBit(pass->discrepancies, k - 1) && !RomBit(found, k - 1)) {
+                lastZero = k;
+                if (k <= 8) {
+                    lastFamilyZero = k;
+                }
+            }
+        }
+        // A pass that lost the devices ends in 1s; the CRC check of the caller rejects it.
+        return true;
+    }
+
+    auto command = link_.touchByte(rom_command::kSearchRom);
+    if (!command) {
+        return command.error();
+    }
+    for (int k = 1; k <= 64; ++k) {
+        auto idBit = link_.touchBit(true);
+        if (!idBit) {
+            return idBit.error();
+        }
+        auto complement = link_.touchBit(true);
+        if (!complement) {
+            return complement.error();
+        }
+        bool direction;
+        if (*idBit && *complement) {
+            return false;
+        }
+        if (*idBit != *complement) {
+            direction = *idBit;
+        } else {
+            direction = DirectionAtConflict(state, k);
+            if (!direction) {
+                lastZero = k;
+                if (k <= 8) {
+                    lastFamilyZero = k;
+                }
+            }
+        }
+        auto written = link_.touchBit(direction);
+        if (!written) {
+            return written.error();
+        }
+        SetRomBit(found, k - 1, direction);
+    }
+    return true;
+}
+
+WireResult<bool> Network::first(SearchState& state) {
+    state = SearchState{};
+    return next(state);
+}
+
+WireResult<bool> Network::next(SearchState& state) {
+    if (state.lastDevice) {
+        state = SearchState{};
+        return false;
+    }
+    RomCode found{};
+    int lastZero = 0;
+    int lastFamilyZero = 0;
+    auto pass = searchPass(state, found, lastZero, lastFamilyZero);
+    if (!pass) {
+        state = SearchState{};
+        return pass.error();
+    }
+    if (!*pass || !RomCrcValid(found) || found[0] == 0) {
+        state = SearchState{};
+        return false;
+    }
+    state.rom = found;
+    state.lastDiscrepancy = lastZero;
+    state.lastFamilyDiscrepancy = lastFamilyZero;
+    state.lastDevice = lastZero == 0;
+    return true;
+}
+
+WireResult<bool> Network::access(const RomCode& rom) {
+    auto presence = link_.reset();
+    if (!presence) {
+        return presence.error();
+    }
+    if (*presence != ResetOutcome::Presence) {
+        return false;
+    }
+    std::array<uint8_t, 9> bytes{rom_command::kMatchRom};
+    std::copy(rom.begin(), rom.end(), bytes.begin() + 1);
+    auto sent = link_.touchBlock(bytes);
+    if (!sent) {
+        return sent.error();
+    }
+    return true;
+}
+
+WireResult<bool> Network::verify(const RomCode& rom) {
+    SearchState steered;
+    steered.rom = rom;
+    steered.lastDiscrepancy = 65;  // at every conflict follow `rom`
+    RomCode found{};
+    int lastZero = 0;
+    int lastFamilyZero = 0;
+    auto pass = searchPass(steered, found, lastZero, lastFamilyZero);
+    if (!pass) {
+        return pass.error();
+    }
+    return *pass && found == rom;
+}
+
+}  // namespace velgrin

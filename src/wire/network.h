@@ -1,0 +1,55 @@
+#pragma once
+
+#include <cstdint>
+
+#include "wire/link.h"
+#include "wire/rom_code.h"
+
+namespace velgrin {
+
+namespace rom_command {
+inline constexpr uint8_t kReadRom = 0x33;
+inline constexpr uint8_t kMatchRom = 0x55;
+inline constexpr uint8_t kSkipRom = 0xCC;
+inline constexpr uint8_t kSearchRom = 0xF0;
+inline constexpr uint8_t kAlarmSearch = 0xEC;
+}  // namespace rom_command
+
+// Bookkeeping of an enumeration of the bus (1-based bit numbers, as in the maker's search note).
+struct SearchState {
+    RomCode rom{};
+    int lastDiscrepancy = 0;
+    int lastFamilyDiscrepancy = 0;
+    bool lastDevice = false;
+};
+
+// The protocol above any adapter: bus enumeration, selecting a device, checking that a given
+// device is present. Adapters with a search accelerator get their passes run through it.
+class Network {
+  public:
+    explicit Network(Link& link) : link_(link) {}
+
+    // Starts a new enumeration. True and state.rom set when a device was found; false when the
+    // bus is empty or no ROM code with a valid CRC could be read.
+    WireResult<bool> first(SearchState& state);
+    // Continues it; false when every device has been reported.
+    WireResult<bool> next(SearchState& state);
+
+    // Reset and Match ROM. True when anything answered the reset.
+    WireResult<bool> access(const RomCode& rom);
+    // A Search ROM pass steered along `rom`: true only when that very device is on the bus. It
+    // is then selected and waits for a function command.
+    WireResult<bool> verify(const RomCode& rom);
+
+    Link& link() { return link_; }
+
+  private:
+    // One Search ROM pass along the directions given by the state; fills `found` and the next
+    // last discrepancy. False when nobody answered or the path broke off.
+    WireResult<bool> searchPass(const SearchState& state, RomCode& found, int& lastZero,
+                                int& lastFamilyZero);
+
+    Link& link_;
+};
+
+}  // namespace velgrin

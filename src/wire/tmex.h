@@ -1,0 +1,82 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+
+#include "wire/link.h"
+#include "wire/network.h"
+#include "wire/port_registry.h"
+
+namespace velgrin {
+
+// Negative driver results and what they mean.
+namespace tmex_error {
+inline constexpr int16_t kNoSuchPort = -1;      // port number or type names no adapter
+inline constexpr int16_t kPortBusy = -2;        // another program holds the port
+inline constexpr int16_t kPortFailed = -3;      // the port could not be opened
+inline constexpr int16_t kAdapterFailed = -12;  // the adapter stopped answering
+inline constexpr int16_t kInvalidSession = -200;
+}  // namespace tmex_error
+
+// Port type our built-in simulated bench answers to; the vendor's types end at 6.
+inline constexpr int16_t kSimulatedPortType = 64;
+
+// The per-session state the driver keeps for its caller: the current device and the search.
+struct TmexState {
+    RomCode currentRom{};
+    SearchState search;
+};
+
+// The 1-Wire driver under the vendor's call names and result conventions. One adapter stays open
+// across sessions on the same port; each session start hands out a new handle and makes the
+// older ones invalid.
+class TmexDriver {
+  public:
+    // `defaultPort` is what --port named; without it the driver reports no default port.
+    TmexDriver(PortRegistry registry, std::optional<PortSpec> defaultPort);
+    ~TmexDriver();
+
+    int16_t TMReadDefaultPort(int16_t& portNum, int16_t& portType);
+    int16_t Get_Version(std::string& text);
+    int16_t TMGetTypeVersion(int16_t portType, std::string& text);
+    int32_t TMExtendedStartSession(int16_t portNum, int16_t portType);
+    int16_t TMSetup(int32_t handle);
+    int16_t TMEndSession(int32_t handle);
+    int16_t TMValidSession(int32_t handle);
+    int16_t TMFirst(int32_t handle, TmexState& state);
+    int16_t TMNext(int32_t handle, TmexState& state);
+    // rom: 8 words, one byte value each. Word 0 zero: read the current ROM; else make it current.
+    int16_t TMRom(int32_t handle, TmexState& state, std::span<int16_t> rom);
+    int16_t TMAccess(int32_t handle, TmexState& state);
+    int16_t TMStrongAccess(int32_t handle, TmexState& state);
+    int16_t TMTouchByte(int32_t handle, int16_t byte);
+    // (0,1,2): strong pull-up after the next byte; (0,1,1): after the next bit; (0,0,0): normal.
+    int16_t TMOneWireLevel(int32_t handle, int16_t operation, int16_t level, int16_t prime);
+    // type 0: CRC8 with an 8-bit seed; type 1: CRC16. The CRC over a block and its own CRC8 is 0.
+    static int16_t TMCRC(std::span<const uint8_t> bytes, uint16_t seed, int16_t type);
+
+    // Why the last call failed, for people ("port /dev/ttyUSB0 is in use by another program").
+    const std::string& lastError() const { return lastError_; }
+    const PortRegistry& registry() const { return registry_; }
+    // The open adapter, for diagnostics and benchmarks; null while none is open.
+    Link* link() { return link_.get(); }
+
+  private:
+    std::optional<PortSpec> specFor(int16_t portNum, int16_t portType) const;
+    bool usable(int32_t handle);
+    int16_t fail(const WireError& error);
+
+    PortRegistry registry_;
+    std::optional<PortSpec> defaultPort_;
+    std::optional<PortSpec> openSpec_;
+    std::unique_ptr<Link> link_;
+    std::unique_ptr<Network> network_;
+    int32_t currentHandle_ = 0;
+    int32_t lastHandle_ = 0;
+    std::string lastError_;
+};
+
+}  // namespace velgrin
