@@ -1,0 +1,33 @@
+#pragma once
+
+#include "common/clock.h"
+#include "common/host.h"
+
+namespace velgrin {
+
+// Caption of every message box and the application's title.
+inline constexpr const char* kApplicationTitle = "Velgrin sensor 3.2";
+
+// The desktop program's host services: the steady clock, real sleeps, the Qt event loop and Qt's
+// standard dialogs. Dialogs are modal to the active window.
+class QtHost final : public Host {
+  public:
+    uint32_t tickCount() override;
+    void sleep(uint32_t ms) override;
+    void yieldBusyWait() override;
+    void processMessages() override;
+
+    void showMessage(const std::string& text) override;
+    std::string inputBox(const std::string& caption, const std::string& prompt,
+                         const std::string& preset) override;
+    std::optional<std::string> saveFileName(const std::string& defaultExtension) override;
+    void beep() override;
+    void setBusyCursor(bool busy) override;
+    void openUrl(const std::string& url) override;
+
+  private:
+    SteadyClock clock_;
+    bool busyCursor_ = false;
+};
+
+}  // namespace velgrin
