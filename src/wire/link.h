@@ -31,6 +31,8 @@ class Link {
     virtual WireResult<void> open() = 0;
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
+    // False while the adapter grants no session (another session holds it for now).
+    virtual bool grantsSession() { return true; }
 
     virtual WireResult<ResetOutcome> reset() = 0;
     virtual WireResult<bool> touchBit(bool bit) = 0;

@@ -99,6 +99,9 @@ int32_t TmexDriver::TMExtendedStartSession(int16_t portNum, int16_t portType) {
             return fail(opened.error());
         }
     }
+    if (!link_->grantsSession()) {
+        return 0;
+    }
     lastHandle_ = lastHandle_ >= 0x7FFFFFF0 ? 1 : lastHandle_ + 1;
     currentHandle_ = lastHandle_;
     return currentHandle_;

@@ -19,6 +19,11 @@ WireResult<void> SimLink::open() {
     return {};
 }
 
+bool SimLink::grantsSession() {
+    bench_->catchUp();
+    return !bench_->sessionRefused;
+}
+
 WireResult<void> SimLink::ready() {
     bench_->catchUp();
     if (!open_) {

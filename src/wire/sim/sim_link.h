@@ -16,6 +16,7 @@ class SimLink final : public Link {
     WireResult<void> open() override;
     void close() override { open_ = false; }
     bool isOpen() const override { return open_; }
+    bool grantsSession() override;
 
     WireResult<ResetOutcome> reset() override;
     WireResult<bool> touchBit(bool bit) override;

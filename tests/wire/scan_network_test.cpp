@@ -1,0 +1,208 @@
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "bench_rig.h"
+#include "wire/sim/sim_device.h"
+
+namespace velgrin {
+namespace {
+
+using testing::BenchRegistry;
+using testing::BenchRig;
+
+RomCode Rom(uint8_t family, uint64_t serial) {
+    RomCode rom{family};
+    for (int i = 0; i < 6; ++i) {
+        rom[static_cast<size_t>(1 + i)] = static_cast<uint8_t>(serial >> (8 * i));
+    }
+    return WithRomCrc(rom);
+}
+
+sim::SimDevice& Attach(BenchRig& rig, const RomCode& rom) {
+    return rig.bus().attach(std::make_unique<sim::PlainRomDevice>(rom));
+}
+
+TEST(ScanNetwork, DefaultPortNeverAsksAndListsTheBusInOrderOfDiscovery) {
+    BenchRig rig;
+    const RomCode hlt = Rom(0x26, 0x10);
+    const RomCode t1 = Rom(0x28, 0x02);
+    const RomCode t2 = Rom(0x28, 0x01);
+    for (const auto& rom : {hlt, t1, t2}) {
+        Attach(rig, rom);
+    }
+    const auto outcome = rig.core.ScanSessionAndSearch();
+    EXPECT_EQ(outcome.result, 1);
+    EXPECT_FALSE(outcome.noPortChosen);
+    EXPECT_TRUE(rig.host.messages.empty());
+    EXPECT_EQ(rig.core.stat11, "Адаптер найден");
+    ASSERT_EQ(rig.core.FoundDev, 3);
+    EXPECT_TRUE(rig.core.flgRedravAll);
+    // Search order: at the first bit where codes differ (low bits first on the wire) the 0 wins;
+    // 0x28 comes before 0x26, serial 02 before 01.
+    EXPECT_EQ(rig.core.Asens[0].ROMS, RomText(t1));
+    EXPECT_EQ(rig.core.Asens[1].ROMS, RomText(t2));
+    EXPECT_EQ(rig.core.Asens[2].ROMS, RomText(hlt));
+    EXPECT_EQ(rig.core.Asens[0].Family, 40);
+    EXPECT_EQ(rig.core.Asens[2].Family, 38);
+    EXPECT_EQ(rig.core.Asens[2].ROM[0], 0x26);
+    EXPECT_EQ(rig.core.Asens[2].ROM[7], hlt[7]);
+    EXPECT_EQ(ListEntryText(2, rig.core.Asens[2].ROMS), "02 " + RomText(hlt));
+
+    rig.core.cbbPortChange(3);
+    rig.core.cbAdapterChange(4);
+    EXPECT_EQ(rig.core.ScanSessionAndSearch().result, 1)
+        << "the lists do not matter in default mode";
+    EXPECT_FALSE(rig.core.flgRedravAll) << "same count: no rebuild";
+    EXPECT_TRUE(rig.host.messages.empty());
+}
+
+TEST(ScanNetwork, MissingDefaultPortAsksOnceThenUsesTheListChoices) {
+    VirtualClock clock;
+    testing::ScriptedHost host(clock);
+    auto bench = std::make_shared<sim::SimBench>(clock);
+    TmexDriver driver(BenchRegistry(bench), std::nullopt);
+    BusCore core(driver, host);
+
+    const auto first = core.ScanSessionAndSearch();
+    EXPECT_EQ(first.result, 0);
+    EXPECT_TRUE(first.noPortChosen);
+    EXPECT_TRUE(first.portListsToDefaults);
+    EXPECT_TRUE(core.flgRedravAll);
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_EQ(host.messages[0],
+              "Порт 1-wire \"по умолчанию\" не найден. Произведите настройку вручную.");
+    EXPECT_EQ(core.stat11, "Не выбран порт для подключения!!!");
+    EXPECT_FALSE(core.portConfigDefault);
+    EXPECT_EQ(core.PortNum, 1);
+    EXPECT_EQ(core.PortType, 6);
+
+    // Nothing picked yet: port 0, type 0, which names no adapter.
+    const auto second = core.ScanSessionAndSearch();
+    EXPECT_EQ(second.result, 0);
+    EXPECT_FALSE(second.portListsToDefaults);
+    EXPECT_EQ(core.PortNum, 0);
+    EXPECT_EQ(core.PortType, 0);
+    EXPECT_EQ(core.stat11, "Ошибка настройки драйвера порта!!!");
+    EXPECT_FALSE(core.flgRedravAll);
+    EXPECT_EQ(host.messages.size(), 1u) << "the message is shown once";
+}
+
+TEST(ScanNetwork, UnpluggedAdapterClearsTheTableAndReplugListsAgain) {
+    BenchRig rig;
+    Attach(rig, Rom(0x81, 0x55));
+    Attach(rig, Rom(0x28, 0x01));
+    ASSERT_EQ(rig.core.ScanSessionAndSearch().result, 1);
+    EXPECT_EQ(rig.core.Stat1.substr(14), "81");
+
+    rig.bench->unplugged = true;
+    const auto gone = rig.core.ScanSessionAndSearch();
+    EXPECT_EQ(gone.result, 0);
+    EXPECT_EQ(rig.core.stat11, " Проверьте подключение адаптера 1Wire!!!");
+    EXPECT_EQ(rig.core.Stat1, "");
+    EXPECT_EQ(rig.core.FoundDev, 0);
+    EXPECT_EQ(rig.core.OldFoundDev, 0);
+    EXPECT_TRUE(rig.core.flgRedravAll);
+
+    rig.bench->unplugged = false;
+    EXPECT_EQ(rig.core.ScanSessionAndSearch().result, 1);
+    EXPECT_EQ(rig.core.stat11, "Адаптер найден");
+    EXPECT_EQ(rig.core.FoundDev, 2);
+    EXPECT_TRUE(rig.core.flgRedravAll);
+}
+
+TEST(ScanNetwork, RefusedSessionChangesNothing) {
+    BenchRig rig;
+    Attach(rig, Rom(0x28, 0x01));
+    ASSERT_EQ(rig.core.ScanSessionAndSearch().result, 1);
+    rig.bench->sessionRefused = true;
+    const auto outcome = rig.core.ScanSessionAndSearch();
+    EXPECT_EQ(outcome.result, 1);
+    EXPECT_EQ(rig.core.stat11, "Адаптер найден");
+    EXPECT_EQ(rig.core.FoundDev, 1);
+    EXPECT_EQ(rig.core.SHandle, 0);
+}
+
+TEST(ScanNetwork, TableFollowsTheBus) {
+    BenchRig rig;
+    const RomCode lone = Rom(0x01, 0x99);
+    Attach(rig, lone);
+    rig.core.ScanSessionAndSearch();
+    EXPECT_EQ(rig.core.FoundDev, 1) << "an unlisted family is stored and counted";
+    EXPECT_EQ(rig.core.Asens[0].Family, 0);
+
+    // Swapped for a device of another family: same count, no rebuild, new table entry.
+    rig.bench->park(lone);
+    const RomCode thermometer = Rom(0x28, 0x05);
+    Attach(rig, thermometer);
+    rig.core.ScanSessionAndSearch();
+    EXPECT_FALSE(rig.core.flgRedravAll);
+    EXPECT_EQ(rig.core.Asens[0].ROMS, RomText(thermometer));
+    EXPECT_EQ(rig.core.Asens[0].Family, 40);
+
+    rig.bench->park(thermometer);
+    rig.core.ScanSessionAndSearch();
+    EXPECT_EQ(rig.core.FoundDev, 0);
+    EXPECT_TRUE(rig.core.flgRedravAll);
+    EXPECT_EQ(rig.core.stat11, "Адаптер найден");
+}
+
+TEST(ScanNetwork, StoresTheFirstHundredOfALargerBus) {
+    BenchRig rig;
+    for (uint64_t i = 0; i < 120; ++i) {
+        Attach(rig, Rom(0x28, i));
+    }
+    rig.core.ScanSessionAndSearch();
+    EXPECT_EQ(rig.core.FoundDev, 100);
+    std::set<std::string> unique;
+    for (int i = 0; i < 100; ++i) {
+        unique.insert(rig.core.Asens[static_cast<size_t>(i)].ROMS);
+    }
+    EXPECT_EQ(unique.size(), 100u);
+}
+
+TEST(ScanNetwork, CapturesTheAdapterSerialChip) {
+    BenchRig rig;
+    const RomCode chip = Rom(0x81, 0x00000ABCDEull);
+    Attach(rig, chip);
+    rig.core.ScanSessionAndSearch();
+    EXPECT_EQ(rig.core.SNADAPTERS, RomText(chip));
+    EXPECT_EQ(rig.core.Stat1, RomText(chip));
+    EXPECT_EQ(rig.core.Stat1.substr(14), "81");
+    EXPECT_EQ(rig.core.Asens[0].Family, 0);
+}
+
+TEST(ScanNetwork, NamesDs1921SubtypesFromTheRomCode) {
+    struct Case {
+        uint64_t code;
+        const char* name;
+    };
+    for (const Case& c :
+         {Case{0, "DS1921L-F50 -40..+85(C)"}, Case{100, "DS1921L-F50 -40..+85(C)"},
+          Case{348, "DS1921L-F53 -30..+85(C)"}, Case{946, "DS1921Z-F5 -5..+26(C)"},
+          Case{1266, "DS1921H-F5 +15..+46(C)"}, Case{5, "Неизвестное устройство"}}) {
+        BenchRig rig;
+        // The code is the top 12 bits of the serial number: byte 6 and the high nibble of byte 5.
+        Attach(rig, Rom(0x21, (c.code << 36) | 0x0ABCDEull));
+        rig.core.ScanSessionAndSearch();
+        EXPECT_EQ(rig.core.TypeButtonString, c.name) << c.code;
+        EXPECT_EQ(rig.core.Asens[0].Family, 33);
+    }
+}
+
+TEST(ScanNetwork, ProbeThatCannotReachItsDeviceLeavesTheTypeName) {
+    BenchRig rig;
+    auto& logger = Attach(rig, Rom(0x21, 0));
+    rig.core.ScanSessionAndSearch();
+    EXPECT_EQ(rig.core.TypeButtonString, "DS1921L-F50 -40..+85(C)");
+
+    // The logger left between the search and its probe: no name, the old one stays.
+    rig.core.TypeButtonString = "before";
+    rig.bench->park(logger.rom());
+    std::array<int16_t, 9> rom{0x21, 0, 0, 0, 0, 0, 0, 0};
+    EXPECT_EQ(rig.core.IdentifyDS1921(rig.core.SHandle, rig.core.StateBuf, 0, rom), "");
+    EXPECT_EQ(rig.core.TypeButtonString, "before");
+}
+
+}  // namespace
+}  // namespace velgrin
