@@ -1,0 +1,29 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "wire/device_table.h"
+
+namespace velgrin {
+
+// The nine scratchpad bytes of the last read from any thermometer, one byte value per entry, in
+// the order the device sent them.
+using Scratchpad = std::array<int16_t, 9>;
+
+namespace scratchpad_byte {
+inline constexpr int kTemperatureLsb = 0;
+inline constexpr int kTemperatureMsb = 1;
+inline constexpr int kTh = 2;
+inline constexpr int kTl = 3;
+inline constexpr int kConfiguration = 4;  // DS18B20
+inline constexpr int kCountRemain = 6;    // DS18S20
+inline constexpr int kCountPerC = 7;      // DS18S20
+}  // namespace scratchpad_byte
+
+// Turns the bytes into the record's Temperature, CorrectTemp, UpLimitT and DownLimitT. The
+// formula follows the record's device group (DS18S20 or DS18B20); where the bytes give no
+// temperature (COUNT_PER_C 0, a configuration byte with its top bit set) the previous one stays.
+void ApplyScratchpad(CurrentSens& sens, const Scratchpad& iarray);
+
+}  // namespace velgrin

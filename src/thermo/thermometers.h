@@ -1,0 +1,50 @@
+#pragma once
+
+#include "thermo/scratchpad.h"
+#include "wire/bus_core.h"
+
+namespace velgrin {
+
+namespace ds18x20_command {
+inline constexpr uint8_t kConvertT = 0x44;
+inline constexpr uint8_t kWriteScratchpad = 0x4E;
+inline constexpr uint8_t kCopyScratchpad = 0x48;
+inline constexpr uint8_t kReadScratchpad = 0xBE;
+}  // namespace ds18x20_command
+
+// Longest conversion (12 bits) with margin, and the EEPROM copy.
+inline constexpr uint32_t kConversionWaitMs = 1000;
+inline constexpr uint32_t kCopyWaitMs = 500;
+
+// What Measure1820 reports.
+inline constexpr int kMeasured = 1;
+inline constexpr int kRomNotCurrent = -99;
+
+// The DS18S20 / DS18B20 bus sequences over the core's session: measuring one thermometer into
+// its device record, and writing its alarm thresholds. Both go through the shared scratchpad
+// buffer `iarray`, which keeps the bytes of the last complete read from any thermometer.
+class Thermometers {
+  public:
+    explicit Thermometers(BusCore& core) : core_(core) {}
+
+    // Converts and reads the thermometer at table index Indx, then computes its record from
+    // `iarray` (also when the bus part ended early, so the record then holds what the previous
+    // bytes give). kMeasured, or kRomNotCurrent when the device could not be made current.
+    int Measure1820(int Indx);
+
+    // Writes TH and TL (degrees, finite) into the thermometer at Indx, copies them to its
+    // EEPROM and reads the scratchpad back into `iarray`. Reports nothing: the next
+    // measurement shows what the device holds.
+    void wrscr1820(double th, double tl, int Indx);
+
+    Scratchpad iarray{};
+
+  private:
+    bool MakeCurrent(int Indx);
+    void WaitOnTickCounter(uint32_t ms);
+    void ReadScratchpad();
+
+    BusCore& core_;
+};
+
+}  // namespace velgrin
