@@ -1,0 +1,63 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include <QObject>
+
+namespace velgrin {
+
+// Event type of a delivered tick: the first application-defined type plus one.
+inline constexpr int kTksTimerTickEvent = 1001;
+
+// A periodic timer that counts time on the timer-queue thread and delivers every period as one
+// posted event to a hidden receiver on the thread that made it (the GUI thread), so its ticks
+// run there in order. Enabling starts a fresh timer, first tick DueTime ms later; disabling does
+// not wait for a callback under way, whose tick may still arrive. An exception escaping a tick
+// goes to the central exception handler and the program goes on.
+class TksTimer : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(bool Enabled READ Enabled WRITE setEnabled)
+    Q_PROPERTY(uint DueTime READ DueTime WRITE setDueTime)
+    Q_PROPERTY(uint Period READ Period WRITE setPeriod)
+
+  public:
+    using TNotifyEvent = std::function<void(QObject* sender)>;
+
+    explicit TksTimer(QObject* owner = nullptr);
+    ~TksTimer() override;
+
+    bool Enabled() const { return FEnabled; }
+    void setEnabled(bool enabled);
+    uint32_t DueTime() const { return FDueTime; }
+    // Taken only while disabled.
+    void setDueTime(uint32_t ms);
+    uint32_t Period() const { return FPeriod; }
+    // Taken only while disabled.
+    void setPeriod(uint32_t ms);
+    const TNotifyEvent& OnTimer() const { return FOnTimer; }
+    void setOnTimer(TNotifyEvent handler) { FOnTimer = std::move(handler); }
+    // Callback number of the last delivered tick.
+    uint32_t Count() const { return FCount; }
+
+  protected:
+    virtual void DoTimer();
+
+  private:
+    class TickReceiver;
+    void deliver(uint32_t callbackNumber);
+    void deleteTimer(bool waitForRunning);
+
+    uint32_t FDueTime = 1000;
+    uint32_t FPeriod = 1000;
+    uint32_t FTimerHandle = 0;
+    std::unique_ptr<QObject> FWindowHandle;
+    std::atomic<uint32_t> FThreadCount = 0;
+    uint32_t FCount = 0;
+    TNotifyEvent FOnTimer;
+    bool FEnabled = false;
+};
+
+}  // namespace velgrin
