@@ -17,6 +17,8 @@ inline constexpr Rgb kRed{255, 0, 0};
 inline constexpr Rgb kGreen{0, 128, 0};
 // The system's button face; the window maps it to its palette's button colour.
 inline constexpr Rgb kButtonFace{240, 240, 240};
+// The system's button shadow (a disabled channel panel); a window may map it to its palette.
+inline constexpr Rgb kButtonShadow{160, 160, 160};
 }  // namespace colors
 
 // The controls of a window as the core sees them: found by object name. Writing a text runs the
