@@ -1,5 +1,8 @@
 #include "thermo/thermometers.h"
 
+#include <algorithm>
+
+#include "common/crc.h"
 #include "common/host.h"
 #include "thermo/threshold_byte.h"
 
@@ -32,22 +35,25 @@ void Thermometers::WaitOnTickCounter(uint32_t ms) {
     BusyWaitFrom(host, start, ms, [this] { (void)core_.driver().TMValidSession(core_.SHandle); });
 }
 
-// The buffer takes only a complete read: an adapter that fails halfway leaves the bytes of the
-// last good one rather than a mixture.
+// The buffer takes only a complete read with a correct CRC: an adapter that fails halfway or a
+// garbled bit leaves the bytes of the last good read rather than a wrong temperature.
 void Thermometers::ReadScratchpad() {
     TmexDriver& driver = core_.driver();
     if (driver.TMTouchByte(core_.SHandle, ds18x20_command::kReadScratchpad) < 0) {
         return;
     }
-    Scratchpad received{};
-    for (auto& entry : received) {
-        const int16_t byte = driver.TMTouchByte(core_.SHandle, 0xFF);
-        if (byte < 0) {
+    std::array<uint8_t, std::tuple_size_v<Scratchpad>> received{};
+    for (auto& byte : received) {
+        const int16_t read = driver.TMTouchByte(core_.SHandle, 0xFF);
+        if (read < 0) {
             return;
         }
-        entry = byte;
+        byte = static_cast<uint8_t>(read);
     }
-    iarray = received;
+    if (Crc8(received) != 0) {
+        return;
+    }
+    std::copy(received.begin(), received.end(), iarray.begin());
 }
 
 int Thermometers::Measure1820(int Indx) {

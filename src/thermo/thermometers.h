@@ -22,7 +22,8 @@ inline constexpr int kRomNotCurrent = -99;
 
 // The DS18S20 / DS18B20 bus sequences over the core's session: measuring one thermometer into
 // its device record, and writing its alarm thresholds. Both go through the shared scratchpad
-// buffer `iarray`, which keeps the bytes of the last complete read from any thermometer.
+// buffer `iarray`, which keeps the last read from any thermometer that came complete with a
+// correct CRC.
 class Thermometers {
   public:
     explicit Thermometers(BusCore& core) : core_(core) {}
