@@ -1,0 +1,14 @@
+#include "hlt/dialog/clickable_edit.h"
+
+#include <QMouseEvent>
+
+namespace velgrin {
+
+void ClickableEdit::mouseReleaseEvent(QMouseEvent* event) {
+    QLineEdit::mouseReleaseEvent(event);
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) {
+        emit clicked();
+    }
+}
+
+}  // namespace velgrin
