@@ -68,20 +68,5 @@ TEST_F(AutoStoreSwitchTest, ThermometerTabBoxSwitchesAutoStoreOnAndOff) {
     EXPECT_THAT(host.saveExtensions, ElementsAre("txt"));
 }
 
-TEST_F(AutoStoreSwitchTest, RegistrationBoxLeavesTheThermometerTabBoxAlone) {
-    SwitchAutoStoreOn(logFile);
-
-    EXPECT_FALSE(surface.checked("chkFileDs1820"));
-}
-
-TEST_F(AutoStoreSwitchTest, ThermometerTabBoxWithAutoStoreAlreadyOnAsksNothing) {
-    SwitchAutoStoreOn(logFile);
-    surface.setChecked("chkFileDs1820", true);
-    log.chkFileDs1820Click();
-
-    EXPECT_EQ(host.saveExtensions.size(), 1u);
-    EXPECT_EQ(log.autoStore().tmpStoreFile, logFile.string());
-}
-
 }  // namespace
 }  // namespace velgrin::testing

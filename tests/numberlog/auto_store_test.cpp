@@ -43,17 +43,6 @@ TEST_F(AutoStoreTest, FirstLoggerHasNoBlankLineAfterTheAdapterLine) {
     EXPECT_EQ(surface.color("shp1"), colors::kGreen);
 }
 
-TEST_F(AutoStoreTest, FurtherThermometerOfTheSameTypeAddsOnlyItsNumber) {
-    Rebuild({kDs18B20First});
-    Rebuild({});
-    Rebuild({kDs18B20Second});
-
-    const auto lines = MainLines();
-    ASSERT_EQ(lines.size(), 6u);
-    EXPECT_EQ(lines[5], "FD0000056C317728");
-    EXPECT_EQ(CompanionLines().back(), "2877316C050000FD");
-}
-
 TEST_F(AutoStoreTest, SecondThermometerOnTheBusFindsTheFirstStoredAndBeeps) {
     Rebuild({kDs18B20First, kDs18B20Second});
 
@@ -144,17 +133,6 @@ TEST_F(AutoStoreTest, SwitchingOffAndOnWithNewFileKeepsNumbersAndLastType) {
     EXPECT_EQ(CompanionLines().front(), "2877316C050000FD");
     EXPECT_EQ(ReadWholeFile(folder / "log.txt"), firstFile);
     EXPECT_EQ(host.beeps, 1);
-}
-
-TEST_F(AutoStoreTest, FilesAreUtf8WithCrLfLineEnds) {
-    core.TypeButtonString = "DS2422 - Термохрон";
-    core.SNADAPTERS.clear();
-
-    Rebuild({kDs1922L});
-
-    EXPECT_EQ(ReadWholeFile(logFile),
-              "Adapters SN \r\n \r\nDS2422 - \xD0\xA2\xD0\xB5\xD1\x80\xD0\xBC\xD0\xBE\xD1\x85\xD1"
-              "\x80\xD0\xBE\xD0\xBD 05.03.2024 14:07:09\r\n8500000056341241\r\n");
 }
 
 }  // namespace
