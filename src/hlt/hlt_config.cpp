@@ -18,6 +18,20 @@ bool FitsField(HltField field, int64_t value) {
     return false;
 }
 
+int FieldScale(HltField field) {
+    switch (field.type) {
+        case FieldType::I16:
+            return 10;
+        case FieldType::U16:
+            return 10000;
+        case FieldType::I8:
+            return 100;
+        case FieldType::U8:
+            return 1;
+    }
+    return 1;
+}
+
 int32_t HLTConfig::get(HltField field) const {
     const uint8_t low = bytes_[field.offset];
     switch (field.type) {

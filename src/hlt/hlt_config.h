@@ -85,4 +85,8 @@ class HLTConfig {
 // True when `value` fits the field's storage type.
 bool FitsField(HltField field, int64_t value);
 
+// Stored value per unit: tenths for values and thresholds, ten-thousandths of a volt for
+// voltages, hundredths of a degree for the offset; 1 for the plain bytes.
+int FieldScale(HltField field);
+
 }  // namespace velgrin

@@ -1,0 +1,84 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+
+#include "common/control_surface.h"
+#include "common/host.h"
+#include "hlt/ds2438.h"
+#include "hlt/hlt_config.h"
+#include "hlt/hlt_state.h"
+#include "wire/bus_core.h"
+#include "wire/poll_control.h"
+#include "wire/rom_code.h"
+
+namespace velgrin {
+
+// Longest wait for a conversion of the measurement cycle; past it the cycle ends and the next
+// poll tries again.
+inline constexpr uint32_t kHltConversionTimeoutMs = 500;
+
+inline constexpr const char* kHltWriteFailedMessage = "Не удалось записать параметры";
+
+// A sealed configuration block on its way to one device.
+struct HltSealedWrite {
+    RomCode device;
+    HltBlock block;
+};
+
+// The multisensor's bus sequences over the poll's session: the measurement cycle, the page
+// reads of the configuration block and the page writes. The main window owns it beside the
+// HltState it fills.
+class HltCore {
+  public:
+    HltCore(BusCore& bus, PollControl& poll, HltState& state)
+        : bus_(bus), poll_(poll), state_(state) {}
+
+    // Measures the device of table entry `Indx` (temperature, both voltages, the current
+    // register), then reads the configuration of entry curIndxHLT and shows it all in `dialog`.
+    void getValueHLT(int16_t Indx, ControlSurface& dialog);
+
+    // Recall and read of one page: its 8 bytes and the chip's CRC into `dest`. False when the
+    // device does not answer (dest untouched) or when the CRC is wrong (dest filled anyway).
+    bool Read_HLT_Page(int16_t page, std::span<uint8_t, ds2438::kPageReadSize> dest);
+
+    // Writes one page of `device` through its scratchpad. `device` is selected by its ROM before
+    // every access, also after a retry's rescan has made another device current, so the page
+    // reaches that device or none; after five retries "Не удалось записать параметры" is shown.
+    // The poll timer is held off meanwhile and restored on return.
+    void Write_HLT_Page(int16_t page, std::span<const uint8_t, kHltPageSize> SArr,
+                        const RomCode& device);
+
+    // Seals the block in HLT_Buf (mark and CRC) and writes its pages 3 and 6 to the dialog's
+    // device (entry curIndxHLT). Returns what was written, for the caller's pages 4 and 5; no
+    // value, after the failure message, when that entry names no multisensor.
+    std::optional<HltSealedWrite> WriteCrcHLT();
+
+    // The ROM code of entry `index` when it holds a multisensor.
+    std::optional<RomCode> MultisensorRom(int16_t index) const;
+
+    HltState& state() { return state_; }
+    Host& host() { return bus_.host(); }
+    PollControl& poll() { return poll_; }
+
+  private:
+    bool MakeCurrent(const RomCode& rom);
+    bool MakeEntryCurrent(int16_t index);
+    bool Select();
+    void Send(uint8_t byte);
+    uint8_t Receive();
+    void ReceivePage(ds2438::PageRead& dest);
+    bool SessionValid();
+
+    bool WaitForConversions(ds2438::PageRead& page0);
+    void ToggleVoltageInput(uint8_t status, ds2438::PageRead& scratch);
+    void ReadConfiguration(ControlSurface& dialog);
+    bool AccessWithRetry(const RomCode& device);
+
+    BusCore& bus_;
+    PollControl& poll_;
+    HltState& state_;
+};
+
+}  // namespace velgrin

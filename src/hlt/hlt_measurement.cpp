@@ -1,0 +1,103 @@
+#include "hlt/hlt_core.h"
+#include "hlt/hlt_display.h"
+
+namespace velgrin {
+
+namespace {
+
+constexpr uint32_t kRecallWaitMs = 10;
+constexpr uint32_t kConfigCopyWaitMs = 100;
+
+}  // namespace
+
+bool HltCore::WaitForConversions(ds2438::PageRead& page0) {
+    // A device that left the bus, or a conversion that never ends, would otherwise hold the
+    // poll here for good.
+    const uint32_t start = host().tickCount();
+    bool converting = true;
+    while (converting) {
+        if (static_cast<uint32_t>(host().tickCount() - start) >= kHltConversionTimeoutMs) {
+            return false;
+        }
+        if (Select()) {
+            Send(ds2438::kRecallMemory);
+            Send(0x00);
+            host().sleep(kRecallWaitMs);
+            if (Select()) {
+                Send(ds2438::kReadScratchpad);
+                Send(0x00);
+            }
+            ReceivePage(page0);
+            if (TmexDriver::TMCRC(page0, 0, 0) == 0 && (page0[0] & ds2438::kStatusBusy) == 0) {
+                converting = false;
+            }
+        }
+        host().processMessages();
+    }
+    return true;
+}
+
+void HltCore::ToggleVoltageInput(uint8_t status, ds2438::PageRead& scratch) {
+    if (Select()) {
+        Send(ds2438::kWriteScratchpad);
+        Send(0x00);
+        Send((status & ds2438::kStatusAD) ? ds2438::kConfigMeasureVad : ds2438::kConfigMeasureVdd);
+    }
+    if (Select()) {
+        Send(ds2438::kReadScratchpad);
+        Send(0x00);
+    }
+    ReceivePage(scratch);
+    if (Select()) {
+        Send(ds2438::kCopyScratchpad);
+        Send(0x00);
+    }
+    host().sleep(kConfigCopyWaitMs);
+}
+
+void HltCore::getValueHLT(int16_t Indx, ControlSurface& dialog) {
+    if (!MakeEntryCurrent(Indx) || !SessionValid() || !Select()) {
+        return;
+    }
+    (void)Select();
+    Send(ds2438::kConvertT);
+    if (Select()) {
+        Send(ds2438::kConvertV);
+    }
+    ds2438::PageRead page0{};
+    if (!WaitForConversions(page0)) {
+        return;
+    }
+    (void)Select();
+    ShowTemperature(page0, state_, dialog);
+    ShowVoltage(page0, state_, dialog);
+    ShowCurrent(page0, state_, dialog);
+
+    // Each cycle measures the other voltage input next, so both VDD and VAD stay fresh.
+    ToggleVoltageInput(page0[0], page0);
+    if (Select()) {
+        Send(ds2438::kConvertV);
+    }
+    if (!WaitForConversions(page0)) {
+        return;
+    }
+    ShowVoltage(page0, state_, dialog);
+
+    ReadConfiguration(dialog);
+}
+
+void HltCore::ReadConfiguration(ControlSurface& dialog) {
+    if (MakeEntryCurrent(state_.curIndxHLT) && SessionValid() && Select()) {
+        (void)Select();
+        for (int16_t page = kHltFirstPage; page <= kHltLastPage; ++page) {
+            const auto offset = static_cast<std::size_t>(page - kHltFirstPage) * kHltPageSize;
+            // A bad CRC still delivers its bytes; the block CRC below shows the damage.
+            (void)Read_HLT_Page(page, std::span<uint8_t, ds2438::kPageReadSize>(
+                                          state_.HLT_Buf.data() + offset, ds2438::kPageReadSize));
+        }
+        ShowConfiguration(state_, dialog);
+    }
+    host().processMessages();
+}
+
+}  // namespace velgrin
