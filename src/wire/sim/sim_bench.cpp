@@ -4,7 +4,12 @@
 
 namespace velgrin::sim {
 
-SimBench::SimBench(const Clock& clock) : clock_(clock), startUs_(clock.nowUs()), bus_(clock) {}
+SimBench::SimBench(const Clock& clock) : clock_(clock), startUs_(clock.nowUs()), bus_(clock) {
+    bus_.setDepartureSink([this](std::unique_ptr<SimDevice> device) {
+        const RomCode rom = device->rom();
+        parked_[rom] = std::move(device);
+    });
+}
 
 uint64_t SimBench::elapsedMs() const {
     return (clock_.nowUs() - startUs_) / 1000;
@@ -49,6 +54,21 @@ bool SimBench::unpark(const RomCode& rom) {
 SimDevice* SimBench::parked(const RomCode& rom) const {
     auto it = parked_.find(rom);
     return it == parked_.end() ? nullptr : it->second.get();
+}
+
+SimDevice* SimBench::find(const RomCode& rom) const {
+    if (auto* device = bus_.find(rom)) {
+        return device;
+    }
+    return parked(rom);
+}
+
+std::vector<std::string> SimBench::pendingEvents() const {
+    std::vector<std::string> descriptions;
+    for (const auto& e : timeline_) {
+        descriptions.push_back(e.description);
+    }
+    return descriptions;
 }
 
 }  // namespace velgrin::sim

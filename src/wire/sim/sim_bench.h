@@ -17,6 +17,9 @@ namespace velgrin::sim {
 class SimBench {
   public:
     explicit SimBench(const Clock& clock);
+    // Devices that leave the bus by themselves are parked here, which ties the bus to `this`.
+    SimBench(const SimBench&) = delete;
+    SimBench& operator=(const SimBench&) = delete;
 
     SimBus& bus() { return bus_; }
     const Clock& clock() const { return clock_; }
@@ -32,6 +35,11 @@ class SimBench {
     bool park(const RomCode& rom);
     bool unpark(const RomCode& rom);
     SimDevice* parked(const RomCode& rom) const;
+    // The device with that ROM code, on the bus or parked; null when the bench has none.
+    SimDevice* find(const RomCode& rom) const;
+
+    // Descriptions of the events still to come, in order.
+    std::vector<std::string> pendingEvents() const;
 
     // Adapter faults.
     bool unplugged = false;       // the adapter is gone: every operation fails

@@ -18,7 +18,41 @@ std::unique_ptr<SimDevice> SimBus::detach(const RomCode& rom) {
     }
     auto device = std::move(*it);
     devices_.erase(it);
+    std::erase_if(departures_, [&](const Departure& d) { return d.rom == rom; });
     return device;
+}
+
+bool SimBus::leaveAfterSlots(const RomCode& rom, uint64_t slots) {
+    if (find(rom) == nullptr) {
+        return false;
+    }
+    std::erase_if(departures_, [&](const Departure& d) { return d.rom == rom; });
+    if (slots == 0) {
+        depart(rom);
+    } else {
+        departures_.push_back({rom, slots});
+    }
+    return true;
+}
+
+void SimBus::depart(const RomCode& rom) {
+    auto device = detach(rom);
+    if (device && departureSink_) {
+        departureSink_(std::move(device));
+    }
+}
+
+void SimBus::countDepartures() {
+    std::vector<RomCode> leaving;
+    for (auto& d : departures_) {
+        if (--d.slotsLeft == 0) {
+            leaving.push_back(d.rom);
+        }
+    }
+    std::erase_if(departures_, [](const Departure& d) { return d.slotsLeft == 0; });
+    for (const auto& rom : leaving) {
+        depart(rom);
+    }
 }
 
 SimDevice* SimBus::find(const RomCode& rom) const {
@@ -65,6 +99,9 @@ bool SimBus::slot(bool masterBit) {
         d->busSettle(line, now);
     }
     record({BusEvent::Kind::Slot, masterBit, line});
+    if (!departures_.empty()) {
+        countDepartures();
+    }
     return line;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -35,6 +36,14 @@ class SimBus {
     SimDevice* find(const RomCode& rom) const;
     const std::vector<std::unique_ptr<SimDevice>>& devices() const { return devices_; }
 
+    // Fault: the device leaves the bus after `slots` more time slots (0: at once), so that it
+    // vanishes exactly between two steps of a sequence. False when it is not attached.
+    bool leaveAfterSlots(const RomCode& rom, uint64_t slots);
+    // Receives the devices that leave by themselves; without one they are dropped.
+    void setDepartureSink(std::function<void(std::unique_ptr<SimDevice>)> sink) {
+        departureSink_ = std::move(sink);
+    }
+
     // A shorted bus answers every reset with a short and every slot with 0.
     void setShorted(bool shorted) { shorted_ = shorted; }
     bool shorted() const { return shorted_; }
@@ -57,11 +66,20 @@ class SimBus {
     const Clock& clock() const { return clock_; }
 
   private:
+    struct Departure {
+        RomCode rom;
+        uint64_t slotsLeft;
+    };
+
     void record(BusEvent event);
+    void depart(const RomCode& rom);
+    void countDepartures();
 
     const Clock& clock_;
     std::vector<std::unique_ptr<SimDevice>> devices_;
     std::vector<BusEvent> events_;
+    std::vector<Departure> departures_;
+    std::function<void(std::unique_ptr<SimDevice>)> departureSink_;
     bool recording_ = false;
     bool shorted_ = false;
     bool strongPullup_ = false;

@@ -68,6 +68,7 @@ bool SimDevice::busDrive(bool masterBit) {
 
 void SimDevice::busSettle(bool line, uint64_t nowUs) {
     lastNowUs_ = nowUs;
+    ++slotCount_;
     switch (state_) {
         case State::Idle:
             return;
@@ -104,7 +105,11 @@ void SimDevice::busSettle(bool line, uint64_t nowUs) {
             if (state_ == State::Function && !out_.empty()) {
                 if (++outBit_ == 8) {
                     outBit_ = 0;
+                    ++sentBytes_;
                     out_.pop_front();
+                    if (out_.empty()) {
+                        onSendDrained(nowUs);
+                    }
                 }
                 return;
             }
@@ -175,6 +180,7 @@ void SimDevice::select(uint64_t nowUs) {
     resumeFlag_ = true;
     out_.clear();
     outBit_ = 0;
+    sentBytes_ = 0;
     readSlotSource_ = nullptr;
     onSelected(nowUs);
 }

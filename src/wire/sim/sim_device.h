@@ -41,8 +41,20 @@ class SimDevice {
         return false;
     }
 
-    // Fault: every bit the device sends is inverted when this returns true for it.
+    // Fault: every bit the device sends is inverted when this returns true for it. The hook can
+    // ask outgoing() which bit that is.
     std::function<bool()> corruptBit;
+
+    // The bit the device is about to send: ROM-layer bits (Read ROM, Search) or data bytes of a
+    // function command, counted from the selection.
+    struct Outgoing {
+        bool data = false;  // a byte of function data rather than a ROM-layer bit
+        int byteIndex = 0;  // data bytes sent since the device was selected
+        int bit = 0;        // bit of that byte, 0 = least significant
+    };
+    Outgoing outgoing() const {
+        return {state_ == State::Function && !out_.empty(), sentBytes_, outBit_};
+    }
 
   protected:
     // Called once the ROM layer has selected the device, before its first function byte.
@@ -51,6 +63,12 @@ class SimDevice {
     virtual void onFunctionByte(uint8_t byte, uint64_t nowUs) = 0;
     // The device was reset while selected or in the middle of a command.
     virtual void onReset(uint64_t nowUs) { (void)nowUs; }
+    // The last queued byte has gone out; a model that streams memory queues the next part here.
+    virtual void onSendDrained(uint64_t nowUs) { (void)nowUs; }
+
+    // Time slots the device has seen since it was made; tells a model whether the master touched
+    // the bus between two moments.
+    uint64_t slotCount() const { return slotCount_; }
 
     // Queues bytes for the following read slots.
     void send(std::span<const uint8_t> bytes);
@@ -87,17 +105,23 @@ class SimDevice {
     int romBit_ = 0;
     int searchPhase_ = 0;
     uint64_t lastNowUs_ = 0;
+    int sentBytes_ = 0;
+    uint64_t slotCount_ = 0;
 };
 
 // A device that has a ROM code and nothing else (iButtons of families the program does not list,
 // the DS1420 serial-number chip of an adapter).
 class PlainRomDevice final : public SimDevice {
   public:
-    using SimDevice::SimDevice;
-    std::string model() const override { return "rom"; }
+    explicit PlainRomDevice(RomCode rom, std::string model = "rom")
+        : SimDevice(rom), model_(std::move(model)) {}
+    std::string model() const override { return model_; }
 
   protected:
     void onFunctionByte(uint8_t, uint64_t) override { goIdle(); }
+
+  private:
+    std::string model_;
 };
 
 }  // namespace velgrin::sim
