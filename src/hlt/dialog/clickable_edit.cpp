@@ -7,7 +7,7 @@ namespace velgrin {
 void ClickableEdit::mouseReleaseEvent(QMouseEvent* event) {
     QLineEdit::mouseReleaseEvent(event);
     if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) {
-        emit clicked();
+        Q_EMIT clicked();
     }
 }
 

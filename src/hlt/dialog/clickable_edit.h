@@ -12,7 +12,7 @@ class ClickableEdit : public QLineEdit {
   public:
     using QLineEdit::QLineEdit;
 
-  signals:
+  Q_SIGNALS:
     void clicked();
 
   protected:

@@ -1,11 +1,18 @@
 #include "hlt/dialog/frm_set_up_hlt.h"
 
+#include <string>
+
+#include <QRadioButton>
 #include <QShowEvent>
+
+#include "hlt/channel_panel.h"
+#include "hlt/hlt_controls.h"
+#include "thermo/list_lookup.h"
 
 namespace velgrin {
 
-Thlt_set::Thlt_set(PollControl& poll, Host& host, QWidget* parent)
-    : QWidget(parent, Qt::Window), poll_(poll), host_(host), surface_(*this) {
+Thlt_set::Thlt_set(BusCore& bus, HltCore& core, QWidget* parent)
+    : QWidget(parent, Qt::Window), bus_(bus), core_(core), surface_(*this) {
     setObjectName("hlt_set");
     setWindowTitle("Настройка датчиков");
     setFixedSize(500, 525);
@@ -14,7 +21,44 @@ Thlt_set::Thlt_set(PollControl& poll, Host& host, QWidget* parent)
 
     connect(ui_.btnChange, &QPushButton::clicked, this, &Thlt_set::btnChangeClick);
     connect(ui_.btnCancel, &QPushButton::clicked, this, &Thlt_set::btnCancelClick);
+    connect(ui_.btnReload, &QPushButton::clicked, this, &Thlt_set::btnReloadClick);
+    connect(ui_.chkUseT, &QCheckBox::toggled, this, &Thlt_set::chkUseTClick);
+    ConnectTypeGroup(ui_.rg0, &Thlt_set::rg0Click);
+    ConnectTypeGroup(ui_.rg1, &Thlt_set::rg1Click);
+    ConnectEditHandlers();
     FormCreate();
+}
+
+void Thlt_set::ConnectTypeGroup(QGroupBox* group, void (Thlt_set::*handler)()) {
+    for (QRadioButton* item :
+         group->findChildren<QRadioButton*>(QString(), Qt::FindDirectChildrenOnly)) {
+        connect(item, &QRadioButton::toggled, this, [this, handler](bool checked) {
+            if (checked) {
+                (this->*handler)();
+            }
+        });
+    }
+}
+
+void Thlt_set::Open(std::string_view cmbhltText) {
+    try {
+        core_.state().curIndxHLT = static_cast<int16_t>(ListEntryIndex(cmbhltText));
+    } catch (const ListIndexError&) {
+        core_.host().showMessage("Неверный номер датчика в списке: \"" +
+                                 std::string(cmbhltText.substr(0, 2)) + "\"");
+        return;
+    }
+    const int index = FindIndxHLT(bus_, cmbhltText);
+    if (index < 0) {
+        return;
+    }
+    core_.getValueHLT(static_cast<int16_t>(index), surface_);
+    show();
+    raise();
+    activateWindow();
+    if (!core_.poll().pollTimerEnabled()) {
+        core_.poll().setPollTimerEnabled(true);
+    }
 }
 
 void Thlt_set::showEvent(QShowEvent* event) {
@@ -25,7 +69,7 @@ void Thlt_set::showEvent(QShowEvent* event) {
     }
 }
 
-void Thlt_set::setTopLevelEnabled(bool enabled) {
+void Thlt_set::SetTopLevelEnabled(bool enabled) {
     for (const char* name : kTopLevelControls) {
         surface_.setEnabled(name, enabled);
     }
@@ -33,28 +77,68 @@ void Thlt_set::setTopLevelEnabled(bool enabled) {
 
 void Thlt_set::FormCreate() {
     flgEditHLT = false;
-    setTopLevelEnabled(false);
+    SetTopLevelEnabled(false);
     surface_.setEnabled("btnChange", true);
 }
 
 void Thlt_set::FormShow() {
-    surface_.setText("lblCurrentADC1", "ADC1 = XX,XX");
-    surface_.setText("lblCurrentADC0", "ADC0 = XX,XX");
-    surface_.setText("lblCurrentT", "T = XX,XX");
-    surface_.setText("lblCurrentVDD", "VDD = XX,XX");
+    surface_.setText(hlt_control::lblCurrentADC1, "ADC1 = XX,XX");
+    surface_.setText(hlt_control::lblCurrentADC0, "ADC0 = XX,XX");
+    surface_.setText(hlt_control::lblCurrentT, "T = XX,XX");
+    surface_.setText(hlt_control::lblCurrentVDD, "VDD = XX,XX");
 }
 
 void Thlt_set::btnChangeClick() {
     flgEditHLT = true;
-    setTopLevelEnabled(true);
+    SetTopLevelEnabled(true);
     surface_.setEnabled("btnChange", false);
 }
 
 void Thlt_set::btnCancelClick() {
     flgEditHLT = false;
-    setTopLevelEnabled(false);
+    SetTopLevelEnabled(false);
     surface_.setEnabled("btnChange", true);
     hide();
+}
+
+void Thlt_set::rg0Click() {
+    SetUpChannel(0);
+}
+void Thlt_set::rg1Click() {
+    SetUpChannel(1);
+}
+
+void Thlt_set::SetUpChannel(int channel) {
+    StopPoll();
+    const int type = surface_.itemIndex(kHltChannelControls[static_cast<size_t>(channel)].group);
+    SetUpChannelPanel(surface_, core_.state().HLTS, channel, type);
+}
+
+void Thlt_set::chkUseTClick() {
+    if (!surface_.checked(hlt_control::chkUseT)) {
+        core_.state().HLTS.set(hlt_field::Tdis, kTdisNotShown);
+        surface_.setText(hlt_control::edtTdis, "0");
+    }
+}
+
+void Thlt_set::btnReloadClick() {
+    StopPoll();
+    surface_.setEnabled("btnReload", false);
+    core_.host().setBusyCursor(true);
+    const auto restore = [this] {
+        surface_.setEnabled("btnReload", true);
+        core_.host().setBusyCursor(false);
+    };
+    try {
+        core_.getValueHLT(core_.state().curIndxHLT, surface_);
+        core_.WriteCrcHLT();
+    } catch (...) {
+        // The error goes on to the central handler; the poll stays stopped then.
+        restore();
+        throw;
+    }
+    restore();
+    core_.poll().setPollTimerEnabled(true);
 }
 
 }  // namespace velgrin

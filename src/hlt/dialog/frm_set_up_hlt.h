@@ -1,21 +1,30 @@
 #pragma once
 
+#include <string_view>
+
 #include <QWidget>
 
 #include "app/qt_control_surface.h"
-#include "common/host.h"
 #include "hlt/dialog/hlt_set_layout.h"
-#include "wire/poll_control.h"
+#include "hlt/hlt_core.h"
+#include "wire/bus_core.h"
 
 namespace velgrin {
 
 // The multisensor settings dialog: live readings, the two channels' types and scaling, the
-// built-in temperature sensor's settings. Created hidden once at start-up and shown modeless.
+// built-in temperature sensor's settings. Created hidden once at start-up and shown modeless;
+// closing it only hides it.
 class Thlt_set : public QWidget {
     Q_OBJECT
 
   public:
-    Thlt_set(PollControl& poll, Host& host, QWidget* parent = nullptr);
+    // `bus` finds the list entry's device; `core` reads, seals and writes it, with the poll and
+    // the host services of the main window.
+    Thlt_set(BusCore& bus, HltCore& core, QWidget* parent = nullptr);
+
+    // Opens the dialog for the multisensor list entry `cmbhltText` (the main window's
+    // "Расширенные настройки"): reads the device into the dialog, shows it and lets the poll run.
+    void Open(std::string_view cmbhltText);
 
     // True while the dialog is in edit mode; every poll tick returns at once then.
     bool flgEditHLT = false;
@@ -32,12 +41,53 @@ class Thlt_set : public QWidget {
     void FormShow();
     void btnChangeClick();
     void btnCancelClick();
+    void rg0Click();
+    void rg1Click();
+    void chkUseTClick();
+    void btnReloadClick();
 
+    void edtS0minChange();
+    void edtS0minClick();
+    void edtS0MaxChange();
+    void edtS0MaxClick();
+    void edtS0minVoltageChange();
+    void edtS0minVoltageClick();
+    void edtS0MaxVoltageChange();
+    void edtS0MaxVoltageClick();
+    void edtS0UpValueChange();
+    void edtS0UpValueClick();
+    void edtS0DownValueChange();
+    void edtS0DownValueClick();
+    void edtS1minChange();
+    void edtS1minClick();
+    void edtS1MaxChange();
+    void edtS1MaxClick();
+    void edtS1minVoltageChange();
+    void edtS1minVoltageClick();
+    void edtS1MaxVoltageChange();
+    void edtS1MaxVoltageClick();
+    void edtS1UpValueChange();
+    void edtS1UpValueClick();
+    void edtS1DownValueChange();
+    void edtS1DownValueClick();
+    void edtTdisChange();
+    void edtTdisClick();
+    void edtTupLimitChange();
+    void edtTupLimitClick();
+    void edtTdownLimitChange();
+    void edtTdownLimitClick();
+
+    void ConnectEditHandlers();
+    // A type handler runs on every change of the selection to a type, by the user or by the
+    // decode; never for no selection.
+    void ConnectTypeGroup(QGroupBox* group, void (Thlt_set::*handler)());
+    void SetUpChannel(int channel);
     // Enables or disables the ten controls placed directly on the dialog.
-    void setTopLevelEnabled(bool enabled);
+    void SetTopLevelEnabled(bool enabled);
+    void StopPoll() { core_.poll().setPollTimerEnabled(false); }
 
-    PollControl& poll_;
-    Host& host_;
+    BusCore& bus_;
+    HltCore& core_;
     HltSetControls ui_;
     QtControlSurface surface_;
 };

@@ -11,18 +11,12 @@
 #include <QPushButton>
 #include <QRadioButton>
 
-#include "dialog_test_support.h"
-#include "hlt/dialog/frm_set_up_hlt.h"
-#include "scripted_host.h"
+#include "dialog_rig.h"
 
 namespace velgrin {
 namespace {
 
-using testing::DialogTestApp;
-using testing::FakePoll;
-using testing::ScriptedHost;
-
-class DialogLayout : public ::testing::Test {
+class DialogLayout : public ::testing::Test, public testing::DialogRig {
   protected:
     template <typename T = QWidget>
     T* find(const char* name) {
@@ -31,12 +25,6 @@ class DialogLayout : public ::testing::Test {
         return w;
     }
     std::string text(const char* name) { return dialog.controls().text(name); }
-
-    QApplication& app = DialogTestApp();
-    VirtualClock clock;
-    ScriptedHost host{clock};
-    FakePoll poll;
-    Thlt_set dialog{poll, host};
 };
 
 TEST_F(DialogLayout, IsAHiddenWindowOfFixedClientSizeWithItsCaption) {

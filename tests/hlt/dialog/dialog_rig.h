@@ -4,6 +4,10 @@
 
 #include <QApplication>
 
+#include "bench_rig.h"
+#include "hlt/dialog/frm_set_up_hlt.h"
+#include "hlt/hlt_core.h"
+#include "hlt/hlt_state.h"
 #include "wire/poll_control.h"
 
 namespace velgrin::testing {
@@ -17,19 +21,34 @@ inline QApplication& DialogTestApp() {
     return *app;
 }
 
-// The poll timer as a plain flag; a poll cycle runs whatever the test hooks in.
+// The poll timer as a plain flag; a poll cycle is the bus core's session and search.
 class FakePoll : public PollControl {
   public:
+    explicit FakePoll(BusCore& bus) : bus_(bus) {}
+
     bool pollTimerEnabled() const override { return enabled; }
     void setPollTimerEnabled(bool on) override { enabled = on; }
     int16_t ScanNetwork() override {
         ++scans;
-        return onScan ? onScan() : 1;
+        return bus_.ScanSessionAndSearch().result;
     }
 
     bool enabled = true;
     int scans = 0;
-    std::function<int16_t()> onScan;
+
+  private:
+    BusCore& bus_;
+};
+
+// The settings dialog as the main window owns it, over a simulated bench.
+struct DialogRig : BenchRig {
+    QApplication& app = DialogTestApp();
+    FakePoll poll{core};
+    HltState state;
+    HltCore hlt{core, poll, state};
+    Thlt_set dialog{core, hlt};
+
+    ControlSurface& controls() { return dialog.controls(); }
 };
 
 }  // namespace velgrin::testing
