@@ -1,0 +1,196 @@
+#include <gtest/gtest.h>
+
+#include "sim_thermometers.h"
+
+namespace velgrin {
+namespace {
+
+using testing::ThermometerRom;
+
+const RomCode kB20 = ThermometerRom(0x28, 0x01);
+const RomCode kS20 = ThermometerRom(0x10, 0x02);
+const RomCode kThird = ThermometerRom(0x28, 0x03);
+
+std::vector<uint8_t> Eeprom(const sim::Ds18x20Device& device) {
+    return {device.eeprom().begin(), device.eeprom().end()};
+}
+
+struct ThresholdWrite : ::testing::TestWithParam<bool>, testing::ThermometerBench {};
+
+TEST_P(ThresholdWrite, WriteCopyAndReadBackOnTheBus) {
+    auto& device = Attach<sim::Ds18b20Device>(kB20);
+    device.setParasite(GetParam());
+    Scan();
+    const std::string selection = Selection(kB20);
+
+    tab.thermometers().wrscr1820(30.9, -10.2, IndexOf(kB20));
+
+    // Two data bytes only; the pull-up starts right after the copy command and holds 500 ms.
+    EXPECT_EQ(Log(), selection + " " + Access(kB20) + " W4E W1E WF5 " + Access(kB20) + " " +
+                         selection + " W48 P+ P- " + selection + " " + ScratchpadRead(device));
+    EXPECT_GE(PullupHeldUs(), 500'000u);
+    EXPECT_EQ(rig.host.messagePumps, 1);
+    EXPECT_EQ(Eeprom(device), (std::vector<uint8_t>{0x1E, 0xF5, 0x7F}));
+    EXPECT_EQ(tab.thermometers().iarray[2], 0x1E);
+    EXPECT_EQ(tab.thermometers().iarray[3], 0xF5);
+}
+
+TEST_P(ThresholdWrite, ThresholdsSurviveAPowerCycle) {
+    auto& device = Attach<sim::Ds18s20Device>(kS20);
+    device.setParasite(GetParam());
+    Scan();
+    tab.thermometers().wrscr1820(10, 20, IndexOf(kS20));
+    device.powerCycle();
+    EXPECT_EQ(device.scratchpad()[2], 10);
+    EXPECT_EQ(device.scratchpad()[3], 20);
+}
+
+INSTANTIATE_TEST_SUITE_P(Power, ThresholdWrite, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "Parasite" : "External"; });
+
+struct WriteButton : ::testing::Test, testing::ThermometerBench {};
+
+TEST_F(WriteButton, DS18B20KeepsItsResolution) {
+    auto& device = Attach<sim::Ds18b20Device>(kB20);
+    device.setResolution(9);
+    Scan();
+    Select(kB20);
+    Type("125", "-55");
+    tab.btn1820wrClick({ListEntry(kB20)});
+    device.powerCycle();
+    EXPECT_EQ(Eeprom(device), (std::vector<uint8_t>{0x7D, 0xC9, 0x1F}));
+    EXPECT_EQ(device.resolution(), 9);
+}
+
+TEST_F(WriteButton, AfterTheWriteTheBoxesAreEmptyAndTheNextPollShowsTheDevice) {
+    Attach<sim::Ds18b20Device>(kB20);
+    Scan();
+    Select(kB20);
+    Type("30,9", "-10,2");
+    tab.btn1820wrClick({ListEntry(kB20)});
+    EXPECT_EQ(controls.text(thermo_control::kUpper), "");
+    EXPECT_EQ(controls.text(thermo_control::kLower), "");
+    EXPECT_TRUE(controls.enabled(thermo_control::kWrite));
+    EXPECT_TRUE(tab.ThresholdEditPending);
+    EXPECT_TRUE(poll.enabled);
+    EXPECT_TRUE(rig.host.messages.empty());
+
+    tab.RefreshSelectedThermometer();
+    EXPECT_EQ(controls.text(thermo_control::kUpper), "30");
+    EXPECT_EQ(controls.text(thermo_control::kLower), "-11");
+}
+
+struct WriteAll : ::testing::Test, testing::ThermometerBench {
+    void SetUp() override {
+        devices = {&Attach<sim::Ds18b20Device>(kB20), &Attach<sim::Ds18s20Device>(kS20),
+                   &Attach<sim::Ds18b20Device>(kThird)};
+        Scan();
+        controls.setChecked(thermo_control::kWriteAll, true);
+        Type("30,9", "-10,2");
+    }
+    std::vector<sim::Ds18x20Device*> devices;
+};
+
+TEST_F(WriteAll, EveryThermometerOnceInListOrder) {
+    // The list order is the user's, not the bus order.
+    const std::vector<RomCode> order{kThird, kB20, kS20};
+    std::vector<std::string> entries;
+    for (const auto& rom : order) {
+        entries.push_back(ListEntry(rom));
+    }
+    struct Pass {
+        int position;
+        bool progressShown;
+        bool listEnabled, allEnabled, buttonEnabled, upperEnabled, lowerEnabled;
+    };
+    std::vector<Pass> passes;
+    rig.host.onProcessMessages = [&] {
+        passes.push_back(
+            {progress.positions.back(), controls.visible(thermo_control::kProgress),
+             controls.enabled(thermo_control::kList), controls.enabled(thermo_control::kWriteAll),
+             controls.enabled(thermo_control::kWrite), controls.enabled(thermo_control::kUpper),
+             controls.enabled(thermo_control::kLower)});
+    };
+
+    tab.btn1820wrClick(entries);
+
+    ASSERT_EQ(passes.size(), 3u);
+    for (int i = 0; i < 3; ++i) {
+        const Pass& pass = passes[static_cast<size_t>(i)];
+        EXPECT_EQ(pass.position, i);
+        EXPECT_TRUE(pass.progressShown);
+        EXPECT_FALSE(pass.listEnabled || pass.allEnabled || pass.buttonEnabled ||
+                     pass.upperEnabled || pass.lowerEnabled);
+    }
+    EXPECT_EQ(progress.minimum, 0);
+    EXPECT_EQ(progress.maximum, 3);
+    EXPECT_EQ(progress.positions, (std::vector<int>{0, 0, 1, 2, 0}));
+    EXPECT_EQ(rig.host.sleeps, (std::vector<uint32_t>{300, 300, 300}));
+
+    const std::string log = Log();
+    size_t previous = 0;
+    for (const auto& rom : order) {
+        const std::string write = Access(rom) + " W4E W1E WF5";
+        const size_t at = log.find(write);
+        ASSERT_NE(at, std::string::npos);
+        EXPECT_GE(at, previous);
+        EXPECT_EQ(log.find(write, at + 1), std::string::npos);
+        previous = at;
+    }
+    for (const auto* device : devices) {
+        EXPECT_EQ(device->eeprom()[0], 0x1E);
+        EXPECT_EQ(device->eeprom()[1], 0xF5);
+    }
+    EXPECT_FALSE(controls.visible(thermo_control::kProgress));
+    EXPECT_TRUE(controls.enabled(thermo_control::kList));
+    EXPECT_TRUE(controls.enabled(thermo_control::kWriteAll));
+    EXPECT_EQ(controls.text(thermo_control::kUpper), "");
+    EXPECT_TRUE(poll.enabled);
+}
+
+TEST_F(WriteAll, EntryWithoutDeviceEndsTheLoopThere) {
+    tab.btn1820wrClick(
+        {ListEntry(kB20), "05 " + RomText(ThermometerRom(0x28, 0x44)), ListEntry(kThird)});
+    EXPECT_EQ(devices[0]->eeprom()[0], 0x1E);
+    EXPECT_EQ(devices[2]->eeprom()[0], 0x4B);
+    EXPECT_EQ(Log().find(Access(kThird)), std::string::npos);
+    EXPECT_FALSE(controls.visible(thermo_control::kProgress));
+    EXPECT_TRUE(controls.enabled(thermo_control::kList));
+    EXPECT_TRUE(poll.enabled);
+    EXPECT_EQ(controls.text(thermo_control::kUpper), "30,9");
+}
+
+// A device that stops answering after Write Scratchpad may leave the selection on another one:
+// the copy command must not reach it.
+TEST(ThresholdWriteFault, NoCopyWhenTheDeviceNoLongerAnswers) {
+    testing::ThermometerBench t;
+    auto& target = t.Attach<sim::Ds18b20Device>(kB20);
+    auto& bystander = t.Attach<sim::Ds18b20Device>(kThird);
+    t.Scan();
+    // The bystander's scratchpad holds thresholds it was never told to keep.
+    std::array<int16_t, 8> words{};
+    std::copy(kThird.begin(), kThird.end(), words.begin());
+    (void)t.rig.driver.TMRom(t.rig.core.SHandle, t.rig.core.StateBuf, words);
+    (void)t.rig.driver.TMAccess(t.rig.core.SHandle, t.rig.core.StateBuf);
+    for (int16_t byte : {0x4E, 0x11, 0x22}) {
+        (void)t.rig.driver.TMTouchByte(t.rig.core.SHandle, byte);
+    }
+    const std::string selection = t.Selection(kB20);
+    // The target answers its first selection, then every ROM bit it sends comes out inverted.
+    target.corruptBit = [&target, bits = 0]() mutable {
+        return !target.outgoing().data && ++bits > 128;
+    };
+
+    t.tab.thermometers().wrscr1820(30, 10, t.IndexOf(kB20));
+
+    const std::string log = t.Log();
+    const std::string lostSelection = t.Selection(kB20);
+    // Written, then neither copy nor pull-up; the read-back reads whoever the selection left.
+    EXPECT_EQ(log, selection + " " + t.Access(kB20) + " W4E W1E W0A " + t.Access(kB20) + " " +
+                       lostSelection + " " + lostSelection + " " + t.ScratchpadRead(bystander));
+    EXPECT_EQ(Eeprom(bystander), (std::vector<uint8_t>{0x4B, 0x46, 0x7F}));
+    EXPECT_EQ(Eeprom(target), (std::vector<uint8_t>{0x4B, 0x46, 0x7F}));
+}
+
+}  // namespace
+}  // namespace velgrin
