@@ -10,6 +10,7 @@
 #include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QStackedWidget>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTextEdit>
 #include <QVariant>
@@ -174,18 +175,17 @@ int QtControlSurface::itemIndex(std::string_view name) const {
 
 void QtControlSurface::setEnabled(std::string_view name, bool enabled) {
     QWidget* w = widget(name);
+    w->setEnabled(enabled);
+    // A disabled page stays selectable (its controls take no input); its tab text greys out.
     if (const TabPlace tab = TabOf(w); tab.tabs != nullptr) {
-        tab.tabs->setTabEnabled(tab.index, enabled);
-    } else {
-        w->setEnabled(enabled);
+        tab.tabs->tabBar()->setTabTextColor(
+            tab.index,
+            enabled ? QColor() : w->palette().color(QPalette::Disabled, QPalette::WindowText));
     }
 }
 
 bool QtControlSurface::enabled(std::string_view name) const {
     QWidget* w = widget(name);
-    if (const TabPlace tab = TabOf(w); tab.tabs != nullptr) {
-        return tab.tabs->isTabEnabled(tab.index);
-    }
     // The control's own setting, whatever its parents say.
     return w->isWindow() ? w->isEnabled() : w->isEnabledTo(w->parentWidget());
 }

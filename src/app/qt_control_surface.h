@@ -8,7 +8,8 @@
 namespace velgrin {
 
 // The controls of a Qt window, found by objectName under a root widget. A tab page (a widget
-// inside a QTabWidget) is shown, hidden, enabled and disabled through its tab. A name that no
+// inside a QTabWidget) is shown and hidden through its tab; a disabled page can still be selected
+// but its controls take no input. A name that no
 // control carries is a programming error and throws std::logic_error.
 class QtControlSurface : public ControlSurface {
   public:
