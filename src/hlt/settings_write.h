@@ -1,0 +1,18 @@
+#pragma once
+
+#include "common/control_surface.h"
+#include "hlt/hlt_core.h"
+
+namespace velgrin {
+
+// The work of "Записать" (btnWriteClick) up to the writes: sets flgEditHLT, checks every edit
+// that the two sensor types and chkUseT call for in a fixed order, stores each accepted value
+// into the block at once, warns when a channel's upper threshold lies below its lower one, forms
+// SensorTypes, then seals the block and writes pages 3 and 6, 4, 5 to the dialog's device.
+// The first invalid edit shows its message, gets the stored value back and stops everything:
+// false, nothing written, flgEditHLT still set. True once the pages have been written (a page
+// that could not reach the device has shown its own message); the dialog then leaves edit mode
+// and restarts the poll.
+bool WriteHltSettings(ControlSurface& dialog, HltCore& hlt, bool& flgEditHLT);
+
+}  // namespace velgrin
