@@ -121,12 +121,14 @@ void BusCore::AddFoundDevice(int32_t handle, TmexState& state, int16_t index,
     entry.Family = 0;
     const auto family = static_cast<uint8_t>(rom[0]);
     entry.Family = GroupOfFamily(family);
+    std::string& subtypeName = subtypeNames[static_cast<size_t>(index)];
+    subtypeName.clear();
     switch (family) {
         case family_code::kDs1921:
-            IdentifyDS1921(handle, state, index, rom);
+            subtypeName = IdentifyDS1921(handle, state, index, rom);
             break;
         case family_code::kDs1922:
-            IdentifyDS1922(handle, state, index, rom);
+            subtypeName = IdentifyDS1922(handle, state, index, rom);
             break;
         case family_code::kDs1420:
             SNADAPTERS = entry.ROMS;

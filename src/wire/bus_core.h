@@ -73,6 +73,9 @@ class BusCore {
     std::array<int16_t, 9> ROM{};
     std::string TypeButtonString;
     std::string SNADAPTERS;
+    // The name each entry's subtype probe gave in the last search; empty where no probe ran or
+    // the device did not answer it. TypeButtonString keeps only the last one.
+    std::array<std::string, kDeviceTableSize> subtypeNames{};
 
     // Texts of the status line and of the adapter serial-number box.
     std::string stat11 = status_text::kNotConnected;

@@ -1,0 +1,54 @@
+#include "cli/bench_session.h"
+
+#include "cli/english_text.h"
+#include "wire/sim/sim_link.h"
+
+namespace velgrin::cli {
+
+bool BenchSession::NamesSimulatedBench(const std::string& portText) {
+    const auto spec = ParsePortSpec(portText);
+    if (!spec) {
+        return false;
+    }
+    VirtualClock unused;
+    const PortRegistry registry = BuiltInPorts(unused);
+    const PortBackend* backend = registry.find(spec->kind);
+    return backend != nullptr && backend->portType == kSimulatedPortType;
+}
+
+CliResult<std::unique_ptr<BenchSession>> BenchSession::Open(const std::string& portText) {
+    auto time = NamesSimulatedBench(portText) ? TimeBase::Simulated() : TimeBase::Real();
+    const auto spec = BuiltInPorts(time->clock()).resolve(portText);
+    if (!spec) {
+        return UsageError(spec.error().message);
+    }
+    return std::unique_ptr<BenchSession>(new BenchSession(std::move(time), *spec));
+}
+
+BenchSession::BenchSession(std::unique_ptr<TimeBase> time, PortSpec spec)
+    : time_(std::move(time)),
+      host_(*time_),
+      driver_(BuiltInPorts(time_->clock()), std::move(spec)),
+      core_(driver_, host_) {}
+
+CliResult<void> BenchSession::Scan() {
+    const ScanOutcome outcome = core_.ScanSessionAndSearch();
+    if (core_.SHandle == 0) {
+        return DeviceError("the driver granted no session on this port; try again");
+    }
+    if (outcome.result < 1) {
+        std::string message = EnglishText(core_.stat11);
+        if (!driver_.lastError().empty()) {
+            message += " (" + driver_.lastError() + ")";
+        }
+        return DeviceError(message);
+    }
+    return {};
+}
+
+sim::SimBench* BenchSession::simulatedBench() {
+    auto* link = dynamic_cast<sim::SimLink*>(driver_.link());
+    return link == nullptr ? nullptr : &link->bench();
+}
+
+}  // namespace velgrin::cli

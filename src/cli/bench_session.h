@@ -1,0 +1,48 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "cli/console_host.h"
+#include "cli/exit_status.h"
+#include "cli/time_base.h"
+#include "wire/bus_core.h"
+#include "wire/tmex.h"
+
+namespace velgrin::sim {
+class SimBench;
+}
+
+namespace velgrin::cli {
+
+// The port the command line names, opened for one command: the driver with that port as its
+// default, the bus core, and a console host on the port's time base (virtual for a simulated
+// bench).
+class BenchSession {
+  public:
+    // A port text that cannot be used is a usage error that says why.
+    static CliResult<std::unique_ptr<BenchSession>> Open(const std::string& portText);
+
+    // True when the port text names a simulated bench.
+    static bool NamesSimulatedBench(const std::string& portText);
+
+    // One poll's session and search; a failure says in English what the status line would.
+    CliResult<void> Scan();
+
+    BusCore& core() { return core_; }
+    ConsoleHost& host() { return host_; }
+    TmexDriver& driver() { return driver_; }
+    TimeBase& time() { return *time_; }
+    // The simulated bench behind the port once a session has opened it; null otherwise.
+    sim::SimBench* simulatedBench();
+
+  private:
+    BenchSession(std::unique_ptr<TimeBase> time, PortSpec spec);
+
+    std::unique_ptr<TimeBase> time_;
+    ConsoleHost host_;
+    TmexDriver driver_;
+    BusCore core_;
+};
+
+}  // namespace velgrin::cli

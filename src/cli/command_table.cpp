@@ -1,0 +1,45 @@
+#include "cli/command.h"
+#include "cli/commands.h"
+
+namespace velgrin::cli {
+
+const std::vector<Command>& Commands() {
+    static const std::vector<Command> commands{
+        {"list",
+         "list",
+         "scan the bus once and list the devices",
+         "Prints each device the scan found: its table index, ROM text, family code, group\n"
+         "(16 and 40 thermometers, 38 HLT multisensors, 33 loggers and DS1822, 0 not listed by\n"
+         "the program), and the subtype name where the scan's probe identifies one (DS1921,\n"
+         "DS1922/DS1923/DS2422). Also prints the adapter's serial number when its serial-number\n"
+         "chip answers the search.\n",
+         {},
+         RunList},
+        {"temp",
+         "temp [ROM...]",
+         "measure thermometers: temperature, TH and TL",
+         "Measures the named DS18S20/DS18B20 thermometers, or every one on the bus when none is\n"
+         "named, with the window's bus sequence (Convert T with strong pull-up, a 1000 ms wait,\n"
+         "Read Scratchpad) and arithmetic. Exit status 1 when a thermometer does not answer.\n",
+         {},
+         RunTemp},
+        {"alarms",
+         "alarms --th X --tl Y (ROM... | --all)",
+         "write alarm thresholds, then read them back",
+         "Checks the thresholds as the window does (each from -55 to 125, bounds included;\n"
+         "fractions are rounded down to whole degrees; the upper may lie below the lower),\n"
+         "writes TH and TL into the named thermometers or into all of them (Write Scratchpad,\n"
+         "Copy Scratchpad), then scans and measures again and reports per device whether TH and\n"
+         "TL now hold the new values. Exit status 1 when one of them does not.\n"
+         "\n"
+         "Options:\n"
+         "  --th X   upper threshold in degrees C (a decimal point or comma)\n"
+         "  --tl Y   lower threshold in degrees C\n"
+         "  --all    every thermometer on the bus, in list order\n",
+         {{"--th", true}, {"--tl", true}, {"--all", false}},
+         RunAlarms},
+    };
+    return commands;
+}
+
+}  // namespace velgrin::cli

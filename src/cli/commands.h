@@ -1,0 +1,11 @@
+#pragma once
+
+#include "cli/command.h"
+
+namespace velgrin::cli {
+
+CliResult<ExitStatus> RunList(CommandContext& context);
+CliResult<ExitStatus> RunTemp(CommandContext& context);
+CliResult<ExitStatus> RunAlarms(CommandContext& context);
+
+}  // namespace velgrin::cli

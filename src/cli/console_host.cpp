@@ -1,0 +1,29 @@
+#include "cli/console_host.h"
+
+namespace velgrin::cli {
+
+uint32_t ConsoleHost::tickCount() {
+    return static_cast<uint32_t>(time_.clock().nowMs());
+}
+
+void ConsoleHost::sleep(uint32_t ms) {
+    time_.pass(static_cast<uint64_t>(ms) * 1000);
+}
+
+void ConsoleHost::showMessage(const std::string& text) {
+    messages.push_back(text);
+    if (onMessage) {
+        onMessage(text);
+    }
+}
+
+std::string ConsoleHost::inputBox(const std::string&, const std::string&,
+                                  const std::string& preset) {
+    return inputAnswer.value_or(preset);
+}
+
+std::optional<std::string> ConsoleHost::saveFileName(const std::string&) {
+    return saveFileAnswer;
+}
+
+}  // namespace velgrin::cli

@@ -1,0 +1,87 @@
+#include "cli/saved_bench.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+
+#include "wire/sim/sim_ds18b20.h"
+#include "wire/sim/sim_ds1922.h"
+#include "wire/sim/sim_ds2438.h"
+
+namespace velgrin::cli {
+
+namespace {
+
+constexpr uint8_t kSerialChipFamily = 0x81;
+
+std::string HexBytes(std::span<const uint8_t> bytes) {
+    std::string text;
+    for (const uint8_t byte : bytes) {
+        char pair[4];
+        std::snprintf(pair, sizeof pair, "%02X", byte);
+        text += (text.empty() ? "" : " ") + std::string(pair);
+    }
+    return text;
+}
+
+nlohmann::json DeviceState(const sim::SimDevice& device, uint64_t nowUs) {
+    nlohmann::json entry{{"model", device.model()}, {"rom", RomText(device.rom())}};
+    if (!RomCrcValid(device.rom())) {
+        entry["faulty"] = true;
+    }
+    if (const auto* thermometer = dynamic_cast<const sim::Ds18x20Device*>(&device)) {
+        const auto eeprom = thermometer->eeprom();
+        entry["temperature"] = thermometer->temperature().at(nowUs);
+        entry["th"] = static_cast<int8_t>(eeprom[0]);
+        entry["tl"] = static_cast<int8_t>(eeprom[1]);
+        entry["parasite"] = thermometer->parasite();
+        if (const auto* ds18b20 = dynamic_cast<const sim::Ds18b20Device*>(&device)) {
+            entry["resolution"] = ds18b20->resolution();
+        }
+    } else if (const auto* monitor = dynamic_cast<const sim::Ds2438Device*>(&device)) {
+        entry["temperature"] = monitor->temperature().at(nowUs);
+        entry["vdd"] = monitor->vdd().at(nowUs);
+        entry["vad"] = monitor->vad().at(nowUs);
+        entry["currentInput"] = monitor->currentInput().at(nowUs);
+        entry["hltBytes"] = HexBytes(monitor->configBlock());
+    } else if (const auto* logger = dynamic_cast<const sim::Ds1922Device*>(&device)) {
+        entry["configByte"] = logger->configByte();
+    }
+    return entry;
+}
+
+}  // namespace
+
+nlohmann::json BenchState(sim::SimBench& bench) {
+    const auto& bus = bench.bus();
+    const uint64_t nowUs = bench.clock().nowUs();
+    nlohmann::json adapter = nlohmann::json::object();
+    nlohmann::json devices = nlohmann::json::array();
+    for (const auto& device : bus.devices()) {
+        if (device->rom()[0] == kSerialChipFamily && device->model() == "DS1420") {
+            adapter["serialChip"] = RomText(device->rom());
+        } else {
+            devices.push_back(DeviceState(*device, nowUs));
+        }
+    }
+    nlohmann::json state{{"adapter", adapter}, {"devices", devices}};
+    if (!bench.name.empty()) {
+        state["name"] = bench.name;
+    }
+    return state;
+}
+
+CliResult<void> SaveBench(sim::SimBench& bench, const std::string& path) {
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    if (file) {
+        file << BenchState(bench).dump(2) << '\n';
+        file.flush();
+    }
+    if (!file) {
+        return DeviceError("could not write the bench file " + path + ": " + std::strerror(errno));
+    }
+    return {};
+}
+
+}  // namespace velgrin::cli

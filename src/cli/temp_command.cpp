@@ -1,0 +1,61 @@
+#include "cli/commands.h"
+#include "cli/device_kind.h"
+#include "cli/english_text.h"
+#include "cli/rom_arguments.h"
+#include "cli/text_table.h"
+#include "cli/thermometer_reading.h"
+#include "cli/thermometer_targets.h"
+
+namespace velgrin::cli {
+
+namespace {
+
+const std::vector<size_t> kColumns{5, 16, 11, 4};
+
+}  // namespace
+
+CliResult<ExitStatus> RunTemp(CommandContext& context) {
+    const auto roms = RomArguments(context.words());
+    if (!roms) {
+        return roms.error();
+    }
+    auto session = ScannedSession(context);
+    if (!session) {
+        return session.error();
+    }
+    BusCore& core = (*session)->core();
+    const auto targets = ThermometerTargets(core, *roms);
+    if (!targets) {
+        return targets.error();
+    }
+
+    Thermometers thermometers(core);
+    ExitStatus status = ExitStatus::kSuccess;
+    nlohmann::json readings = nlohmann::json::array();
+    std::string text = TableRow({"index", "ROM", "temperature", "TH", "TL"}, kColumns);
+    for (const int index : *targets) {
+        const std::string rom = core.Asens[static_cast<size_t>(index)].ROMS;
+        nlohmann::json entry{{"index", index}, {"rom", rom}};
+        const auto reading = MeasureThermometer(core, thermometers, index);
+        if (!reading) {
+            status = ExitStatus::kFailure;
+            entry["error"] = "the thermometer did not answer";
+            text += TableRow({IndexText(index), rom, "no answer"}, kColumns);
+        } else {
+            entry["temperature"] = reading->temperature;
+            entry["th"] = static_cast<int>(reading->th);
+            entry["tl"] = static_cast<int>(reading->tl);
+            text += TableRow({IndexText(index), rom, EnglishNumber(reading->temperature) + " C",
+                              EnglishNumber(reading->th), EnglishNumber(reading->tl)},
+                             kColumns);
+        }
+        readings.push_back(entry);
+    }
+    if (targets->empty()) {
+        text = "no thermometers on the bus\n";
+    }
+    context.output().result({{"thermometers", readings}}, text);
+    return status;
+}
+
+}  // namespace velgrin::cli

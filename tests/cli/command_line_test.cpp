@@ -1,0 +1,112 @@
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include "bench_folder.h"
+#include "cli_process.h"
+
+namespace velgrin::cli::testing {
+namespace {
+
+using nlohmann::json;
+
+TEST(CommandLine, ToolHelpNamesEveryCommandTheDefaultPortAndTheExitStatuses) {
+    const CliRun run = RunTool({"--help"});
+    EXPECT_EQ(run.status, 0);
+    for (const char* word : {"list", "temp [ROM...]", "alarms --th X --tl Y", "default: sim",
+                             "0 success", "1 the bus", "2 usage error"}) {
+        EXPECT_NE(run.out.find(word), std::string::npos) << word;
+    }
+    EXPECT_EQ(RunTool({"help"}).out, run.out);
+}
+
+TEST(CommandLine, EveryCommandExplainsItself) {
+    for (const std::string command : {"list", "temp", "alarms"}) {
+        const CliRun run = RunTool({command, "--help"});
+        EXPECT_EQ(run.status, 0) << command;
+        EXPECT_EQ(run.out.rfind("Usage: velgrin-cli [--port SPEC] [--json] " + command, 0), 0u)
+            << run.out;
+        EXPECT_EQ(RunTool({"help", command}).out, run.out) << command;
+    }
+}
+
+TEST(CommandLine, VersionIsTheProjectVersion) {
+    const CliRun run = RunTool({"--version"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "velgrin-cli 3.2.0\n");
+}
+
+TEST(CommandLine, MistakesOnTheCommandLineExitWithStatus2AndSayWhat) {
+    const struct {
+        std::vector<std::string> arguments;
+        std::string message;
+    } cases[] = {
+        {{}, "no command given"},
+        {{"frobnicate"}, "unknown command 'frobnicate'"},
+        {{"list", "--colour"}, "unknown option '--colour'"},
+        {{"list", "extra"}, "unexpected argument 'extra'"},
+        {{"list", "--port"}, "option '--port' needs a value"},
+        {{"--json=yes", "list"}, "option '--json' takes no value"},
+        {{"help", "frobnicate"}, "unknown command 'frobnicate'"},
+    };
+    for (const auto& c : cases) {
+        const CliRun run = RunTool(c.arguments);
+        EXPECT_EQ(run.status, 2) << c.message;
+        EXPECT_EQ(run.out, "") << c.message;
+        EXPECT_EQ(run.err.rfind("velgrin-cli: " + c.message, 0), 0u) << run.err;
+    }
+}
+
+TEST(CommandLine, PortsThatCannotBeUsedAreUsageErrorsNamingTheProblem) {
+    BenchFolder folder;
+    const std::string broken = folder.write("broken.json", "{\n  \"devices\": [\n    {,\n");
+    const std::string missing = folder.path("missing.json");
+
+    CliRun run = RunTool({"--port", "sim:" + missing, "list"});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find(missing), std::string::npos) << run.err;
+
+    run = RunTool({"--port", "sim:" + broken, "list"});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find(broken + ":3:"), std::string::npos) << run.err;
+
+    run = RunTool({"--port", "telepathy:x", "list"});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("unknown kind 'telepathy'"), std::string::npos) << run.err;
+}
+
+TEST(CommandLine, SavingTheBenchNeedsASimulatedPort) {
+    BenchFolder folder;
+    const CliRun run =
+        RunTool({"--port", "ds2480b:/dev/null", "--save-bench", folder.path("out.json"), "list"});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("--save-bench needs a simulated bench"), std::string::npos);
+    EXPECT_FALSE(folder.exists("out.json"));
+}
+
+TEST(CommandLine, WithJsonAFailureIsAlsoADocumentOnStandardOutput) {
+    const CliRun run = RunTool({"--json", "temp", "not-a-rom"});
+    EXPECT_EQ(run.status, 2);
+    const json document = json::parse(run.out);
+    EXPECT_EQ(document.at("exit_status"), 2);
+    EXPECT_NE(document.at("error").get<std::string>().find("'not-a-rom' is not a ROM text"),
+              std::string::npos);
+}
+
+TEST(CommandLine, TheToolsOptionsMayFollowTheCommand) {
+    BenchFolder folder;
+    const std::string port = folder.bench("empty.json", json::object());
+    const CliRun run = RunTool({"list", "--port", port, "--json"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(json::parse(run.out).at("devices"), json::array());
+}
+
+TEST(CommandLine, WithoutPortTheToolRunsOnTheDemoBench) {
+    const CliRun run = RunTool({"--json", "list"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_FALSE(json::parse(run.out).at("devices").empty());
+    EXPECT_EQ(run.out, RunTool({"--port", "sim", "--json", "list"}).out);
+}
+
+}  // namespace
+}  // namespace velgrin::cli::testing

@@ -1,0 +1,122 @@
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include "bench_folder.h"
+#include "bench_roms.h"
+#include "cli_process.h"
+
+namespace velgrin::cli::testing {
+namespace {
+
+using nlohmann::json;
+
+class ListTest : public ::testing::Test {
+  protected:
+    BenchFolder folder;
+    const std::string serialChip = RomFor(0x81, 0x0000A1C3EC24);
+    const std::string ds18b20 = RomFor(0x28, 0x07123456);
+    const std::string ds18s20 = RomFor(0x10, 0x0802B31C);
+    const std::string hlt = RomFor(0x26, 0x01C4E981);
+    // Subtype code 100 in ROM bytes 5 and 6.
+    const std::string ds1921 = RomFor(0x21, 0x06409F1234AB);
+    const std::string ds1922t = RomFor(0x41, 0x3A7C11);
+    const std::string unlisted = RomFor(0x01, 0x13B5F27C);
+
+    json bench() const {
+        return {{"adapter", {{"serialChip", serialChip}}},
+                {"devices",
+                 {{{"model", "DS18B20"}, {"rom", ds18b20}},
+                  {{"model", "DS18S20"}, {"rom", ds18s20}},
+                  {{"model", "DS2438"}, {"rom", hlt}},
+                  {{"model", "DS1921"}, {"rom", ds1921}},
+                  {{"model", "DS1922T"}, {"rom", ds1922t}},
+                  {{"rom", unlisted}}}}};
+    }
+};
+
+TEST_F(ListTest, OneScanListsEveryDeviceWithItsFamilyGroupAndSubtype) {
+    const CliRun run = RunTool({"--port", folder.bench("bench.json", bench()), "--json", "list"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const json document = json::parse(run.out);
+    EXPECT_EQ(document.at("adapter_serial"), serialChip);
+
+    const struct {
+        std::string rom, family;
+        int group;
+        json subtype;
+    } expected[] = {
+        {ds18b20, "28", 40, nullptr},
+        {ds18s20, "10", 16, nullptr},
+        {hlt, "26", 38, nullptr},
+        {ds1921, "21", 33, "DS1921L-F50 -40..+85(C)"},
+        {ds1922t, "41", 33, "DS1922T Thermochron"},
+        {unlisted, "01", 0, nullptr},
+        {serialChip, "81", 0, nullptr},
+    };
+    const json& devices = document.at("devices");
+    ASSERT_EQ(devices.size(), std::size(expected));
+    for (const auto& e : expected) {
+        const auto found = std::find_if(devices.begin(), devices.end(),
+                                        [&](const json& d) { return d.at("rom") == e.rom; });
+        ASSERT_NE(found, devices.end()) << e.rom;
+        EXPECT_EQ(found->at("family"), e.family) << e.rom;
+        EXPECT_EQ(found->at("group"), e.group) << e.rom;
+        EXPECT_EQ(found->at("subtype"), e.subtype) << e.rom;
+    }
+    for (size_t i = 0; i < devices.size(); ++i) {
+        EXPECT_EQ(devices[i].at("index"), i);
+    }
+}
+
+TEST_F(ListTest, TextShowsTheAdapterAndOneLinePerDeviceUnderItsListIndex) {
+    const CliRun run = RunTool({"--port", folder.bench("bench.json", bench()), "list"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out.rfind("adapter serial number: " + serialChip + "\n", 0), 0u) << run.out;
+    const json devices =
+        json::parse(RunTool({"--port", "sim:" + folder.path("bench.json"), "--json", "list"}).out)
+            .at("devices");
+    for (const json& device : devices) {
+        char index[4];
+        std::snprintf(index, sizeof index, "%02d", device.at("index").get<int>());
+        EXPECT_NE(
+            run.out.find("\n" + std::string(index) + "     " + device.at("rom").get<std::string>() +
+                         "  " + device.at("family").get<std::string>()),
+            std::string::npos)
+            << run.out;
+    }
+    EXPECT_NE(run.out.find("DS1922T Thermochron"), std::string::npos);
+}
+
+TEST_F(ListTest, AnEmptyBusWithoutASerialChipIsNoFailure) {
+    const std::string port = folder.bench("empty.json", {{"devices", json::array()}});
+    CliRun run = RunTool({"--port", port, "list"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "adapter serial number: none found\nno devices on the bus\n");
+
+    run = RunTool({"--port", port, "--json", "list"});
+    EXPECT_EQ(json::parse(run.out),
+              json({{"adapter_serial", nullptr}, {"devices", json::array()}}));
+}
+
+TEST_F(ListTest, AnAdapterThatCannotServeTheScanFailsWithStatus1) {
+    const struct {
+        json faults;
+        std::string message;
+    } cases[] = {
+        {{{"unplugged", true}}, "the adapter does not answer"},
+        {{{"sessionRefused", true}}, "the driver granted no session"},
+    };
+    for (const auto& c : cases) {
+        json description = bench();
+        description["faults"] = c.faults;
+        const CliRun run =
+            RunTool({"--port", folder.bench("faulty.json", description), "--json", "list"});
+        EXPECT_EQ(run.status, 1) << c.message;
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+        EXPECT_EQ(json::parse(run.out).at("exit_status"), 1);
+    }
+}
+
+}  // namespace
+}  // namespace velgrin::cli::testing
