@@ -121,7 +121,9 @@ class BenchBuilder {
             static_cast<uint64_t>(RequireInteger(node["at"], Place(place, "at"), 0, INT64_MAX));
         std::string kind;
         for (const char* k : {"attach", "detach", "set", "powerCycle", "faults"}) {
-            if (node.contains(k)) {
+            // A "set" event may carry device faults of its own.
+            const bool deviceFaults = std::string_view(k) == "faults" && kind == "set";
+            if (node.contains(k) && !deviceFaults) {
                 if (!kind.empty()) {
                     throw BenchRefusal(Place(place, k), "an event does one thing; this one has \"" +
                                                             kind + "\" already");

@@ -91,10 +91,10 @@ bool SimBus::slot(bool masterBit) {
     setStrongPullup(false);
     ++slots_;
     bool line = masterBit && !shorted_;
-    for (const auto& d : devices_) {
-        line = d->busDrive(masterBit) && line;
-    }
     const uint64_t now = clock_.nowUs();
+    for (const auto& d : devices_) {
+        line = d->busDrive(masterBit, now) && line;
+    }
     for (const auto& d : devices_) {
         d->busSettle(line, now);
     }

@@ -51,7 +51,8 @@ bool SimDevice::currentOutBit() const {
     }
 }
 
-bool SimDevice::busDrive(bool masterBit) {
+bool SimDevice::busDrive(bool masterBit, uint64_t nowUs) {
+    lastNowUs_ = nowUs;
     bool level = true;
     const bool sending = state_ == State::ReadRom ||
                          (state_ == State::Search && searchPhase_ < 2) ||

@@ -26,7 +26,7 @@ class SimDevice {
     // Bus side. Reset pulse: true when the device answers with a presence pulse.
     bool busReset(uint64_t nowUs);
     // First half of a time slot: the level the device leaves the line at (false = holds it low).
-    bool busDrive(bool masterBit);
+    bool busDrive(bool masterBit, uint64_t nowUs);
     // Second half: the device sees the resulting line level.
     void busSettle(bool line, uint64_t nowUs);
     // The master switched the strong pull-up on or off.
