@@ -81,7 +81,7 @@ int main(int argc, char** argv) {
     SetExceptionReportHost(&host);
     TmexDriver driver(std::move(registry), port);
     TFrmMain frmMain(driver, host);
-    Thlt_set hltSet(frmMain.core(), frmMain.hltCore());
+    Thlt_set hltSet(frmMain.core(), frmMain.hltCore(), frmMain);
     // Closing the main window ends the program, also with the settings dialog open.
     hltSet.setAttribute(Qt::WA_QuitOnClose, false);
     frmMain.setSettingsDialog(&hltSet);

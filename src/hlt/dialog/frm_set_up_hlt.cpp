@@ -5,36 +5,49 @@
 #include <QRadioButton>
 #include <QShowEvent>
 
+#include "app/central_exception_handler.h"
+#include "hlt/assistants.h"
 #include "hlt/channel_panel.h"
 #include "hlt/hlt_controls.h"
+#include "hlt/settings_write.h"
 #include "thermo/list_lookup.h"
 
 namespace velgrin {
 
-Thlt_set::Thlt_set(BusCore& bus, HltCore& core, QWidget* parent)
-    : QWidget(parent, Qt::Window), bus_(bus), core_(core), surface_(*this) {
+Thlt_set::Thlt_set(BusCore& bus, HltCore& core, PollControl& poll, QWidget* parent)
+    : QWidget(parent, Qt::Window), bus_(bus), core_(core), poll_(poll), surface_(*this) {
     setObjectName("hlt_set");
     setWindowTitle("Настройка датчиков");
     setFixedSize(500, 525);
     move(0, 0);
     ui_ = CreateHltSetControls(*this);
 
-    connect(ui_.btnChange, &QPushButton::clicked, this, &Thlt_set::btnChangeClick);
-    connect(ui_.btnCancel, &QPushButton::clicked, this, &Thlt_set::btnCancelClick);
-    connect(ui_.btnReload, &QPushButton::clicked, this, &Thlt_set::btnReloadClick);
-    connect(ui_.chkUseT, &QCheckBox::toggled, this, &Thlt_set::chkUseTClick);
+    connect(ui_.btnChange, &QPushButton::clicked, this, Guarded(&Thlt_set::btnChangeClick));
+    connect(ui_.btnCancel, &QPushButton::clicked, this, Guarded(&Thlt_set::btnCancelClick));
+    connect(ui_.btnReload, &QPushButton::clicked, this, Guarded(&Thlt_set::btnReloadClick));
+    connect(ui_.btnWrite, &QPushButton::clicked, this, Guarded(&Thlt_set::btnWriteClick));
+    connect(ui_.sensor0.hih4000Assistant, &QPushButton::clicked, this,
+            Guarded(&Thlt_set::btnS0_H_selectClick));
+    connect(ui_.sensor1.hih4000Assistant, &QPushButton::clicked, this,
+            Guarded(&Thlt_set::btnS1_H_selectClick));
+    connect(ui_.btnWiz, &QPushButton::clicked, this, Guarded(&Thlt_set::btnWizClick));
+    connect(ui_.chkUseT, &QCheckBox::toggled, this, Guarded(&Thlt_set::chkUseTClick));
     ConnectTypeGroup(ui_.rg0, &Thlt_set::rg0Click);
     ConnectTypeGroup(ui_.rg1, &Thlt_set::rg1Click);
     ConnectEditHandlers();
     FormCreate();
 }
 
+std::function<void()> Thlt_set::Guarded(void (Thlt_set::*handler)()) {
+    return [this, handler] { RunGuarded(this, [this, handler] { (this->*handler)(); }); };
+}
+
 void Thlt_set::ConnectTypeGroup(QGroupBox* group, void (Thlt_set::*handler)()) {
     for (QRadioButton* item :
          group->findChildren<QRadioButton*>(QString(), Qt::FindDirectChildrenOnly)) {
-        connect(item, &QRadioButton::toggled, this, [this, handler](bool checked) {
+        connect(item, &QRadioButton::toggled, this, [this, run = Guarded(handler)](bool checked) {
             if (checked) {
-                (this->*handler)();
+                run();
             }
         });
     }
@@ -56,8 +69,8 @@ void Thlt_set::Open(std::string_view cmbhltText) {
     show();
     raise();
     activateWindow();
-    if (!core_.poll().pollTimerEnabled()) {
-        core_.poll().setPollTimerEnabled(true);
+    if (!poll_.pollTimerEnabled()) {
+        poll_.setPollTimerEnabled(true);
     }
 }
 
@@ -75,10 +88,14 @@ void Thlt_set::SetTopLevelEnabled(bool enabled) {
     }
 }
 
-void Thlt_set::FormCreate() {
-    flgEditHLT = false;
+void Thlt_set::ShowViewModeControls() {
     SetTopLevelEnabled(false);
     surface_.setEnabled("btnChange", true);
+}
+
+void Thlt_set::FormCreate() {
+    flgEditHLT = false;
+    ShowViewModeControls();
 }
 
 void Thlt_set::FormShow() {
@@ -96,9 +113,30 @@ void Thlt_set::btnChangeClick() {
 
 void Thlt_set::btnCancelClick() {
     flgEditHLT = false;
-    SetTopLevelEnabled(false);
-    surface_.setEnabled("btnChange", true);
+    ShowViewModeControls();
     hide();
+}
+
+void Thlt_set::btnWriteClick() {
+    // An invalid edit keeps the dialog in edit mode, with the poll stopped, for a correction.
+    if (!WriteHltSettings(surface_, core_, flgEditHLT)) {
+        return;
+    }
+    ShowViewModeControls();
+    flgEditHLT = false;
+    poll_.setPollTimerEnabled(true);
+}
+
+void Thlt_set::btnS0_H_selectClick() {
+    RunHih4000Assistant(surface_, core_.host(), core_.state().HLTS, 0);
+}
+
+void Thlt_set::btnS1_H_selectClick() {
+    RunHih4000Assistant(surface_, core_.host(), core_.state().HLTS, 1);
+}
+
+void Thlt_set::btnWizClick() {
+    RunInputWizard(surface_, core_.host());
 }
 
 void Thlt_set::rg0Click() {
@@ -138,7 +176,7 @@ void Thlt_set::btnReloadClick() {
         throw;
     }
     restore();
-    core_.poll().setPollTimerEnabled(true);
+    poll_.setPollTimerEnabled(true);
 }
 
 }  // namespace velgrin

@@ -8,6 +8,7 @@
 #include "hlt/dialog/hlt_set_layout.h"
 #include "hlt/hlt_core.h"
 #include "wire/bus_core.h"
+#include "wire/poll_control.h"
 
 namespace velgrin {
 
@@ -18,9 +19,9 @@ class Thlt_set : public QWidget {
     Q_OBJECT
 
   public:
-    // `bus` finds the list entry's device; `core` reads, seals and writes it, with the poll and
-    // the host services of the main window.
-    Thlt_set(BusCore& bus, HltCore& core, QWidget* parent = nullptr);
+    // `bus` finds the list entry's device; `core` reads, seals and writes it; `poll` is the main
+    // window's poll, which any touch of a setting holds off.
+    Thlt_set(BusCore& bus, HltCore& core, PollControl& poll, QWidget* parent = nullptr);
 
     // Opens the dialog for the multisensor list entry `cmbhltText` (the main window's
     // "Расширенные настройки"): reads the device into the dialog, shows it and lets the poll run.
@@ -45,6 +46,10 @@ class Thlt_set : public QWidget {
     void rg1Click();
     void chkUseTClick();
     void btnReloadClick();
+    void btnWriteClick();
+    void btnS0_H_selectClick();
+    void btnS1_H_selectClick();
+    void btnWizClick();
 
     void edtS0minChange();
     void edtS0minClick();
@@ -77,6 +82,8 @@ class Thlt_set : public QWidget {
     void edtTdownLimitChange();
     void edtTdownLimitClick();
 
+    // Qt must never see an exception: a handler's failure goes to the central handler.
+    std::function<void()> Guarded(void (Thlt_set::*handler)());
     void ConnectEditHandlers();
     // A type handler runs on every change of the selection to a type, by the user or by the
     // decode; never for no selection.
@@ -84,10 +91,13 @@ class Thlt_set : public QWidget {
     void SetUpChannel(int channel);
     // Enables or disables the ten controls placed directly on the dialog.
     void SetTopLevelEnabled(bool enabled);
-    void StopPoll() { core_.poll().setPollTimerEnabled(false); }
+    // View mode's controls: all ten disabled but "Изменить".
+    void ShowViewModeControls();
+    void StopPoll() { poll_.setPollTimerEnabled(false); }
 
     BusCore& bus_;
     HltCore& core_;
+    PollControl& poll_;
     HltSetControls ui_;
     QtControlSurface surface_;
 };

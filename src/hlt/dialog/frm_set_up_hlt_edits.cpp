@@ -133,8 +133,8 @@ void Thlt_set::ConnectEditHandlers() {
         {ui_.edtTdownLimit, &Thlt_set::edtTdownLimitChange, &Thlt_set::edtTdownLimitClick},
     };
     for (const EditHandlers& h : handlers) {
-        connect(h.edit, &QLineEdit::textChanged, this, h.change);
-        connect(h.edit, &ClickableEdit::clicked, this, h.click);
+        connect(h.edit, &QLineEdit::textChanged, this, Guarded(h.change));
+        connect(h.edit, &ClickableEdit::clicked, this, Guarded(h.click));
     }
 }
 
