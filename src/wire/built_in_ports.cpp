@@ -1,3 +1,4 @@
+#include "wire/ds2480b/ds2480b_backend.h"
 #include "wire/port_registry.h"
 #include "wire/sim/sim_backend.h"
 
@@ -6,6 +7,7 @@ namespace velgrin {
 PortRegistry BuiltInPorts(const Clock& clock) {
     PortRegistry registry;
     registry.add(sim::SimBackend(clock));
+    registry.add(ds2480b::Ds2480bBackend());
     return registry;
 }
 

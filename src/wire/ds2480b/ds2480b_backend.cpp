@@ -1,0 +1,61 @@
+#include "wire/ds2480b/ds2480b_backend.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "wire/ds2480b/posix_serial_port.h"
+#include "wire/ds2480b/system_serial_ports.h"
+
+namespace velgrin::ds2480b {
+
+namespace {
+
+WireResult<void> CheckDevice(const PortSpec& spec) {
+    if (spec.argument.empty()) {
+        return WireError{
+            WireErrorCode::BadPortSpec,
+            "port '" + spec.text() + "': name the serial device, e.g. ds2480b:/dev/ttyUSB0"};
+    }
+    struct stat info {};
+    if (::stat(spec.argument.c_str(), &info) != 0) {
+        const int error = errno;
+        if (error == ENOENT) {
+            return WireError{WireErrorCode::NoSuchPort,
+                             "port '" + spec.text() + "': " + spec.argument +
+                                 " does not exist (is the adapter plugged in?)"};
+        }
+        return WireError{WireErrorCode::NoSuchPort, "port '" + spec.text() + "': " + spec.argument +
+                                                        ": " + std::strerror(error)};
+    }
+    if (!S_ISCHR(info.st_mode)) {
+        return WireError{WireErrorCode::BadPortSpec, "port '" + spec.text() + "': " +
+                                                         spec.argument + " is not a serial device"};
+    }
+    return {};
+}
+
+}  // namespace
+
+PortBackend Ds2480bBackend(Ds2480bOptions options) {
+    PortBackend backend;
+    backend.kind = "ds2480b";
+    backend.description = "DS2480B serial adapter (DS9097U type): ds2480b:DEVICE";
+    backend.portType = kDs2480bPortType;
+    backend.check = CheckDevice;
+    backend.makeLink = [options](const PortSpec& spec) -> WireResult<std::unique_ptr<Link>> {
+        return std::unique_ptr<Link>(std::make_unique<Ds2480bLink>(
+            std::make_unique<PosixSerialPort>(spec.argument), options));
+    };
+    backend.numberedPort = [](int portNumber) -> std::optional<PortSpec> {
+        const auto ports = SystemSerialPorts();
+        if (portNumber < 1 || static_cast<size_t>(portNumber) > ports.size()) {
+            return std::nullopt;
+        }
+        return PortSpec{"ds2480b", ports[static_cast<size_t>(portNumber - 1)]};
+    };
+    return backend;
+}
+
+}  // namespace velgrin::ds2480b

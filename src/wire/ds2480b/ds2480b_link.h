@@ -1,0 +1,84 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "wire/ds2480b/ds2480b_codes.h"
+#include "wire/ds2480b/exchange.h"
+#include "wire/ds2480b/frame.h"
+#include "wire/ds2480b/serial_port.h"
+#include "wire/link.h"
+
+namespace velgrin::ds2480b {
+
+struct Ds2480bOptions {
+    // The rate the link moves to once the adapter is synchronised at 9600 baud (9600 stays).
+    uint32_t fasterBaud = 115200;
+    // How late a reply may be before the adapter counts as silent.
+    std::chrono::milliseconds replyMargin{150};
+    // Synchronisation attempts before the adapter counts as missing.
+    int syncAttempts = 3;
+};
+
+// A DS2480B serial line driver (DS9097U-type adapter). The link synchronises the adapter on its
+// first use after opening, runs the bus at flexible speed with a programmed slew rate and slot
+// timing, and moves the serial line to a faster rate when the adapter accepts it. A garbled or
+// missing reply makes it synchronise again before it reports the failure.
+class Ds2480bLink final : public Link {
+  public:
+    explicit Ds2480bLink(std::unique_ptr<SerialPort> port, Ds2480bOptions options = {});
+
+    WireResult<void> open() override;
+    void close() override;
+    bool isOpen() const override { return port_->isOpen(); }
+
+    WireResult<ResetOutcome> reset() override;
+    WireResult<bool> touchBit(bool bit) override;
+    WireResult<uint8_t> touchByte(uint8_t byte) override;
+    WireResult<void> touchBlock(std::span<uint8_t> bytes) override;
+    WireResult<void> armStrongPullup(PullupTrigger trigger) override;
+    WireResult<void> setNormalLevel() override;
+
+    bool hasSearchAccelerator() const override { return true; }
+    WireResult<SearchPass> searchPass(const RomCode& directions, bool alarmOnly) override;
+
+    // The serial rate in use; 9600 until the adapter has been synchronised.
+    uint32_t baud() const { return baud_; }
+    const LinkStats& stats() const { return stats_; }
+
+  private:
+    enum class Pullup { Off, ArmedAfterByte, ArmedAfterBit, On };
+
+    // Synchronisation (ds2480b_sync.cpp).
+    WireResult<void> resynchronize();
+    WireResult<void> synchronizeAt9600();
+    WireResult<void> moveToFasterRate();
+
+    // Runs `op` on a synchronised adapter. When it loses the adapter, the adapter is
+    // synchronised again and `retry` (if any) runs once before the failure is reported.
+    template <typename T>
+    WireResult<T> guarded(const std::function<WireResult<T>()>& op,
+                          const std::function<WireResult<T>()>& retry);
+    void forgetAdapterState();
+
+    WireResult<std::vector<uint8_t>> run(const Frame& frame);
+    WireResult<void> endPullup();
+    WireResult<uint8_t> pulledUpByte(uint8_t byte);
+    WireResult<SearchPass> runSearchPass(const RomCode& directions, bool alarmOnly, bool withReset);
+    WireError garbled(const std::string& what, uint8_t reply) const;
+
+    std::unique_ptr<SerialPort> port_;
+    Ds2480bOptions options_;
+    Mode mode_ = Mode::Command;
+    uint32_t baud_ = kPowerUpBaud;
+    bool synced_ = false;
+    bool freshlyOpened_ = false;
+    bool fasterRateRefused_ = false;
+    Pullup pullup_ = Pullup::Off;
+    LinkStats stats_;
+};
+
+}  // namespace velgrin::ds2480b

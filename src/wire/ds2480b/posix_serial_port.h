@@ -1,0 +1,43 @@
+#pragma once
+
+#include <string>
+
+#include "wire/ds2480b/serial_port.h"
+
+namespace velgrin::ds2480b {
+
+// A serial device of the system (/dev/ttyUSB0, /dev/ttyS0, a pseudo-terminal) driven through
+// termios. Exclusive use is claimed twice: TIOCEXCL keeps ordinary programs from opening the
+// device at all, and an flock also stops those with the privilege to ignore TIOCEXCL.
+class PosixSerialPort final : public SerialPort {
+  public:
+    explicit PosixSerialPort(std::string path) : path_(std::move(path)) {}
+    ~PosixSerialPort() override { close(); }
+
+    PosixSerialPort(const PosixSerialPort&) = delete;
+    PosixSerialPort& operator=(const PosixSerialPort&) = delete;
+
+    WireResult<void> open() override;
+    void close() override;
+    bool isOpen() const override { return fd_ >= 0; }
+
+    WireResult<void> setBaud(uint32_t baud) override;
+    WireResult<void> write(std::span<const uint8_t> bytes) override;
+    WireResult<size_t> read(std::span<uint8_t> into, std::chrono::milliseconds timeout) override;
+    WireResult<void> drain() override;
+    WireResult<void> flushInput() override;
+    WireResult<void> sendBreak(std::chrono::milliseconds length) override;
+    void idle(std::chrono::microseconds length) override;
+
+    const std::string& name() const override { return path_; }
+
+  private:
+    // The error for a failed call on the open port; a vanished device closes it.
+    WireError failure(const char* what, int error);
+    WireResult<void> notOpen() const;
+
+    std::string path_;
+    int fd_ = -1;
+};
+
+}  // namespace velgrin::ds2480b
