@@ -8,24 +8,13 @@
 
 namespace velgrin {
 
-namespace {
-
-class TickEvent final : public QEvent {
-  public:
-    explicit TickEvent(uint32_t callbackNumber)
-        : QEvent(static_cast<QEvent::Type>(kTksTimerTickEvent)), callbackNumber(callbackNumber) {}
-    const uint32_t callbackNumber;
-};
-
-}  // namespace
-
 class TksTimer::TickReceiver final : public QObject {
   public:
-    explicit TickReceiver(TksTimer& owner) : owner_(owner) {}
+    explicit TickReceiver(TksTimer& owner) : QObject(&owner), owner_(owner) {}
 
     bool event(QEvent* event) override {
-        if (event->type() == kTksTimerTickEvent) {
-            owner_.deliver(static_cast<TickEvent*>(event)->callbackNumber);
+        if (event->type() == TksTimerTickEvent::kType) {
+            owner_.deliver(static_cast<TksTimerTickEvent*>(event)->callbackNumber);
             return true;
         }
         return QObject::event(event);
@@ -35,12 +24,11 @@ class TksTimer::TickReceiver final : public QObject {
     TksTimer& owner_;
 };
 
-TksTimer::TksTimer(QObject* owner)
-    : QObject(owner), FWindowHandle(std::make_unique<TickReceiver>(*this)) {}
+TksTimer::TksTimer(QObject* owner) : QObject(owner), FWindowHandle(new TickReceiver(*this)) {}
 
 TksTimer::~TksTimer() {
     // Unlike switching off, going away must wait for a callback under way: it posts to the
-    // receiver that dies with this object.
+    // receiver, which dies with this object (as its child, after this body).
     deleteTimer(true);
     FEnabled = false;
 }
@@ -52,10 +40,10 @@ void TksTimer::setEnabled(bool enabled) {
     if (enabled) {
         FThreadCount = 0;
         FCount = 0;
-        QObject* receiver = FWindowHandle.get();
+        QObject* receiver = FWindowHandle;
         FTimerHandle = TimerQueue::Default().create(FDueTime, FPeriod, [this, receiver] {
             const uint32_t number = FThreadCount.fetch_add(1, std::memory_order_relaxed) + 1;
-            QCoreApplication::postEvent(receiver, new TickEvent(number));
+            QCoreApplication::postEvent(receiver, new TksTimerTickEvent(number));
         });
         FEnabled = FTimerHandle != 0;
     } else {

@@ -3,14 +3,21 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
-#include <memory>
 
+#include <QEvent>
 #include <QObject>
 
 namespace velgrin {
 
-// Event type of a delivered tick: the first application-defined type plus one.
-inline constexpr int kTksTimerTickEvent = 1001;
+// A tick on its way to the GUI thread: the first application-defined event type plus one,
+// carrying the number of the timer callback that posted it.
+class TksTimerTickEvent final : public QEvent {
+  public:
+    static constexpr QEvent::Type kType = static_cast<QEvent::Type>(QEvent::User + 1);
+    explicit TksTimerTickEvent(uint32_t callbackNumber)
+        : QEvent(kType), callbackNumber(callbackNumber) {}
+    const uint32_t callbackNumber;
+};
 
 // A periodic timer that counts time on the timer-queue thread and delivers every period as one
 // posted event to a hidden receiver on the thread that made it (the GUI thread), so its ticks
@@ -41,6 +48,8 @@ class TksTimer : public QObject {
     void setOnTimer(TNotifyEvent handler) { FOnTimer = std::move(handler); }
     // Callback number of the last delivered tick.
     uint32_t Count() const { return FCount; }
+    // The hidden receiver of the tick events.
+    QObject* WindowHandle() const { return FWindowHandle; }
 
   protected:
     virtual void DoTimer();
@@ -53,7 +62,7 @@ class TksTimer : public QObject {
     uint32_t FDueTime = 1000;
     uint32_t FPeriod = 1000;
     uint32_t FTimerHandle = 0;
-    std::unique_ptr<QObject> FWindowHandle;
+    QObject* FWindowHandle;  // a child: goes with the component
     std::atomic<uint32_t> FThreadCount = 0;
     uint32_t FCount = 0;
     TNotifyEvent FOnTimer;
