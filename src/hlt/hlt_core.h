@@ -55,14 +55,12 @@ class HltCore {
     // value, after the failure message, when that entry names no multisensor.
     std::optional<HltSealedWrite> WriteCrcHLT();
 
-    // The ROM code of entry `index` when it holds a multisensor.
-    std::optional<RomCode> MultisensorRom(int16_t index) const;
-
     HltState& state() { return state_; }
     Host& host() { return bus_.host(); }
-    PollControl& poll() { return poll_; }
 
   private:
+    // The ROM code of entry `index` when it holds a multisensor.
+    std::optional<RomCode> MultisensorRom(int16_t index) const;
     bool MakeCurrent(const RomCode& rom);
     bool MakeEntryCurrent(int16_t index);
     bool Select();
