@@ -1,9 +1,12 @@
 #include "hlt/dialog/hlt_set_layout.h"
 
 #include <QFont>
+#include <QFrame>
+#include <QLabel>
 #include <QRadioButton>
 #include <QString>
 
+#include "app/shape_widget.h"
 #include "hlt/sensor_type.h"
 
 namespace velgrin {
@@ -79,12 +82,9 @@ QGroupBox* AddSensorTypeGroup(QWidget* form, const QString& name, const QString&
 }
 
 // The content both channel panels share; `channel` is 0 or 1.
-ChannelControls AddChannelPanel(QWidget* form, int channel, const QString& panelName,
-                                QRect geometry) {
+ChannelControls AddChannelContent(QFrame* panel, int channel) {
     const QString s = QStringLiteral("S%1").arg(channel);
     ChannelControls controls;
-    controls.panel = AddPanel(form, panelName, geometry);
-    QFrame* panel = controls.panel;
     AddLabel(panel, channel == 0 ? "lbl1" : "lbl2", QStringLiteral("Датчик %1").arg(channel),
              QRect(8, 4, 120, 14));
 
@@ -106,13 +106,12 @@ ChannelControls AddChannelPanel(QWidget* form, int channel, const QString& panel
     constexpr int kRightColumn = 352;
     AddLabel(panel, "txt" + s + "CurrentValue", "Текущее зн-ие",
              QRect(kRightColumn, kRowTop[0] + kStaticTextDrop, 120, kStaticTextHeight));
-    controls.currentValue = AddLabel(panel, "lbl" + s + "CurrentValue", "XXXXXXX",
-                                     QRect(kRightColumn, kRowTop[1] - 2, 124, 22));
-    controls.currentValue->setFont(PixelFont(form->font(), 16));
+    AddLabel(panel, "lbl" + s + "CurrentValue", "XXXXXXX",
+             QRect(kRightColumn, kRowTop[1] - 2, 124, 22))
+        ->setFont(PixelFont(panel->font(), 16));
 
-    controls.hih4000Assistant =
-        AddButton(panel, "btn" + s + "_H_select", "...",
-                  QRect(geometry.width() - 33, geometry.height() - 21, 25, 15));
+    controls.hih4000Assistant = AddButton(panel, "btn" + s + "_H_select", "...",
+                                          QRect(panel->width() - 33, panel->height() - 21, 25, 15));
     controls.hih4000Assistant->setVisible(false);
     return controls;
 }
@@ -129,16 +128,17 @@ HltSetControls CreateHltSetControls(QWidget& form) {
     HltSetControls c;
     c.rg1 = AddSensorTypeGroup(&form, "rg1", "Sensor 1", QRect(175, 0, 170, 185));
     c.rg0 = AddSensorTypeGroup(&form, "rg0", "Sensor 0", QRect(0, 0, 169, 185));
-    c.sensor0 = AddChannelPanel(&form, 0, "pnlS0", QRect(8, 191, 484, 98));
-    c.sensor1 = AddChannelPanel(&form, 1, "pnl1", QRect(8, 295, 484, 122));
-    AddLabel(c.sensor1.panel, "txtK", "K=20,54545 .. 20,407309)", QRect(8, 98, 200, 15));
-    c.btnWiz = AddButton(c.sensor1.panel, "btnWiz", "Помощник", QRect(352, 92, 90, 25));
+    c.sensor0 = AddChannelContent(AddPanel(&form, "pnlS0", QRect(8, 191, 484, 98)), 0);
+    QFrame* pnl1 = AddPanel(&form, "pnl1", QRect(8, 295, 484, 122));
+    c.sensor1 = AddChannelContent(pnl1, 1);
+    AddLabel(pnl1, "txtK", "K=20,54545 .. 20,407309)", QRect(8, 98, 200, 15));
+    c.btnWiz = AddButton(pnl1, "btnWiz", "Помощник", QRect(352, 92, 90, 25));
 
     c.btnWrite = AddButton(&form, "btnWrite", "Записать", QRect(397, 493, 95, 25));
     c.btnCancel = AddButton(&form, "btnCancel", "Отменить", QRect(397, 462, 95, 25));
     c.btnReload = AddButton(&form, "btnReload", "Записать CRC", QRect(351, 135, 141, 25));
 
-    c.pnl2 = AddPanel(&form, "pnl2", QRect(351, 8, 141, 121));
+    QFrame* pnl2 = AddPanel(&form, "pnl2", QRect(351, 8, 141, 121));
     const QFont liveFont = PixelFont(font, 13);
     int top = 4;
     for (const auto& [name, text] : {std::pair{"lblCurrentT", "T = XXX,XX"},
@@ -146,12 +146,12 @@ HltSetControls CreateHltSetControls(QWidget& form) {
                                      {"lblCurrentADC0", "ADC0 = XX,XX"},
                                      {"lblCurrentADC1", "lADC1 = XX,XX"},
                                      {"lblUvhoda", "Uвхода = XX,XX"}}) {
-        AddLabel(c.pnl2, name, text, QRect(6, top, 131, 17))->setFont(liveFont);
+        AddLabel(pnl2, name, text, QRect(6, top, 131, 17))->setFont(liveFont);
         top += 18;
     }
-    c.shpindik = new ShapeWidget(ShapeWidget::Kind::Circle, c.pnl2);
-    c.shpindik->setObjectName("shpindik");
-    c.shpindik->setGeometry(4, 104, 12, 11);
+    auto* shpindik = new ShapeWidget(ShapeWidget::Kind::Circle, pnl2);
+    shpindik->setObjectName("shpindik");
+    shpindik->setGeometry(4, 104, 12, 11);
 
     QFrame* pnl3 = AddPanel(&form, "pnl3", QRect(8, 423, 377, 98));
     AddLabel(pnl3, "lbl3", "Встроенный датчик T", QRect(8, 4, 160, 14));

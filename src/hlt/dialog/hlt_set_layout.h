@@ -1,27 +1,22 @@
 #pragma once
 
 #include <QCheckBox>
-#include <QFrame>
 #include <QGroupBox>
-#include <QLabel>
 #include <QPushButton>
 #include <QWidget>
 
-#include "app/shape_widget.h"
 #include "hlt/dialog/clickable_edit.h"
 
 namespace velgrin {
 
-// One channel panel's controls (Sensor 0 on pnlS0, Sensor 1 on pnl1).
+// The controls of one channel panel (Sensor 0 on pnlS0, Sensor 1 on pnl1) that have handlers.
 struct ChannelControls {
-    QFrame* panel = nullptr;
     ClickableEdit* min = nullptr;
     ClickableEdit* max = nullptr;
     ClickableEdit* minVoltage = nullptr;
     ClickableEdit* maxVoltage = nullptr;
     ClickableEdit* upValue = nullptr;
     ClickableEdit* downValue = nullptr;
-    QLabel* currentValue = nullptr;
     QPushButton* hih4000Assistant = nullptr;
 };
 
@@ -36,8 +31,6 @@ struct HltSetControls {
     QPushButton* btnCancel = nullptr;
     QPushButton* btnReload = nullptr;
     QPushButton* btnChange = nullptr;
-    QFrame* pnl2 = nullptr;
-    ShapeWidget* shpindik = nullptr;
     ClickableEdit* edtTdis = nullptr;
     ClickableEdit* edtTupLimit = nullptr;
     ClickableEdit* edtTdownLimit = nullptr;
