@@ -38,6 +38,37 @@ const std::vector<Command>& Commands() {
          "  --all    every thermometer on the bus, in list order\n",
          {{"--th", true}, {"--tl", true}, {"--all", false}},
          RunAlarms},
+        {"watch",
+         "watch [--auto-store FILE] [--count N]",
+         "poll once a second and print devices as they arrive and leave",
+         "Polls like the window: a session and a search, then the next one a second after the\n"
+         "last one ended. Prints the adapter's status when it changes and each device that\n"
+         "arrives or leaves (with --json one object per line). On a simulated bench the second\n"
+         "passes on the bench's virtual clock, and without --count the watch ends once the\n"
+         "bench's timeline has nothing more to come; on an adapter it runs until interrupted.\n"
+         "Exit status 1 when the last poll failed or a log file could not be written.\n"
+         "\n"
+         "Options:\n"
+         "  --auto-store FILE  append new numbers to FILE and FILE_e_.txt exactly as the\n"
+         "                     window's auto-store does: at every rebuild of the device lists\n"
+         "                     the first thermometer and the first DS1921/DS1922/DS1925\n"
+         "                     logger, each number once per run, under the adapter and type\n"
+         "                     headers\n"
+         "  --count N          stop after N polls\n",
+         {{"--auto-store", true}, {"--count", true}},
+         RunWatch},
+        {"save-number",
+         "save-number ROM --file F [--comment TEXT]",
+         "append a logger's number to a text file with a comment and the date",
+         "The registration tab's manual save: appends \"dd.mm.yyyy: COMMENT ROM\" to F (created\n"
+         "when missing). ROM must be on the registration list: a DS1921, DS1922/DS1923/DS2422,\n"
+         "DS1925 or DS1822. The comment is \"Датчик\" when none is given, as in the window.\n"
+         "\n"
+         "Options:\n"
+         "  --file F        the text file\n"
+         "  --comment TEXT  the comment\n",
+         {{"--file", true}, {"--comment", true}},
+         RunSaveNumber},
     };
     return commands;
 }

@@ -7,5 +7,7 @@ namespace velgrin::cli {
 CliResult<ExitStatus> RunList(CommandContext& context);
 CliResult<ExitStatus> RunTemp(CommandContext& context);
 CliResult<ExitStatus> RunAlarms(CommandContext& context);
+CliResult<ExitStatus> RunWatch(CommandContext& context);
+CliResult<ExitStatus> RunSaveNumber(CommandContext& context);
 
 }  // namespace velgrin::cli

@@ -13,15 +13,16 @@ using nlohmann::json;
 TEST(CommandLine, ToolHelpNamesEveryCommandTheDefaultPortAndTheExitStatuses) {
     const CliRun run = RunTool({"--help"});
     EXPECT_EQ(run.status, 0);
-    for (const char* word : {"list", "temp [ROM...]", "alarms --th X --tl Y", "default: sim",
-                             "0 success", "1 the bus", "2 usage error"}) {
+    for (const char* word :
+         {"list", "temp [ROM...]", "alarms --th X --tl Y", "watch", "save-number", "default: sim",
+          "0 success", "1 the bus", "2 usage error"}) {
         EXPECT_NE(run.out.find(word), std::string::npos) << word;
     }
     EXPECT_EQ(RunTool({"help"}).out, run.out);
 }
 
 TEST(CommandLine, EveryCommandExplainsItself) {
-    for (const std::string command : {"list", "temp", "alarms"}) {
+    for (const std::string command : {"list", "temp", "alarms", "watch", "save-number"}) {
         const CliRun run = RunTool({command, "--help"});
         EXPECT_EQ(run.status, 0) << command;
         EXPECT_EQ(run.out.rfind("Usage: velgrin-cli [--port SPEC] [--json] " + command, 0), 0u)

@@ -1,0 +1,163 @@
+#include <csignal>
+#include <cstdio>
+
+#include "cli/bus_roster.h"
+#include "cli/commands.h"
+#include "cli/device_kind.h"
+#include "cli/english_text.h"
+#include "cli/list_rebuild.h"
+#include "cli/plain_surface.h"
+#include "numberlog/number_log.h"
+#include "wire/sim/sim_bench.h"
+
+namespace velgrin::cli {
+
+namespace {
+
+constexpr uint32_t kPollPeriodMs = 1000;
+
+volatile std::sig_atomic_t stopRequested = 0;
+
+void RequestStop(int) {
+    stopRequested = 1;
+}
+
+CliResult<int> PollCount(const ParsedOptions& options) {
+    const auto text = options.value("--count");
+    if (!text) {
+        return 0;
+    }
+    int count = 0;
+    const int consumed = std::sscanf(text->c_str(), "%d", &count);
+    if (consumed != 1 || count < 1 || std::to_string(count) != *text) {
+        return UsageError("--count needs a whole number of polls, 1 or more, not '" + *text + "'");
+    }
+    return count;
+}
+
+std::string Padded(const std::string& word, size_t width) {
+    return word + std::string(word.size() < width ? width - word.size() : 0, ' ');
+}
+
+// Reports what happened in one watch, line by line, stamped with the time since it began.
+class WatchReport {
+  public:
+    WatchReport(Output& output, const Clock& clock) : output_(output), clock_(clock) {
+        startMs_ = clock.nowMs();
+    }
+
+    void status(const std::string& status) {
+        emit({{"event", "status"}, {"status", status}}, status);
+    }
+    void device(const char* event, const BusRoster::Device& device) {
+        emit({{"event", event},
+              {"rom", device.rom},
+              {"family", FamilyText(device.family)},
+              {"kind", DeviceKind(device.family)}},
+             Padded(event, 7) + "  " + device.rom + "  " + DeviceKind(device.family));
+    }
+    void stored(const std::string& number, const std::string& file) {
+        emit({{"event", "stored"}, {"rom", number}, {"file", file}},
+             Padded("stored", 7) + "  " + number + "  in " + file);
+    }
+
+  private:
+    void emit(nlohmann::json document, const std::string& text) {
+        const uint64_t elapsedMs = clock_.nowMs() - startMs_;
+        document["time_ms"] = elapsedMs;
+        char stamp[32];
+        std::snprintf(stamp, sizeof stamp, "%7.1f s  ", static_cast<double>(elapsedMs) / 1000);
+        output_.event(document, stamp + text);
+    }
+
+    Output& output_;
+    const Clock& clock_;
+    uint64_t startMs_ = 0;
+};
+
+// A simulated bench whose timeline has run out changes no more; a watch without --count ends
+// there rather than polling an unchanging bench for ever on its virtual clock.
+bool BenchAtRest(BenchSession& session) {
+    const sim::SimBench* bench = session.simulatedBench();
+    return bench != nullptr && bench->pendingEvents().empty();
+}
+
+}  // namespace
+
+CliResult<ExitStatus> RunWatch(CommandContext& context) {
+    if (auto words = ExpectWords(context, 0, 0, ""); !words) {
+        return words.error();
+    }
+    const auto count = PollCount(context.options());
+    if (!count) {
+        return count.error();
+    }
+    auto opened = context.session();
+    if (!opened) {
+        return opened.error();
+    }
+    BenchSession& session = **opened;
+    BusCore& core = session.core();
+
+    PlainSurface lists;
+    SystemDateTime dateTime;
+    NumberLog numberLog(core, session.host(), lists, dateTime);
+    const auto autoStoreFile = context.options().value("--auto-store");
+    if (autoStoreFile) {
+        lists.setChecked("ChkAutoStore", true);
+        session.host().saveFileAnswer = *autoStoreFile;
+        numberLog.ChkAutoStoreClick();
+    }
+    bool fileFailed = false;
+    session.host().onMessage = [&](const std::string& message) {
+        fileFailed = true;
+        context.output().warning(EnglishText(message));
+    };
+
+    stopRequested = 0;
+    std::signal(SIGINT, RequestStop);
+    std::signal(SIGTERM, RequestStop);
+
+    WatchReport report(context.output(), session.time().clock());
+    BusRoster roster;
+    std::string lastStatus;
+    bool lastPollFailed = false;
+    for (int poll = 1; *count == 0 || poll <= *count; ++poll) {
+        if (poll > 1) {
+            session.host().sleep(kPollPeriodMs);
+        }
+        const ScanOutcome outcome = core.ScanSessionAndSearch();
+        // Without a session nothing was searched: the window then keeps what it shows.
+        if (core.SHandle != 0) {
+            lastPollFailed = outcome.result < 1;
+            const std::string status = EnglishText(core.stat11);
+            if (status != lastStatus) {
+                report.status(status);
+                lastStatus = status;
+            }
+            const BusRoster::Changes changes = roster.update(core, lastPollFailed);
+            for (const auto& device : changes.left) {
+                report.device("left", device);
+            }
+            for (const auto& device : changes.arrived) {
+                report.device("arrived", device);
+            }
+            if (core.flgRedravAll || outcome.noPortChosen) {
+                const size_t storedBefore = numberLog.autoStore().List.size();
+                RebuildLists(core, lists, numberLog);
+                const auto& stored = numberLog.autoStore().List;
+                for (size_t i = storedBefore; i < stored.size(); ++i) {
+                    report.stored(stored[i], *autoStoreFile);
+                }
+            }
+        }
+        if (stopRequested || (*count == 0 && BenchAtRest(session))) {
+            break;
+        }
+    }
+    std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
+    return lastPollFailed || fileFailed ? ExitStatus::kFailure : ExitStatus::kSuccess;
+}
+
+}  // namespace velgrin::cli
