@@ -69,6 +69,7 @@ WireResult<void> Ds2480bLink::open() {
         return opened;
     }
     forgetAdapterState();
+    pullup_ = Pullup::Off;
     freshlyOpened_ = true;
     fasterRateRefused_ = false;
     return {};
@@ -77,12 +78,17 @@ WireResult<void> Ds2480bLink::open() {
 void Ds2480bLink::close() {
     port_->close();
     forgetAdapterState();
+    pullup_ = Pullup::Off;
 }
 
 void Ds2480bLink::forgetAdapterState() {
     synced_ = false;
     mode_ = Mode::Command;
-    pullup_ = Pullup::Off;
+    // A running pull-up ends with the adapter's reset; one only armed is the caller's request
+    // for the next operation and survives.
+    if (pullup_ == Pullup::On) {
+        pullup_ = Pullup::Off;
+    }
     baud_ = kPowerUpBaud;
 }
 
@@ -111,6 +117,7 @@ WireResult<T> Ds2480bLink::guarded(const std::function<WireResult<T>()>& op,
     }
     const WireError failure = result.error();
     forgetAdapterState();
+    pullup_ = Pullup::Off;
     if (!LosesAdapter(failure)) {
         return failure;
     }

@@ -1,0 +1,353 @@
+// What the DS2480B link puts on the serial line, byte for byte, against scripted adapters.
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "scripted_serial_port.h"
+#include "wire/ds2480b/ds2480b_link.h"
+#include "wire/network.h"
+
+namespace velgrin::ds2480b {
+namespace {
+
+using testing::ScriptedSerialPort;
+
+// Synchronisation at 9600 baud: break, timing byte, then slew rate 1.37 V/us, write-1 low
+// 10 us, sample offset 8 us, infinite pull-up, read the rate, one bit at flexible speed.
+const std::string kSync = R"(
+    open
+    baud 9600
+    break
+    > C1
+    > 17 45 5B 3F 0F 95
+    < 16 44 5A 3E 00 97
+)";
+const std::string kResync = "close\n" + kSync;
+
+// Two DS18B20 of the demo bench: 28 5A 3E 1D 07 00 00 06 and 28 B7 42 1D 07 00 00 29.
+const RomCode kFirst{0x28, 0x5A, 0x3E, 0x1D, 0x07, 0x00, 0x00, 0x06};
+const RomCode kSecond{0x28, 0xB7, 0x42, 0x1D, 0x07, 0x00, 0x00, 0x29};
+const std::string kFirstPass = R"(
+    > E1 F0 E3 B5 E1 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 E3 A5
+    < F0 80 08 89 22 A8 0A A2 02 2A 00 00 00 00 00 28 00
+)";
+
+struct Rig {
+    ScriptedSerialPort* port;
+    std::unique_ptr<Ds2480bLink> link;
+};
+
+Rig MakeRig(const std::string& script, uint32_t fasterBaud = 9600) {
+    auto port = std::make_unique<ScriptedSerialPort>(script);
+    auto* view = port.get();
+    Ds2480bOptions options;
+    options.fasterBaud = fasterBaud;
+    return Rig{view, std::make_unique<Ds2480bLink>(std::move(port), options)};
+}
+
+::testing::AssertionResult Played(const ScriptedSerialPort& port) {
+    if (port.finished()) {
+        return ::testing::AssertionSuccess();
+    }
+    return ::testing::AssertionFailure()
+           << (port.divergence().empty() ? "script not finished" : port.divergence())
+           << "\nwhat the link did:\n"
+           << port.transcript();
+}
+
+TEST(Ds2480bSynchronisation, SetsUpAt9600ThenMovesTo115200) {
+    auto rig = MakeRig(kSync + R"(
+        > 77
+        baud 115200
+        > 0F
+        < 06
+        > C5
+        < CD
+    )",
+                       115200);
+    ASSERT_TRUE(rig.link->open());
+    auto reset = rig.link->reset();
+    ASSERT_TRUE(reset) << reset.error().message;
+    EXPECT_EQ(*reset, ResetOutcome::Presence);
+    EXPECT_EQ(rig.link->baud(), 115200u);
+    EXPECT_TRUE(Played(*rig.port));
+}
+
+TEST(Ds2480bSynchronisation, ToleratesTheRateReplyArrivingLate) {
+    // The reply to the rate command (76) slipped past the flush and precedes the read-back.
+    auto rig = MakeRig(kSync + R"(
+        > 77
+        baud 115200
+        > 0F
+        < 76 06
+        > C5
+        < CD
+    )",
+                       115200);
+    ASSERT_TRUE(rig.link->open());
+    ASSERT_TRUE(rig.link->reset());
+    EXPECT_EQ(rig.link->baud(), 115200u);
+    EXPECT_TRUE(Played(*rig.port));
+}
+
+TEST(Ds2480bSynchronisation, FallsBackTo9600WhenTheFasterRateGetsNoAnswer) {
+    auto rig = MakeRig(kSync + R"(
+        > 77
+        baud 115200
+        > 0F
+    )" + kResync + R"(
+        > C5
+        < CD
+    )",
+                       115200);
+    ASSERT_TRUE(rig.link->open());
+    auto reset = rig.link->reset();
+    ASSERT_TRUE(reset) << reset.error().message;
+    EXPECT_EQ(rig.link->baud(), 9600u);
+    EXPECT_TRUE(Played(*rig.port));
+}
+
+TEST(Ds2480bSynchronisation, SilentAdapterFailsAfterThreeAttempts) {
+    const std::string attempt = R"(
+        baud 9600
+        break
+        > C1
+        > 17 45 5B 3F 0F 95
+    )";
+    auto rig = MakeRig("open\n" + attempt + "close\nopen\n" + attempt + "close\nopen\n" + attempt);
+    ASSERT_TRUE(rig.link->open());
+    auto reset = rig.link->reset();
+    ASSERT_FALSE(reset);
+    EXPECT_EQ(reset.error().code, WireErrorCode::Timeout);
+    EXPECT_NE(reset.error().message.find("/dev/ttyTEST0"), std::string::npos);
+    EXPECT_TRUE(Played(*rig.port));
+}
+
+TEST(Ds2480bReset, ReplyBitsTellPresenceEmptyBusAndShort) {
+    auto rig = MakeRig(kSync + R"(
+        > C5
+        < CD
+        > C5
+        < CF
+        > C5
+        < CC
+        > C5
+        < EE
+    )");
+    ASSERT_TRUE(rig.link->open());
+    EXPECT_EQ(*rig.link->reset(), ResetOutcome::Presence);
+    EXPECT_EQ(*rig.link->reset(), ResetOutcome::NoPresence);
+    EXPECT_EQ(*rig.link->reset(), ResetOutcome::Short);
+    // Alarming presence with programming voltage: still a presence.
+    EXPECT_EQ(*rig.link->reset(), ResetOutcome::Presence);
+    EXPECT_TRUE(Played(*rig.port));
+}
+
+TEST(Ds2480bDataMode, DoublesE3AndSwitchesModeOnlyWhenNeeded) {
+    auto rig = MakeRig(kSync + R"(
+        > E1 E3 E3
+        < E3
+        > 55
+        < 55
+        > E3 C5
+        < CD
+        > E1 33 E3 E3 FF
+        < 33 E3 5A
+    )");
+    ASSERT_TRUE(rig.link->open());
+    EXPECT_EQ(*rig.link->touchByte(0xE3), 0xE3);
+    EXPECT_EQ(*rig.link->touchByte(0x55), 0x55);
+    EXPECT_EQ(*rig.link->reset(), ResetOutcome::Presence);
+    std::array<uint8_t, 3> block{0x33, 0xE3, 0xFF};
+    ASSERT_TRUE(rig.link->touchBlock(block));
+    EXPECT_EQ(block, (std::array<uint8_t, 3>{0x33, 0xE3, 0x5A}));
+    EXPECT_TRUE(Played(*rig.port));
+    // At 9600 baud the line is slower than the bus: a block goes out in one write.
+    EXPECT_EQ(rig.port->writes().back(), (std::vector<uint8_t>{0xE1, 0x33, 0xE3, 0xE3, 0xFF}));
+}
+
+TEST(Ds2480bDataMode, AtTheFasterRateStaysOneByteAheadOfTheAdapter) {
+    auto rig = MakeRig(kSync + R"(
+        > 77
+        baud 115200
+        > 0F
+        < 06
+        > E1 01 02
+        < 01
+        > 03
+        < 02
+        > 04
+        < 03
+        < 04
+    )",
+                       115200);
+    ASSERT_TRUE(rig.link->open());
+    std::array<uint8_t, 4> block{0x01, 0x02, 0x03, 0x04};
+    ASSERT_TRUE(rig.link->touchBlock(block));
+    EXPECT_TRUE(Played(*rig.port));
+    const auto& writes = rig.port->writes();
+    ASSERT_GE(writes.size(), 3u);
+    EXPECT_EQ(writes[writes.size() - 3], (std::vector<uint8_t>{0xE1, 0x01, 0x02}));
+    EXPECT_EQ(writes[writes.size() - 2], (std::vector<uint8_t>{0x03}));
+    EXPECT_EQ(writes[writes.size() - 1], (std::vector<uint8_t>{0x04}));
+}
+
+TEST(Ds2480bSearch, AcceleratorFindsTwoDevices) {
+    auto rig = MakeRig(kSync + R"(
+        > C5
+        < CD
+    )" + kFirstPass + R"(
+        > C5
+        < CD
+        > E1 F0 E3 B5 E1 80 08 02 00 00 00 00 00 00 00 00 00 00 00 00 00 E3 A5
+        < F0 80 08 2B 8A 08 20 A2 02 2A 00 00 00 00 00 82 08
+    )");
+    ASSERT_TRUE(rig.link->open());
+    Network network(*rig.link);
+    SearchState state;
+    ASSERT_TRUE(*network.first(state));
+    EXPECT_EQ(state.rom, kFirst);
+    ASSERT_TRUE(*network.next(state));
+    EXPECT_EQ(state.rom, kSecond);
+    EXPECT_FALSE(*network.next(state));
+    EXPECT_TRUE(Played(*rig.port));
+}
+
+TEST(Ds2480bSearch, GarbledPassIsRepeatedWithItsResetAfterResynchronising) {
+    // F1 cannot echo F0 (a slot written as 0 read as 1).
+    auto rig = MakeRig(kSync + R"(
+        > C5
+        < CD
+        > E1 F0 E3 B5 E1 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 E3 A5
+        < F1 80 08 89 22 A8 0A A2 02 2A 00 00 00 00 00 28 00
+    )" + kResync + R"(
+        > C5 E1 F0 E3 B5 E1 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 E3 A5
+        < CD F0 80 08 89 22 A8 0A A2 02 2A 00 00 00 00 00 28 00
+    )");
+    ASSERT_TRUE(rig.link->open());
+    Network network(*rig.link);
+    SearchState state;
+    auto found = network.first(state);
+    ASSERT_TRUE(found) << found.error().message;
+    EXPECT_TRUE(*found);
+    EXPECT_EQ(state.rom, kFirst);
+    EXPECT_EQ(rig.link->stats().resyncs, 1u);
+    EXPECT_TRUE(Played(*rig.port));
+}
+
+TEST(Ds2480bStrongPullup, ConvertTRunsUnderAPullupEndedOnRequest) {
+    auto rig = MakeRig(kSync + R"(
+        > C5
+        < CD
+        > E1 55 28 5A 3E 1D 07 00 00 06
+        < 55 28 5A 3E 1D 07 00 00 06
+        > E3 85 85 95 85 85 85 95 87
+        < 84 84 97 84 84 84 97 84
+        > F1
+        < EC
+    )");
+    ASSERT_TRUE(rig.link->open());
+    Network network(*rig.link);
+    ASSERT_TRUE(*network.access(kFirst));
+    ASSERT_TRUE(rig.link->armStrongPullup(PullupTrigger::AfterNextByte));
+    EXPECT_EQ(*rig.link->touchByte(0x44), 0x44);
+    ASSERT_TRUE(rig.link->setNormalLevel());
+    // Nothing more to end: no bytes.
+    ASSERT_TRUE(rig.link->setNormalLevel());
+    EXPECT_TRUE(Played(*rig.port));
+}
+
+TEST(Ds2480bStrongPullup, AfterABitAndEndedByTheNextOperation) {
+    auto rig = MakeRig(kSync + R"(
+        > 97
+        < 97
+        > F1
+        < EC
+        > C5
+        < CD
+    )");
+    ASSERT_TRUE(rig.link->open());
+    ASSERT_TRUE(rig.link->armStrongPullup(PullupTrigger::AfterNextBit));
+    auto bit = rig.link->touchBit(true);
+    ASSERT_TRUE(bit) << bit.error().message << "\n" << rig.port->transcript();
+    EXPECT_TRUE(*bit);
+    EXPECT_EQ(*rig.link->reset(), ResetOutcome::Presence);
+    EXPECT_TRUE(Played(*rig.port));
+}
+
+TEST(Ds2480bRecovery, GarbledResetReplyResynchronisesAndResets) {
+    auto rig = MakeRig(kSync + R"(
+        > C5
+        < 5A
+    )" + kResync + R"(
+        > C5
+        < CD
+    )");
+    ASSERT_TRUE(rig.link->open());
+    auto reset = rig.link->reset();
+    ASSERT_TRUE(reset) << reset.error().message;
+    EXPECT_EQ(*reset, ResetOutcome::Presence);
+    EXPECT_EQ(rig.link->stats().resyncs, 1u);
+    EXPECT_TRUE(Played(*rig.port));
+}
+
+TEST(Ds2480bRecovery, DataByteFailuresAreReportedAfterResynchronising) {
+    auto rig = MakeRig(kSync + R"(
+        > E1 FF
+    )" + kResync + R"(
+        > E1 00
+        < 04
+    )" + kResync + R"(
+        > C5
+        < CD
+    )");
+    ASSERT_TRUE(rig.link->open());
+    auto missing = rig.link->touchByte(0xFF);
+    ASSERT_FALSE(missing);
+    EXPECT_EQ(missing.error().code, WireErrorCode::Timeout);
+    // A 1 where a 0 was written is noise, not a device.
+    auto noisy = rig.link->touchByte(0x00);
+    ASSERT_FALSE(noisy);
+    EXPECT_EQ(noisy.error().code, WireErrorCode::Protocol);
+    EXPECT_EQ(*rig.link->reset(), ResetOutcome::Presence);
+    EXPECT_EQ(rig.link->stats().resyncs, 2u);
+    EXPECT_TRUE(Played(*rig.port));
+}
+
+TEST(Ds2480bPort, UnpluggedAdapterClosesTheLinkUntilItIsBack) {
+    auto rig = MakeRig(kSync + R"(
+        > C5
+        < CD
+        gone
+        missing
+    )" + kSync + R"(
+        > C5
+        < CD
+    )");
+    ASSERT_TRUE(rig.link->open());
+    ASSERT_TRUE(rig.link->reset());
+    auto lost = rig.link->reset();
+    ASSERT_FALSE(lost);
+    EXPECT_EQ(lost.error().code, WireErrorCode::PortGone);
+    EXPECT_FALSE(rig.link->isOpen());
+    auto stillGone = rig.link->open();
+    ASSERT_FALSE(stillGone);
+    EXPECT_EQ(stillGone.error().code, WireErrorCode::PortGone);
+    ASSERT_TRUE(rig.link->open());
+    EXPECT_EQ(*rig.link->reset(), ResetOutcome::Presence);
+    EXPECT_TRUE(Played(*rig.port));
+}
+
+TEST(Ds2480bPort, PortHeldByAnotherProgramIsRefused) {
+    auto rig = MakeRig("busy\n");
+    auto opened = rig.link->open();
+    ASSERT_FALSE(opened);
+    EXPECT_EQ(opened.error().code, WireErrorCode::PortBusy);
+    EXPECT_NE(opened.error().message.find("/dev/ttyTEST0"), std::string::npos);
+    EXPECT_TRUE(Played(*rig.port));
+}
+
+}  // namespace
+}  // namespace velgrin::ds2480b
