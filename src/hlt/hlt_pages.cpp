@@ -47,6 +47,11 @@ std::optional<RomCode> HltCore::MultisensorRom(int16_t index) const {
 }
 
 bool HltCore::MakeCurrent(const RomCode& rom) {
+    // The driver takes a leading zero word as "read the current ROM", which would leave another
+    // device addressed.
+    if (rom[0] == 0) {
+        return false;
+    }
     std::array<int16_t, 8> words{};
     std::copy(rom.begin(), rom.end(), words.begin());
     return bus_.driver().TMRom(bus_.SHandle, bus_.StateBuf, words) > 0;
