@@ -105,19 +105,25 @@ void RunHih4000Assistant(ControlSurface& dialog, Host& host, HLTConfig& block, i
 }
 
 void RunInputWizard(ControlSurface& dialog, Host& host) {
-    std::optional<double> answers[4];
-    const char* prompts[4] = {"МИНимальное значение датчика", "МАКСимальное значение датчика",
-                              "НИЖНИЙ порог датчика", "ВЕРХНИЙ порог датчика"};
-    for (int i = 0; i < 4; ++i) {
-        answers[i] = AskNumber(host, kWizardCaption, prompts[i], kNumberPreset, kBadValue);
-        if (!answers[i]) {
-            return;
-        }
+    auto ask = [&](const char* prompt) {
+        return AskNumber(host, kWizardCaption, prompt, kNumberPreset, kBadValue);
+    };
+    const auto minValue = ask("МИНимальное значение датчика");
+    if (!minValue) {
+        return;
     }
-    const double minValue = *answers[0];
-    const double maxValue = *answers[1];
-    const double lowerThreshold = *answers[2];
-    const double upperThreshold = *answers[3];
+    const auto maxValue = ask("МАКСимальное значение датчика");
+    if (!maxValue) {
+        return;
+    }
+    const auto lowerThreshold = ask("НИЖНИЙ порог датчика");
+    if (!lowerThreshold) {
+        return;
+    }
+    const auto upperThreshold = ask("ВЕРХНИЙ порог датчика");
+    if (!upperThreshold) {
+        return;
+    }
 
     std::string kind;
     do {
@@ -139,12 +145,12 @@ void RunInputWizard(ControlSurface& dialog, Host& host) {
         return volts / kChannel1InputRatio;
     };
     const auto& names = kHltChannelControls[1];
-    dialog.setText(names.min, FormatNumber(minValue));
-    dialog.setText(names.max, FormatNumber(maxValue));
+    dialog.setText(names.min, FormatNumber(*minValue));
+    dialog.setText(names.max, FormatNumber(*maxValue));
     dialog.setText(names.minVoltage, FormatNumber(measured(range->low)));
     dialog.setText(names.maxVoltage, FormatNumber(measured(range->high)));
-    dialog.setText(names.upValue, FormatNumber(upperThreshold));
-    dialog.setText(names.downValue, FormatNumber(lowerThreshold));
+    dialog.setText(names.upValue, FormatNumber(*upperThreshold));
+    dialog.setText(names.downValue, FormatNumber(*lowerThreshold));
     host.showMessage(currentLoop ? kCurrentJumpers : kVoltageJumper);
 }
 
