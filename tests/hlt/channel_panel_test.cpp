@@ -83,13 +83,5 @@ TEST_F(ChannelPanelSetUp, NoSensorGreysThePanelAndHih5031KeepsOnlyThresholds) {
     EXPECT_FALSE(dialog.visible("btnS1_H_select"));
 }
 
-TEST_F(ChannelPanelSetUp, ChannelZeroUsesItsOwnControlsAndFields) {
-    state.HLTS.set(hlt_field::S0Max, 555);
-    SetUpChannelPanel(dialog, state.HLTS, 0, stHIH4000);
-    EXPECT_TRUE(dialog.visible("btnS0_H_select"));
-    EXPECT_EQ(dialog.text("edtS0Max"), "55,5");
-    EXPECT_EQ(dialog.text("edtS1Max"), "");
-}
-
 }  // namespace
 }  // namespace velgrin

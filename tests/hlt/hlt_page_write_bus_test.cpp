@@ -51,14 +51,6 @@ TEST_F(HltPageWrite, PageGoesThroughTheScratchpadWithItsWaits) {
     EXPECT_TRUE(host.messages.empty());
 }
 
-TEST_F(HltPageWrite, PollTimerComesBackAsItWas) {
-    for (bool enabled : {true, false}) {
-        poll.enabled = enabled;
-        hlt.Write_HLT_Page(5, kBytes, device.rom());
-        EXPECT_EQ(poll.enabled, enabled);
-    }
-}
-
 TEST_F(HltPageWrite, VanishedDeviceIsRetriedFiveTimesWithARescanEach) {
     for (bool enabled : {true, false}) {
         SCOPED_TRACE(enabled);
