@@ -30,9 +30,8 @@ bool WriteScreenshots(TFrmMain& window, const QString& folder) {
             continue;
         }
         tabs->setCurrentIndex(page);
-        const QString file = QDir(folder).filePath(QStringLiteral("%1-%2.png")
-                                                       .arg(page + 1, 2, 10, QLatin1Char('0'))
-                                                       .arg(kTabFileNames[page]));
+        const QString file =
+            QDir(folder).filePath(QStringLiteral("main-%1.png").arg(kTabFileNames[page]));
         if (!window.grab().save(file)) {
             std::fprintf(stderr, "velgrin: cannot write %s\n", qPrintable(file));
             written = false;
