@@ -3,7 +3,6 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
-#include <regex>
 #include <sstream>
 #include <stdexcept>
 
@@ -177,15 +176,18 @@ class BenchBuilder {
     std::vector<std::pair<RomCode, std::string>> claimed_;
 };
 
-// "[json.exception.parse_error.101] parse error at line 3, column 10: syntax error ..."
+// nlohmann says "[json.exception.parse_error.101] parse error at line 3, column 10: syntax error
+// ..."; the refusal keeps the place and the problem in the usual file:line:column form.
 WireError SyntaxRefusal(const std::string& origin, const Json::parse_error& e) {
-    static const std::regex kWhere(R"(line (\d+), column (\d+): (.*))");
-    std::smatch m;
     const std::string what = e.what();
-    if (std::regex_search(what, m, kWhere)) {
-        return Refusal(origin + ":" + m[1].str() + ":" + m[2].str() + ": " + m[3].str());
+    const auto line = what.find("line ");
+    const auto column = what.find(", column ", line);
+    const auto problem = what.find(": ", column);
+    if (line == std::string::npos || column == std::string::npos || problem == std::string::npos) {
+        return Refusal(origin + ": byte " + std::to_string(e.byte) + ": " + what);
     }
-    return Refusal(origin + ": byte " + std::to_string(e.byte) + ": " + what);
+    return Refusal(origin + ":" + what.substr(line + 5, column - line - 5) + ":" +
+                   what.substr(column + 9, problem - column - 9) + ": " + what.substr(problem + 2));
 }
 
 }  // namespace
