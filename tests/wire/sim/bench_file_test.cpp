@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <nlohmann/json.hpp>
 
 #include "sim_test_bench.h"
 #include "wire/sim/sim_ds18b20.h"
@@ -192,6 +193,35 @@ TEST(BenchFile, DocumentedExampleLoads) {
     EXPECT_EQ((*bench)->name, "Workshop bench");
     EXPECT_EQ((*bench)->bus().devices().size(), 8u);
     EXPECT_EQ((*bench)->pendingEvents().size(), 9u);
+}
+
+std::vector<std::string> JsonBlocksOf(const std::string& path) {
+    std::ifstream file(path);
+    std::vector<std::string> blocks;
+    std::string line;
+    std::string* block = nullptr;
+    while (std::getline(file, line)) {
+        if (block == nullptr && line == "```json") {
+            block = &blocks.emplace_back();
+        } else if (block != nullptr && line == "```") {
+            block = nullptr;
+        } else if (block != nullptr) {
+            *block += line + "\n";
+        }
+    }
+    return blocks;
+}
+
+TEST(BenchFile, DocumentationExamplesLoadAndMatchTheExampleFile) {
+    const auto blocks = JsonBlocksOf(VELGRIN_SOURCE_DIR "/docs/bench-files.md");
+    ASSERT_EQ(blocks.size(), 2u);
+    for (const auto& block : blocks) {
+        VirtualClock clock;
+        auto bench = LoadBenchJson(block, "bench-files.md", clock);
+        EXPECT_TRUE(bench.ok()) << bench.error().message;
+    }
+    std::ifstream file(VELGRIN_SOURCE_DIR "/docs/examples/workshop-bench.json");
+    EXPECT_EQ(nlohmann::json::parse(blocks[0]), nlohmann::json::parse(file));
 }
 
 }  // namespace
