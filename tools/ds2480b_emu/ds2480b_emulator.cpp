@@ -155,8 +155,12 @@ void Ds2480bEmulator::setPowered(bool on) {
     });
 }
 
-void Ds2480bEmulator::garbleNextReplies(int count) {
-    perform([this, count] { garbleBudget_ += count; });
+void Ds2480bEmulator::setNoiseRate(double rate) {
+    perform([this, rate] { options_.noiseRate = rate; });
+}
+
+void Ds2480bEmulator::withBench(const std::function<void(sim::SimBench&)>& look) {
+    perform([this, &look] { look(*bench_); });
 }
 
 EmulatorCounters Ds2480bEmulator::counters() const {
@@ -265,14 +269,8 @@ void Ds2480bEmulator::queue(uint64_t readyUs, const std::vector<uint8_t>& bytes)
 }
 
 uint8_t Ds2480bEmulator::maybeGarbled(uint8_t byte) {
-    bool garble = false;
-    if (garbleBudget_ > 0) {
-        --garbleBudget_;
-        garble = true;
-    } else if (options_.noiseRate > 0.0) {
-        garble = std::uniform_real_distribution<double>(0.0, 1.0)(noise_) < options_.noiseRate;
-    }
-    if (!garble) {
+    if (options_.noiseRate <= 0.0 ||
+        std::uniform_real_distribution<double>(0.0, 1.0)(noise_) >= options_.noiseRate) {
         return byte;
     }
     return static_cast<uint8_t>(byte ^ std::uniform_int_distribution<int>(1, 255)(noise_));

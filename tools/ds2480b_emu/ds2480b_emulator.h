@@ -65,8 +65,10 @@ class Ds2480bEmulator {
     WireResult<void> replug();
     // The adapter loses its supply but the port stays: nothing is answered.
     void setPowered(bool on);
-    // The next `count` reply bytes are garbled.
-    void garbleNextReplies(int count);
+    // Garbles this share of the reply bytes from now on.
+    void setNoiseRate(double rate);
+    // Runs `look` on the bench between two bytes, for a look at the devices' memory.
+    void withBench(const std::function<void(sim::SimBench&)>& look);
 
     EmulatorCounters counters() const;
 
@@ -96,7 +98,6 @@ class Ds2480bEmulator {
     std::unique_ptr<PtyEndpoint> endpoint_;
     std::deque<Reply> replies_;
     std::mt19937 noise_;
-    int garbleBudget_ = 0;
 
     int wakeRead_ = -1;
     int wakeWrite_ = -1;

@@ -365,13 +365,24 @@ WireResult<SearchPass> Ds2480bLink::runSearchPass(const RomCode& directions, boo
     }
     ++at;
     SearchPass pass;
+    bool failed = false;
     for (int n = 0; n < 64; ++n) {
         const uint8_t in = (*replies)[at + static_cast<size_t>(n / kRomBitsPerSearchByte)];
         const int k = n % kRomBitsPerSearchByte;
-        if ((in >> (2 * k)) & 1) {
+        const bool discrepancy = ((in >> (2 * k)) & 1) != 0;
+        const bool taken = ((in >> (2 * k + 1)) & 1) != 0;
+        // At a conflict the adapter takes the direction asked for; anything else flagged is the
+        // failed search, after which every bit reads as a discrepancy taken as 1.
+        if (discrepancy && taken != Bit(directions, n)) {
+            failed = true;
+        }
+        if (failed && !(discrepancy && taken)) {
+            return garbled("a search", in);
+        }
+        if (discrepancy) {
             SetBit(pass.discrepancies, n);
         }
-        if ((in >> (2 * k + 1)) & 1) {
+        if (taken) {
             SetBit(pass.path, n);
         }
     }
