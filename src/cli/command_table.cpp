@@ -1,5 +1,7 @@
 #include "cli/command.h"
 #include "cli/commands.h"
+#include "cli/hlt_commands.h"
+#include "cli/hlt_settings_input.h"
 
 namespace velgrin::cli {
 
@@ -69,6 +71,65 @@ const std::vector<Command>& Commands() {
          "  --comment TEXT  the comment\n",
          {{"--file", true}, {"--comment", true}},
          RunSaveNumber},
+        {"hlt show",
+         "hlt show ROM",
+         "live readings and the decoded configuration block of an HLT multisensor",
+         "Measures the multisensor and reads its configuration block as the settings dialog does:\n"
+         "on-chip temperature, VDD, VAD, the current input and channel 1's input voltage; the\n"
+         "sensor types, scaling, thresholds, temperature offset and limits; each channel's "
+         "present\n"
+         "value, the corrected temperature, and whether the block's CRC matches. With --json the\n"
+         "\"config\" member is in the form `hlt set --file` reads.\n",
+         {},
+         RunHltShow},
+        {"hlt set", "hlt set ROM (--file CONFIG.json | --FIELD VALUE...)",
+         "validate, encode and write a new configuration",
+         "Reads the device as the settings dialog opens it, enters the given values into the\n"
+         "dialog's fields, then runs the dialog's write: the same checks in the same order with\n"
+         "the same ranges, the same encoding, the seal (mark and CRC) and the page writes 3, 6, "
+         "4,\n"
+         "5. Fields not given keep what the device holds. The first invalid field stops\n"
+         "everything (exit status 2, nothing written); the pages are then read back.\n"
+         "\n"
+         "CONFIG.json is an object with any of: \"sensor0\", \"sensor1\" (HIH5031, HIH4000,\n"
+         "Temperature, Pressure, CO2, Other, None, or the code 0..6), \"S0min\", \"S0Max\",\n"
+         "\"S0minVoltage\", \"S0MaxVoltage\", \"S0UpValue\", \"S0DownValue\" and the same for S1\n"
+         "(numbers in the sensor's unit, voltages in volts), \"Tdis\" (offset in degrees C, or\n"
+         "\"hidden\" when the device is not to show the temperature), \"TupLimit\",\n"
+         "\"TdownLimit\".\n"
+         "\n"
+         "Options (each wins over the file):\n"
+         "  --file CONFIG.json\n"
+         "  --sensor0 TYPE, --sensor1 TYPE\n"
+         "  --S0min X, --S0Max X, --S0minVoltage V, --S0MaxVoltage V, --S0UpValue X,\n"
+         "  --S0DownValue X, and the same for S1\n"
+         "  --Tdis X|hidden, --TupLimit X, --TdownLimit X\n",
+         HltSettingOptions(), RunHltSet},
+        {"hlt reseal",
+         "hlt reseal ROM",
+         "rewrite the configuration block with a fresh mark and CRC (\"Записать CRC\")",
+         "Reads the block as the device holds it and writes it back sealed (pages 3 and 6), so\n"
+         "that its CRC agrees with the configuration the device holds now; then reads it back.\n",
+         {},
+         RunHltReseal},
+        {"hlt dump",
+         "hlt dump ROM",
+         "print the raw 32 bytes of the configuration block",
+         "Reads pages 3 to 6 and prints their 32 bytes, one page a line, under a comment line;\n"
+         "with --json as {\"rom\", \"bytes\", \"crc_ok\"}. Either form is a backup that `hlt\n"
+         "restore` takes back. A page that cannot be read intact is a failure.\n",
+         {},
+         RunHltDump},
+        {"hlt restore",
+         "hlt restore ROM --file F",
+         "write a block saved by `hlt dump` back, byte for byte",
+         "Writes the 32 bytes of F into pages 3 to 6 as they are (no new seal), then reads them\n"
+         "back. A block whose CRC does not match is written all the same, with a warning.\n"
+         "\n"
+         "Options:\n"
+         "  --file F  the text or JSON that `hlt dump` printed\n",
+         {{"--file", true}},
+         RunHltRestore},
     };
     return commands;
 }

@@ -1,10 +1,10 @@
 #include "cli/saved_bench.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <fstream>
 
+#include "cli/hex_bytes.h"
 #include "wire/sim/sim_ds18b20.h"
 #include "wire/sim/sim_ds1922.h"
 #include "wire/sim/sim_ds2438.h"
@@ -14,16 +14,6 @@ namespace velgrin::cli {
 namespace {
 
 constexpr uint8_t kSerialChipFamily = 0x81;
-
-std::string HexBytes(std::span<const uint8_t> bytes) {
-    std::string text;
-    for (const uint8_t byte : bytes) {
-        char pair[4];
-        std::snprintf(pair, sizeof pair, "%02X", byte);
-        text += (text.empty() ? "" : " ") + std::string(pair);
-    }
-    return text;
-}
 
 nlohmann::json DeviceState(const sim::SimDevice& device, uint64_t nowUs) {
     nlohmann::json entry{{"model", device.model()}, {"rom", RomText(device.rom())}};
@@ -44,7 +34,7 @@ nlohmann::json DeviceState(const sim::SimDevice& device, uint64_t nowUs) {
         entry["vdd"] = monitor->vdd().at(nowUs);
         entry["vad"] = monitor->vad().at(nowUs);
         entry["currentInput"] = monitor->currentInput().at(nowUs);
-        entry["hltBytes"] = HexBytes(monitor->configBlock());
+        entry["hltBytes"] = HexText(monitor->configBlock());
     } else if (const auto* logger = dynamic_cast<const sim::Ds1922Device*>(&device)) {
         entry["configByte"] = logger->configByte();
     }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
+#include <sstream>
 
 #include "bench_folder.h"
 #include "cli_process.h"
@@ -22,13 +23,34 @@ TEST(CommandLine, ToolHelpNamesEveryCommandTheDefaultPortAndTheExitStatuses) {
 }
 
 TEST(CommandLine, EveryCommandExplainsItself) {
-    for (const std::string command : {"list", "temp", "alarms", "watch", "save-number"}) {
-        const CliRun run = RunTool({command, "--help"});
+    for (const std::string command : {"list", "temp", "alarms", "watch", "save-number", "hlt show",
+                                      "hlt set", "hlt reseal", "hlt dump", "hlt restore"}) {
+        std::vector<std::string> words;
+        std::istringstream split(command);
+        for (std::string word; split >> word;) {
+            words.push_back(word);
+        }
+        std::vector<std::string> asked = words;
+        asked.push_back("--help");
+        const CliRun run = RunTool(asked);
         EXPECT_EQ(run.status, 0) << command;
         EXPECT_EQ(run.out.rfind("Usage: velgrin-cli [--port SPEC] [--json] " + command, 0), 0u)
             << run.out;
-        EXPECT_EQ(RunTool({"help", command}).out, run.out) << command;
+        words.insert(words.begin(), "help");
+        EXPECT_EQ(RunTool(words).out, run.out) << command;
     }
+}
+
+TEST(CommandLine, TheHltGroupListsItsCommands) {
+    const CliRun run = RunTool({"hlt", "--help"});
+    EXPECT_EQ(run.status, 0);
+    for (const char* command : {"hlt show", "hlt set", "hlt reseal", "hlt dump", "hlt restore"}) {
+        EXPECT_NE(run.out.find(command), std::string::npos) << command;
+    }
+    EXPECT_EQ(RunTool({"help", "hlt"}).out, run.out);
+    const CliRun bare = RunTool({"hlt"});
+    EXPECT_EQ(bare.status, 2);
+    EXPECT_EQ(bare.err, "velgrin-cli: 'hlt' needs a subcommand; see 'velgrin-cli hlt --help'\n");
 }
 
 TEST(CommandLine, VersionIsTheProjectVersion) {

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cli/command.h"
+#include "cli/hlt_device.h"
+
+namespace velgrin::cli {
+
+CliResult<ExitStatus> RunHltShow(CommandContext& context);
+CliResult<ExitStatus> RunHltSet(CommandContext& context);
+CliResult<ExitStatus> RunHltReseal(CommandContext& context);
+CliResult<ExitStatus> RunHltDump(CommandContext& context);
+CliResult<ExitStatus> RunHltRestore(CommandContext& context);
+
+// The multisensor named by the command's one word, after a scan.
+CliResult<std::unique_ptr<HltDevice>> NamedHlt(CommandContext& context);
+
+// Sorts what the core showed during a write: a page write that failed makes the result a
+// failure; anything else (a threshold-order warning) is passed on as a warning.
+CliResult<void> WriteOutcome(const std::vector<std::string>& messages, Output& output);
+
+// After a write: the pages read back must hold `written`. A failure says what differs.
+CliResult<void> VerifyBlock(HltDevice& device, const HltBlock& written);
+
+}  // namespace velgrin::cli

@@ -1,0 +1,87 @@
+#include "cli/hlt_device.h"
+
+#include <algorithm>
+
+#include "cli/device_kind.h"
+#include "cli/rom_arguments.h"
+#include "hlt/hlt_controls.h"
+#include "thermo/list_lookup.h"
+
+namespace velgrin::cli {
+
+CliResult<std::unique_ptr<HltDevice>> HltDevice::Find(BenchSession& session,
+                                                      const std::string& rom) {
+    BusCore& core = session.core();
+    const auto index = FindOnBus(core, rom);
+    if (!index) {
+        return index.error();
+    }
+    const CurrentSens& sens = core.Asens[static_cast<size_t>(*index)];
+    if (sens.Family != device_group::kHlt) {
+        return UsageError(
+            rom + " is not an HLT multisensor (it is: " + DeviceKind(FamilyCode(sens)) + ")");
+    }
+    return std::unique_ptr<HltDevice>(new HltDevice(session, rom, *index));
+}
+
+HltDevice::HltDevice(BenchSession& session, std::string rom, int index)
+    : session_(session),
+      rom_(std::move(rom)),
+      index_(index),
+      poll_(session.core()),
+      core_(session.core(), poll_, state_),
+      messagesTaken_(session.host().messages.size()) {
+    state_.curIndxHLT = static_cast<int16_t>(index);
+}
+
+CliResult<void> HltDevice::Read() {
+    dialog_.setText(hlt_control::lblCurrentT, "");
+    dialog_.setText(hlt_control::edtTupLimit, "");
+    core_.getValueHLT(static_cast<int16_t>(index_), dialog_);
+    if (dialog_.text(hlt_control::lblCurrentT).empty()) {
+        return DeviceError("the multisensor " + rom_ + " did not answer its measurement");
+    }
+    if (dialog_.text(hlt_control::edtTupLimit).empty()) {
+        return DeviceError("the multisensor " + rom_ + " did not answer the configuration read");
+    }
+    return {};
+}
+
+CliResult<HltBlock> HltDevice::ReadBlock() {
+    (void)Hex2Rom(session_.core(), rom_);
+    HltBlock block{};
+    for (int16_t page = kHltFirstPage; page <= kHltLastPage; ++page) {
+        ds2438::PageRead read{};
+        if (!core_.Read_HLT_Page(page, read)) {
+            return DeviceError("page " + std::to_string(page) + " of " + rom_ +
+                               " could not be read intact (no answer or a bad CRC)");
+        }
+        std::copy_n(read.begin(), kHltPageSize,
+                    block.begin() + static_cast<long>((page - kHltFirstPage) * kHltPageSize));
+    }
+    return block;
+}
+
+void HltDevice::WritePages(const HltBlock& block) {
+    const RomCode device = *ParseRomText(rom_);
+    HltBlock pages = block;
+    const HLTConfig view(pages);
+    for (int16_t page = kHltFirstPage; page <= kHltLastPage; ++page) {
+        core_.Write_HLT_Page(page, view.page(page), device);
+    }
+}
+
+std::vector<std::string> HltDevice::takeMessages() {
+    const auto& all = session_.host().messages;
+    std::vector<std::string> fresh(all.begin() + static_cast<long>(messagesTaken_), all.end());
+    messagesTaken_ = all.size();
+    return fresh;
+}
+
+HltBlock BlockOf(const HltState& state) {
+    HltBlock block{};
+    std::copy_n(state.HLT_Buf.begin(), kHltBlockSize, block.begin());
+    return block;
+}
+
+}  // namespace velgrin::cli

@@ -1,0 +1,57 @@
+#include "cli/hex_bytes.h"
+#include "cli/hlt_block_file.h"
+#include "cli/hlt_commands.h"
+#include "hlt/crc_hlt.h"
+
+namespace velgrin::cli {
+
+CliResult<ExitStatus> RunHltDump(CommandContext& context) {
+    auto device = NamedHlt(context);
+    if (!device) {
+        return device.error();
+    }
+    HltDevice& hlt = **device;
+    const auto block = hlt.ReadBlock();
+    if (!block) {
+        return block.error();
+    }
+    HltBlock bytes = *block;
+    const bool crcOk = HltBlockCrcMatches(HLTConfig(bytes));
+    context.output().result({{"rom", hlt.rom()}, {"bytes", HexText(bytes)}, {"crc_ok", crcOk}},
+                            BlockDumpText(hlt.rom(), bytes, crcOk));
+    return ExitStatus::kSuccess;
+}
+
+CliResult<ExitStatus> RunHltRestore(CommandContext& context) {
+    const auto path = context.options().value("--file");
+    if (!path) {
+        return UsageError("--file is needed: the block as `hlt dump` wrote it");
+    }
+    auto block = ReadBlockFile(*path);
+    if (!block) {
+        return block.error();
+    }
+    auto device = NamedHlt(context);
+    if (!device) {
+        return device.error();
+    }
+    HltDevice& hlt = **device;
+    const bool crcOk = HltBlockCrcMatches(HLTConfig(*block));
+    if (!crcOk) {
+        context.output().warning("the block's CRC does not match: the device will not trust it");
+    }
+    (void)hlt.takeMessages();
+    hlt.WritePages(*block);
+    if (auto outcome = WriteOutcome(hlt.takeMessages(), context.output()); !outcome) {
+        return outcome.error();
+    }
+    if (auto verified = VerifyBlock(hlt, *block); !verified) {
+        return verified.error();
+    }
+    context.output().result(
+        {{"rom", hlt.rom()}, {"bytes", HexText(*block)}, {"crc_ok", crcOk}, {"verified", true}},
+        "restored the block of " + hlt.rom() + " and read it back\n");
+    return ExitStatus::kSuccess;
+}
+
+}  // namespace velgrin::cli

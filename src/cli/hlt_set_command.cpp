@@ -1,0 +1,56 @@
+#include "cli/english_text.h"
+#include "cli/hlt_commands.h"
+#include "cli/hlt_fields.h"
+#include "cli/hlt_settings_input.h"
+#include "hlt/settings_write.h"
+
+namespace velgrin::cli {
+
+CliResult<ExitStatus> RunHltSet(CommandContext& context) {
+    const auto input = ReadHltSettings(context.options());
+    if (!input) {
+        return input.error();
+    }
+    if (input->empty()) {
+        return UsageError("nothing to set: give --file CONFIG.json or options per field");
+    }
+    auto device = NamedHlt(context);
+    if (!device) {
+        return device.error();
+    }
+    HltDevice& hlt = **device;
+    // The dialog opens on what the device holds; what the input does not name stays so.
+    if (auto read = hlt.Read(); !read) {
+        return read.error();
+    }
+    (void)hlt.takeMessages();
+    EnterHltSettings(*input, hlt.dialog(), hlt.state().HLTS);
+
+    bool flgEditHLT = false;
+    const bool written = WriteHltSettings(hlt.dialog(), hlt.core(), flgEditHLT);
+    auto messages = hlt.takeMessages();
+    if (!written) {
+        // The check that stopped the write showed its message last; any before it were warnings.
+        const std::string refusal =
+            messages.empty() ? "the settings were refused" : EnglishText(messages.back());
+        if (!messages.empty()) {
+            messages.pop_back();
+        }
+        (void)WriteOutcome(messages, context.output());
+        return UsageError(refusal + "; nothing written");
+    }
+    if (auto outcome = WriteOutcome(messages, context.output()); !outcome) {
+        return outcome.error();
+    }
+    const HltBlock sealed = BlockOf(hlt.state());
+    if (auto verified = VerifyBlock(hlt, sealed); !verified) {
+        return verified.error();
+    }
+    const nlohmann::json config = HltConfigJson(hlt.state().HLTS);
+    context.output().result(
+        {{"rom", hlt.rom()}, {"config", config}, {"verified", true}},
+        "written to " + hlt.rom() + " and read back:\n" + HltConfigText(config));
+    return ExitStatus::kSuccess;
+}
+
+}  // namespace velgrin::cli
