@@ -24,13 +24,16 @@ class TksTimer::TickReceiver final : public QObject {
     TksTimer& owner_;
 };
 
-TksTimer::TksTimer(QObject* owner) : QObject(owner), FWindowHandle(new TickReceiver(*this)) {}
+TksTimer::TksTimer(QObject* owner) : QObject(owner), FWindowHandle(new TickReceiver(*this)) {
+    callbackTarget_->timer = this;
+}
 
 TksTimer::~TksTimer() {
-    // Unlike switching off, going away must wait for a callback under way: it posts to the
-    // receiver, which dies with this object (as its child, after this body).
-    deleteTimer(true);
-    FEnabled = false;
+    setEnabled(false);
+    // A callback under way, of this timer or of one switched off earlier, must not reach the
+    // receiver that goes with this object.
+    std::lock_guard lock(callbackTarget_->mutex);
+    callbackTarget_->timer = nullptr;
 }
 
 void TksTimer::setEnabled(bool enabled) {
@@ -40,21 +43,23 @@ void TksTimer::setEnabled(bool enabled) {
     if (enabled) {
         FThreadCount = 0;
         FCount = 0;
-        QObject* receiver = FWindowHandle;
-        FTimerHandle = TimerQueue::Default().create(FDueTime, FPeriod, [this, receiver] {
-            const uint32_t number = FThreadCount.fetch_add(1, std::memory_order_relaxed) + 1;
-            QCoreApplication::postEvent(receiver, new TksTimerTickEvent(number));
+        FTimerHandle = TimerQueue::Default().create(FDueTime, FPeriod, [target = callbackTarget_] {
+            std::lock_guard lock(target->mutex);
+            if (TksTimer* timer = target->timer) {
+                const uint32_t number = ++timer->FThreadCount;
+                QCoreApplication::postEvent(timer->FWindowHandle, new TksTimerTickEvent(number));
+            }
         });
         FEnabled = FTimerHandle != 0;
     } else {
-        deleteTimer(false);
+        deleteTimer();
         FEnabled = false;
     }
 }
 
-void TksTimer::deleteTimer(bool waitForRunning) {
+void TksTimer::deleteTimer() {
     if (FTimerHandle != 0) {
-        TimerQueue::Default().remove(FTimerHandle, waitForRunning);
+        TimerQueue::Default().remove(FTimerHandle);
         FTimerHandle = 0;
     }
 }

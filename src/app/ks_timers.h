@@ -3,6 +3,8 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <mutex>
 
 #include <QEvent>
 #include <QObject>
@@ -56,8 +58,14 @@ class TksTimer : public QObject {
 
   private:
     class TickReceiver;
+    // What a timer callback reaches the component through; emptied when the component goes, so
+    // a callback still under way then does nothing.
+    struct CallbackTarget {
+        std::mutex mutex;
+        TksTimer* timer = nullptr;
+    };
     void deliver(uint32_t callbackNumber);
-    void deleteTimer(bool waitForRunning);
+    void deleteTimer();
 
     uint32_t FDueTime = 1000;
     uint32_t FPeriod = 1000;
@@ -67,6 +75,7 @@ class TksTimer : public QObject {
     uint32_t FCount = 0;
     TNotifyEvent FOnTimer;
     bool FEnabled = false;
+    std::shared_ptr<CallbackTarget> callbackTarget_ = std::make_shared<CallbackTarget>();
 };
 
 }  // namespace velgrin

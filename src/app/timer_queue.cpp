@@ -42,13 +42,11 @@ TimerQueue::Handle TimerQueue::create(uint32_t dueMs, uint32_t periodMs, Callbac
     return handle;
 }
 
-void TimerQueue::remove(Handle handle, bool waitForRunning) {
-    std::unique_lock lock(mutex_);
-    timers_.erase(handle);
-    if (waitForRunning && std::this_thread::get_id() != thread_.get_id()) {
-        callbackDone_.wait(lock, [&] { return running_ != handle; });
+void TimerQueue::remove(Handle handle) {
+    {
+        std::lock_guard lock(mutex_);
+        timers_.erase(handle);
     }
-    lock.unlock();
     changed_.notify_all();
 }
 
@@ -66,7 +64,6 @@ void TimerQueue::run() {
             changed_.wait_until(lock, next->second.due);
             continue;
         }
-        const Handle handle = next->first;
         Timer& timer = next->second;
         Callback callback = timer.callback;
         if (timer.period.count() == 0) {
@@ -77,12 +74,9 @@ void TimerQueue::run() {
                 timer.due += timer.period;
             } while (timer.due <= now);
         }
-        running_ = handle;
         lock.unlock();
         callback();
         lock.lock();
-        running_ = 0;
-        callbackDone_.notify_all();
     }
 }
 

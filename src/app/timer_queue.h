@@ -28,9 +28,8 @@ class TimerQueue {
     // First callback `dueMs` from now, then one every `periodMs` (0: only once). Returns 0 when
     // the timer could not be made.
     Handle create(uint32_t dueMs, uint32_t periodMs, Callback callback);
-    // No more callbacks start for the timer. `waitForRunning`: also wait for one under way
-    // (never from inside that callback).
-    void remove(Handle handle, bool waitForRunning);
+    // No more callbacks start for the timer; one under way is not waited for.
+    void remove(Handle handle);
 
   private:
     using TimePoint = std::chrono::steady_clock::time_point;
@@ -44,10 +43,8 @@ class TimerQueue {
 
     std::mutex mutex_;
     std::condition_variable changed_;
-    std::condition_variable callbackDone_;
     std::map<Handle, Timer> timers_;
     Handle nextHandle_ = 1;
-    Handle running_ = 0;
     bool stopping_ = false;
     std::thread thread_;
 };
