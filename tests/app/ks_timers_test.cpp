@@ -46,13 +46,6 @@ class TksTimerTest : public ::testing::Test {
     std::vector<Tick> ticks_;
 };
 
-TEST_F(TksTimerTest, StartsDisabledWithOneSecondDefaults) {
-    EXPECT_FALSE(timer_.Enabled());
-    EXPECT_EQ(timer_.DueTime(), 1000u);
-    EXPECT_EQ(timer_.Period(), 1000u);
-    EXPECT_EQ(timer_.Count(), 0u);
-}
-
 TEST_F(TksTimerTest, DeliversNumberedTicksInOrderOnTheGuiThreadOnePerPeriod) {
     timer_.setDueTime(20);
     timer_.setPeriod(20);

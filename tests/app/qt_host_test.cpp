@@ -66,14 +66,5 @@ TEST_F(QtHostTest, InputBoxGivesTheTypedTextOrThePresetWhenCancelled) {
     EXPECT_EQ(host.inputBox("Введите коментарий:", "Сохранение на диске", "Датчик"), "Датчик");
 }
 
-TEST_F(QtHostTest, BusyCursorIsSetOnceAndRestored) {
-    host.setBusyCursor(true);
-    host.setBusyCursor(true);
-    ASSERT_NE(QApplication::overrideCursor(), nullptr);
-    EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
-    host.setBusyCursor(false);
-    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-}
-
 }  // namespace
 }  // namespace velgrin
