@@ -1,5 +1,7 @@
 #include "numberlog/number_log.h"
 
+#include <cctype>
+
 #include "numberlog/log_text.h"
 #include "numberlog/whole_append.h"
 
@@ -87,7 +89,8 @@ void NumberLog::StoreRom1820() {
         return;
     }
     surface_.setColor(kIndicator, colors::kGreen);
-    StoreSelectedNumber(surface_.text(kThermometerList), HeaderStyle::kThermometer);
+    StoreSelectedNumber(surface_.text(kThermometerList), core_.TypeButtonString,
+                        HeaderStyle::kThermometer);
 }
 
 void NumberLog::StoreRomButton() {
@@ -97,16 +100,32 @@ void NumberLog::StoreRomButton() {
         return;
     }
     surface_.setColor(kIndicator, colors::kGreen);
-    StoreSelectedNumber(entry, HeaderStyle::kLogger);
+    StoreSelectedNumber(entry, LoggerType(entry), HeaderStyle::kLogger);
 }
 
-void NumberLog::StoreSelectedNumber(const std::string& entryText, HeaderStyle style) {
+// A logger is logged under the name its own probe gave it in the search, so that a thermometer
+// listed before it cannot lend it its type; without such a name, under the last type the scan set.
+std::string NumberLog::LoggerType(const std::string& entryText) const {
+    if (entryText.size() >= 2 && std::isdigit(static_cast<unsigned char>(entryText[0])) &&
+        std::isdigit(static_cast<unsigned char>(entryText[1]))) {
+        const int index = (entryText[0] - '0') * 10 + (entryText[1] - '0');
+        const CurrentSens& entry = core_.Asens[static_cast<size_t>(index)];
+        if (index < core_.FoundDev && entry.ROMS == EntryNumber(entryText) &&
+            !entry.TypeName.empty()) {
+            return entry.TypeName;
+        }
+    }
+    return core_.TypeButtonString;
+}
+
+void NumberLog::StoreSelectedNumber(const std::string& entryText, const std::string& typeText,
+                                    HeaderStyle style) {
     if (autoStore_.tmpStoreFile.empty() || !surface_.checked(kAutoStoreBox)) {
         return;
     }
     const std::string number = EntryNumber(entryText);
     const StoreOutcome outcome =
-        autoStore_.Store(number, core_.TypeButtonString, core_.SNADAPTERS, style, dateTime_);
+        autoStore_.Store(number, typeText, core_.SNADAPTERS, style, dateTime_);
     switch (outcome.status) {
         case StoreOutcome::Status::kAlreadyStored:
             host_.beep();

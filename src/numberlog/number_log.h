@@ -48,7 +48,9 @@ class NumberLog {
     const AutoStore& autoStore() const { return autoStore_; }
 
   private:
-    void StoreSelectedNumber(const std::string& entryText, HeaderStyle style);
+    void StoreSelectedNumber(const std::string& entryText, const std::string& typeText,
+                             HeaderStyle style);
+    std::string LoggerType(const std::string& entryText) const;
     void ReportStoreFailure(const StoreFailure& failure, const std::string& number);
 
     BusCore& core_;

@@ -43,6 +43,18 @@ TEST_F(AutoStoreTest, FirstLoggerHasNoBlankLineAfterTheAdapterLine) {
     EXPECT_EQ(surface.color("shp1"), colors::kGreen);
 }
 
+TEST_F(AutoStoreTest, LoggerListedAfterAThermometerKeepsItsOwnType) {
+    // The search named the logger; the thermometer step of the rebuild runs before the logger's.
+    core.Asens[2].TypeName = kDs1921HType;
+
+    Rebuild({kAdapterChip, kDs18B20First, kDs1921H});
+
+    const auto lines = MainLines();
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[lines.size() - 2], "DS1921H-F5 +15..+46(C) 05.03.2024 14:07:09");
+    EXPECT_EQ(lines.back(), "124F20002B104521");
+}
+
 TEST_F(AutoStoreTest, SecondThermometerOnTheBusFindsTheFirstStoredAndBeeps) {
     Rebuild({kDs18B20First, kDs18B20Second});
 

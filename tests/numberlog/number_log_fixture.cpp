@@ -60,6 +60,8 @@ void NumberLogTest::Rebuild(const std::vector<std::string>& romTexts) {
         const auto rom = ParseRomText(romTexts[index]);
         ASSERT_TRUE(rom) << romTexts[index];
         const std::string entry = ListEntryText(static_cast<int>(index), romTexts[index]);
+        core.Asens[index].ROMS = romTexts[index];
+        core.FoundDev = static_cast<int16_t>(index + 1);
         switch (GroupOfFamily((*rom)[0])) {
             case device_group::kDs18S20:
             case device_group::kDs18B20:
