@@ -109,10 +109,10 @@ std::string NumberLog::LoggerType(const std::string& entryText) const {
     if (entryText.size() >= 2 && std::isdigit(static_cast<unsigned char>(entryText[0])) &&
         std::isdigit(static_cast<unsigned char>(entryText[1]))) {
         const int index = (entryText[0] - '0') * 10 + (entryText[1] - '0');
-        const CurrentSens& entry = core_.Asens[static_cast<size_t>(index)];
-        if (index < core_.FoundDev && entry.ROMS == EntryNumber(entryText) &&
-            !entry.TypeName.empty()) {
-            return entry.TypeName;
+        const auto slot = static_cast<size_t>(index);
+        if (index < core_.FoundDev && core_.Asens[slot].ROMS == EntryNumber(entryText) &&
+            !core_.subtypeNames[slot].empty()) {
+            return core_.subtypeNames[slot];
         }
     }
     return core_.TypeButtonString;

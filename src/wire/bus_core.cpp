@@ -119,7 +119,6 @@ void BusCore::AddFoundDevice(int32_t handle, TmexState& state, int16_t index,
     }
     entry.ROMS = text;
     entry.Family = 0;
-    entry.TypeName.clear();
     const auto family = static_cast<uint8_t>(rom[0]);
     entry.Family = GroupOfFamily(family);
     std::string& subtypeName = subtypeNames[static_cast<size_t>(index)];

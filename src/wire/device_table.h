@@ -51,8 +51,6 @@ struct CurrentSens {
     double UpLimitL = 0, DownLimitL = 0, UpLimitCO2 = 0, DownLimitCO2 = 0;
     int16_t AlarmSignaledT = 0, AlarmSignaledH = 0, AlarmSignaledP = 0, AlarmSignaledL = 0;
     int16_t PrecesionT = 0, PrecesionH = 0, PrecesionP = 0, PrecesionL = 0;
-    // The subtype its own probe named during the last search; empty when none did.
-    std::string TypeName;
 };
 
 inline constexpr int kDeviceTableSize = 100;

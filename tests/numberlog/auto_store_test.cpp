@@ -45,7 +45,7 @@ TEST_F(AutoStoreTest, FirstLoggerHasNoBlankLineAfterTheAdapterLine) {
 
 TEST_F(AutoStoreTest, LoggerListedAfterAThermometerKeepsItsOwnType) {
     // The search named the logger; the thermometer step of the rebuild runs before the logger's.
-    core.Asens[2].TypeName = kDs1921HType;
+    core.subtypeNames[2] = kDs1921HType;
 
     Rebuild({kAdapterChip, kDs18B20First, kDs1921H});
 

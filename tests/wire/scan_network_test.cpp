@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 
 #include "bench_rig.h"
 #include "wire/sim/sim_device.h"
+#include "wire/sim/sim_ds1922.h"
 
 namespace velgrin {
 namespace {
@@ -202,6 +204,49 @@ TEST(ScanNetwork, ProbeThatCannotReachItsDeviceLeavesTheTypeName) {
     std::array<int16_t, 9> rom{0x21, 0, 0, 0, 0, 0, 0, 0};
     EXPECT_EQ(rig.core.IdentifyDS1921(rig.core.SHandle, rig.core.StateBuf, 0, rom), "");
     EXPECT_EQ(rig.core.TypeButtonString, "before");
+}
+
+TEST(ScanNetwork, NamesDs1922FamilyPartsFromTheirConfigurationByte) {
+    struct Case {
+        uint8_t config;
+        const char* name;
+    };
+    for (const Case& c :
+         {Case{0x00, "DS2422 - Термохрон"}, Case{0x20, "DS1923 - Гигрохрон"},
+          Case{0x40, "DS1922L - Термохрон"}, Case{0x60, "DS1922T - Термохрон"},
+          Case{0x80, "DS1922E - Термохрон"}, Case{0xA0, "Неизвестное устройство"}}) {
+        BenchRig rig;
+        rig.bus().attach(std::make_unique<sim::Ds1922Device>(Rom(0x41, 0x77), c.config));
+        rig.core.ScanSessionAndSearch();
+        EXPECT_EQ(rig.core.TypeButtonString, c.name) << int(c.config);
+        EXPECT_EQ(rig.core.subtypeNames[0], c.name);
+        EXPECT_EQ(rig.core.Asens[0].Family, 33);
+    }
+}
+
+TEST(ScanNetwork, Ds1922ProbeReadsTheConfigurationByteBehindThePassword) {
+    BenchRig rig;
+    rig.bus().attach(std::make_unique<sim::Ds1922Device>(Rom(0x41, 0x77), 0x60));
+    rig.core.ScanSessionAndSearch();
+    rig.bus().setRecording(true);
+    std::array<int16_t, 9> rom{};
+    EXPECT_EQ(rig.core.IdentifyDS1922(rig.core.SHandle, rig.core.StateBuf, 0, rom),
+              "DS1922T - Термохрон");
+    const std::string log = sim::DescribeEvents(rig.bus().events());
+    // A directed search selects the logger, then: command, address low and high, eight password
+    // bytes sent as ones, and 35 reads of which the first is the configuration byte. No reset.
+    std::string expected = "W69 W26 W02";
+    for (int i = 0; i < 8; ++i) {
+        expected += " RFF";
+    }
+    expected += " R60";
+    const auto at = log.find("W69 W26 W02");
+    ASSERT_NE(at, std::string::npos) << log;
+    EXPECT_EQ(log.substr(at, expected.size()), expected);
+    EXPECT_EQ(log.rfind('R', 0), 0u) << "the probe begins with a reset";
+    const std::string tail = log.substr(at);
+    EXPECT_EQ(std::count(tail.begin(), tail.end(), ' '), 3 + 8 + 35 - 1) << tail;
+    EXPECT_EQ(tail.find(" R "), std::string::npos) << "no reset after the reads";
 }
 
 }  // namespace
