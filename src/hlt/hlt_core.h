@@ -37,7 +37,9 @@ class HltCore {
 
     // Measures the device of table entry `Indx` (temperature, both voltages, the current
     // register), then reads the configuration of entry curIndxHLT and shows it all in `dialog`.
-    void getValueHLT(int16_t Indx, ControlSurface& dialog);
+    // False when the configuration read was skipped (a device not answering, an invalid session,
+    // a conversion that did not end): HLT_Buf then holds what it held before.
+    bool getValueHLT(int16_t Indx, ControlSurface& dialog);
 
     // Recall and read of one page: its 8 bytes and the chip's CRC into `dest`. False when the
     // device does not answer (dest untouched) or when the CRC is wrong (dest filled anyway).
@@ -71,7 +73,7 @@ class HltCore {
 
     bool WaitForConversions(ds2438::PageRead& page0);
     void ToggleVoltageInput(uint8_t status, ds2438::PageRead& scratch);
-    void ReadConfiguration(ControlSurface& dialog);
+    bool ReadConfiguration(ControlSurface& dialog);
     bool AccessWithRetry(const RomCode& device);
 
     BusCore& bus_;

@@ -55,9 +55,9 @@ void HltCore::ToggleVoltageInput(uint8_t status, ds2438::PageRead& scratch) {
     host().sleep(kConfigCopyWaitMs);
 }
 
-void HltCore::getValueHLT(int16_t Indx, ControlSurface& dialog) {
+bool HltCore::getValueHLT(int16_t Indx, ControlSurface& dialog) {
     if (!MakeEntryCurrent(Indx) || !SessionValid() || !Select()) {
-        return;
+        return false;
     }
     (void)Select();
     Send(ds2438::kConvertT);
@@ -66,7 +66,7 @@ void HltCore::getValueHLT(int16_t Indx, ControlSurface& dialog) {
     }
     ds2438::PageRead page0{};
     if (!WaitForConversions(page0)) {
-        return;
+        return false;
     }
     (void)Select();
     ShowTemperature(page0, state_, dialog);
@@ -79,15 +79,16 @@ void HltCore::getValueHLT(int16_t Indx, ControlSurface& dialog) {
         Send(ds2438::kConvertV);
     }
     if (!WaitForConversions(page0)) {
-        return;
+        return false;
     }
     ShowVoltage(page0, state_, dialog);
 
-    ReadConfiguration(dialog);
+    return ReadConfiguration(dialog);
 }
 
-void HltCore::ReadConfiguration(ControlSurface& dialog) {
-    if (MakeEntryCurrent(state_.curIndxHLT) && SessionValid() && Select()) {
+bool HltCore::ReadConfiguration(ControlSurface& dialog) {
+    const bool reachable = MakeEntryCurrent(state_.curIndxHLT) && SessionValid() && Select();
+    if (reachable) {
         (void)Select();
         for (int16_t page = kHltFirstPage; page <= kHltLastPage; ++page) {
             const auto offset = static_cast<std::size_t>(page - kHltFirstPage) * kHltPageSize;
@@ -98,6 +99,7 @@ void HltCore::ReadConfiguration(ControlSurface& dialog) {
         ShowConfiguration(state_, dialog);
     }
     host().processMessages();
+    return reachable;
 }
 
 }  // namespace velgrin

@@ -168,8 +168,12 @@ void Thlt_set::btnReloadClick() {
         core_.host().setBusyCursor(false);
     };
     try {
-        core_.getValueHLT(core_.state().curIndxHLT, surface_);
-        core_.WriteCrcHLT();
+        // Sealing a block that was not just read would vouch for bytes the device never held.
+        if (core_.getValueHLT(core_.state().curIndxHLT, surface_)) {
+            core_.WriteCrcHLT();
+        } else {
+            core_.host().showMessage(kHltWriteFailedMessage);
+        }
     } catch (...) {
         // The error goes on to the central handler; the poll stays stopped then.
         restore();

@@ -184,6 +184,27 @@ TEST_F(DialogOnHlt, WriteCrcSealsADamagedBlockAsTheDeviceHoldsIt) {
     EXPECT_EQ(controls().color("pnl2"), colors::kButtonFace);
 }
 
+TEST_F(DialogOnHlt, WriteCrcOnADeviceThatCouldNotBeReadWritesNothing) {
+    openForEditing();
+    // An edit held in the buffer only: sealed, it would reach the device unseen.
+    click("chkUseT");
+    const Block before = device.configBlock();
+    const RomCode rom = device.rom();
+    ASSERT_TRUE(bench->park(rom));
+    // Back in time for a write's first access retry.
+    bench->schedule(bench->elapsedMs() + 100, "back", [rom](sim::SimBench& b) { b.unpark(rom); });
+
+    click("btnReload");
+    EXPECT_EQ(host.messages, std::vector<std::string>{"Не удалось записать параметры"});
+    EXPECT_TRUE(controls().enabled("btnReload"));
+    EXPECT_FALSE(host.busyCursor);
+
+    host.sleep(100);
+    bench->catchUp();
+    ASSERT_EQ(bench->parked(rom), nullptr);
+    EXPECT_EQ(device.configBlock(), before);
+}
+
 TEST_F(DialogOnHlt, AFailureDuringWriteCrcIsReportedAndLeavesThePollStopped) {
     openForEditing();
     const Block before = device.configBlock();
