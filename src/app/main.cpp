@@ -87,7 +87,7 @@ int main(int argc, char** argv) {
     frmMain.setSettingsDialog(&hltSet);
     frmMain.show();
     if (line.screenshotDir) {
-        ScheduleScreenshots(frmMain, QString::fromStdString(*line.screenshotDir),
+        ScheduleScreenshots(frmMain, hltSet, QString::fromStdString(*line.screenshotDir),
                             kScreenshotPollMs);
     }
     const int status = QApplication::exec();

@@ -5,10 +5,13 @@
 #include <QApplication>
 #include <QDir>
 #include <QPixmap>
+#include <QPushButton>
 #include <QTabWidget>
 #include <QTimer>
 
 #include "app/frm_main.h"
+#include "hlt/dialog/frm_set_up_hlt.h"
+#include "hlt/hlt_controls.h"
 
 namespace velgrin {
 
@@ -16,6 +19,19 @@ namespace {
 
 // File names of the tabs by page index, ASCII for any file system.
 constexpr const char* kTabFileNames[] = {"ds1820", "ds2438", "reg", "ds192x", "settings", "info"};
+constexpr const char* kSettingsFileName = "hlt-settings.png";
+// What the dialog's temperature label shows from its opening until a poll fills it.
+constexpr const char* kUnfilledTemperature = "T = XX,XX";
+constexpr int kRetryMs = 20;
+constexpr int kPatienceMs = 10000;
+
+bool Save(QWidget& widget, const QString& file) {
+    if (widget.grab().save(file)) {
+        return true;
+    }
+    std::fprintf(stderr, "velgrin: cannot write %s\n", qPrintable(file));
+    return false;
+}
 
 bool WriteScreenshots(TFrmMain& window, const QString& folder) {
     if (!QDir().mkpath(folder)) {
@@ -32,36 +48,58 @@ bool WriteScreenshots(TFrmMain& window, const QString& folder) {
         tabs->setCurrentIndex(page);
         const QString file =
             QDir(folder).filePath(QStringLiteral("main-%1.png").arg(kTabFileNames[page]));
-        if (!window.grab().save(file)) {
-            std::fprintf(stderr, "velgrin: cannot write %s\n", qPrintable(file));
-            written = false;
-        }
+        written = Save(window, file) && written;
     }
     tabs->setCurrentIndex(selected);
     return written;
 }
 
-// Waits for a moment between two ticks, once the timer square has turned green again: the
-// window as the user mostly sees it. The grabs process no events, so no tick runs inside them.
-void ShootBetweenTicks(TFrmMain& window, const QString& folder, int waitedMs) {
-    constexpr int kRetryMs = 20;
-    constexpr int kPatienceMs = 10000;
+// Runs `shoot` at a moment between two ticks, once the timer square has turned green again and
+// `ready` holds: the windows as the user mostly sees them. The grabs process no events, so no
+// tick runs inside them.
+template <typename Ready, typename Shoot>
+void BetweenTicks(TFrmMain& window, Ready ready, Shoot shoot, int waitedMs = 0) {
     const bool betweenTicks =
         window.pollTimerEnabled() && window.controls().color("shpTimer") == colors::kGreen;
-    if (!betweenTicks && waitedMs < kPatienceMs) {
-        QTimer::singleShot(kRetryMs, &window, [&window, folder, waitedMs] {
-            ShootBetweenTicks(window, folder, waitedMs + kRetryMs);
+    if (!(betweenTicks && ready()) && waitedMs < kPatienceMs) {
+        QTimer::singleShot(kRetryMs, &window, [&window, ready, shoot, waitedMs] {
+            BetweenTicks(window, ready, shoot, waitedMs + kRetryMs);
         });
         return;
     }
-    QApplication::exit(WriteScreenshots(window, folder) ? 0 : 1);
+    shoot();
+}
+
+// The dialog as the user opens it from the multisensor tab, once a tick has filled its live
+// readings; a dialog that never opens or fills gives no picture.
+void ShootSettings(TFrmMain& window, Thlt_set& settings, const QString& folder, bool written) {
+    window.findChild<QTabWidget*>(QStringLiteral("pgc1"))->setCurrentIndex(frm_main_page::kHlt);
+    window.findChild<QPushButton*>(QStringLiteral("btnSetHum"))->click();
+    const auto filled = [&settings] {
+        return settings.isVisible() &&
+               settings.controls().text(hlt_control::lblCurrentT) != kUnfilledTemperature;
+    };
+    BetweenTicks(window, filled, [&settings, folder, written, filled] {
+        if (!filled()) {
+            std::fprintf(stderr, "velgrin: the settings dialog was not filled\n");
+            QApplication::exit(1);
+            return;
+        }
+        const bool saved = Save(settings, QDir(folder).filePath(kSettingsFileName));
+        QApplication::exit(written && saved ? 0 : 1);
+    });
 }
 
 }  // namespace
 
-void ScheduleScreenshots(TFrmMain& window, const QString& folder, int pollMs) {
-    QTimer::singleShot(pollMs, &window,
-                       [&window, folder] { ShootBetweenTicks(window, folder, 0); });
+void ScheduleScreenshots(TFrmMain& window, Thlt_set& settings, const QString& folder, int pollMs) {
+    QTimer::singleShot(pollMs, &window, [&window, &settings, folder] {
+        BetweenTicks(
+            window, [] { return true; },
+            [&window, &settings, folder] {
+                ShootSettings(window, settings, folder, WriteScreenshots(window, folder));
+            });
+    });
 }
 
 }  // namespace velgrin

@@ -5,9 +5,12 @@
 namespace velgrin {
 
 class TFrmMain;
+class Thlt_set;
 
 // After `pollMs` of polling, writes a PNG of the main window with each visible tab selected
-// into `folder` (main-ds1820.png, ...) and quits the program.
-void ScheduleScreenshots(TFrmMain& window, const QString& folder, int pollMs);
+// into `folder` (main-ds1820.png, ...), then opens `settings` for the selected multisensor as
+// "Расширенные настройки" does, writes hlt-settings.png once a poll has filled it, and quits
+// the program.
+void ScheduleScreenshots(TFrmMain& window, Thlt_set& settings, const QString& folder, int pollMs);
 
 }  // namespace velgrin
