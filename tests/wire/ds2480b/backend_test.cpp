@@ -1,0 +1,77 @@
+// The "ds2480b" port kind as --port and manual mode see it.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "wire/ds2480b/ds2480b_backend.h"
+#include "wire/ds2480b/posix_serial_port.h"
+#include "wire/ds2480b/system_serial_ports.h"
+
+namespace velgrin::ds2480b {
+namespace {
+
+PortRegistry Registry() {
+    PortRegistry registry;
+    registry.add(Ds2480bBackend());
+    return registry;
+}
+
+TEST(Ds2480bPortSpec, DeviceMustBeNamedAndBeASerialDevice) {
+    const auto registry = Registry();
+    auto unnamed = registry.resolve("ds2480b");
+    ASSERT_FALSE(unnamed);
+    EXPECT_EQ(unnamed.error().code, WireErrorCode::BadPortSpec);
+    EXPECT_EQ(unnamed.error().message,
+              "port 'ds2480b': name the serial device, e.g. ds2480b:/dev/ttyUSB0");
+
+    auto missing = registry.resolve("ds2480b:/dev/ttyUSB97");
+    ASSERT_FALSE(missing);
+    EXPECT_EQ(missing.error().code, WireErrorCode::NoSuchPort);
+    EXPECT_EQ(missing.error().message,
+              "port 'ds2480b:/dev/ttyUSB97': /dev/ttyUSB97 does not exist (is the adapter "
+              "plugged in?)");
+
+    auto directory = registry.resolve("ds2480b:/tmp");
+    ASSERT_FALSE(directory);
+    EXPECT_EQ(directory.error().message, "port 'ds2480b:/tmp': /tmp is not a serial device");
+
+    auto device = registry.resolve("ds2480b:/dev/null");
+    ASSERT_TRUE(device);
+    EXPECT_EQ(device->argument, "/dev/null");
+    // A character device that is no terminal passes the check but cannot be used as a port.
+    PosixSerialPort port("/dev/null");
+    auto opened = port.open();
+    ASSERT_FALSE(opened);
+    EXPECT_EQ(opened.error().message, "/dev/null is not a serial port (no terminal)");
+}
+
+TEST(Ds2480bPortSpec, AnswersToPortTypeFive) {
+    const auto registry = Registry();
+    const PortBackend* backend = registry.findByType(5);
+    ASSERT_NE(backend, nullptr);
+    EXPECT_EQ(backend->kind, "ds2480b");
+    EXPECT_FALSE(backend->numberedPort(0));
+}
+
+TEST(Ds2480bPortNumbers, SystemPortsCountInNameOrderWithNumbersAsNumbers) {
+    std::vector<std::string> names{"/dev/ttyUSB0", "/dev/ttyS10",  "/dev/ttyS2",
+                                   "/dev/ttyACM1", "/dev/ttyS02x", "/dev/ttyS1"};
+    std::sort(names.begin(), names.end(), PortNameLess);
+    EXPECT_EQ(names, (std::vector<std::string>{"/dev/ttyACM1", "/dev/ttyS1", "/dev/ttyS2",
+                                               "/dev/ttyS02x", "/dev/ttyS10", "/dev/ttyUSB0"}));
+
+    const auto ports = SystemSerialPorts();
+    EXPECT_TRUE(std::is_sorted(ports.begin(), ports.end(), PortNameLess));
+    const auto registry = Registry();
+    const PortBackend* backend = registry.find("ds2480b");
+    for (size_t i = 0; i < ports.size(); ++i) {
+        EXPECT_EQ(backend->numberedPort(static_cast<int>(i + 1)), (PortSpec{"ds2480b", ports[i]}));
+    }
+    EXPECT_FALSE(backend->numberedPort(static_cast<int>(ports.size() + 1)));
+}
+
+}  // namespace
+}  // namespace velgrin::ds2480b
