@@ -129,6 +129,9 @@ void PosixSerialPort::close() {
     }
     // Nothing stale may reach the adapter later, and a close must not wait for a dead line.
     ::tcflush(fd_, TCIOFLUSH);
+    // A pseudo-terminal outlives its client's close and would keep refusing this program's own
+    // reopen.
+    (void)::ioctl(fd_, TIOCNXCL);
     ::close(fd_);
     fd_ = -1;
 }
