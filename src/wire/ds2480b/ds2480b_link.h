@@ -15,7 +15,9 @@
 namespace velgrin::ds2480b {
 
 struct Ds2480bOptions {
-    // The rate the link moves to once the adapter is synchronised at 9600 baud (9600 stays).
+    // The rate the link moves to once the adapter is synchronised at 9600 baud: 19200, 57600
+    // or 115200 (anything else stays at 9600). An adapter that does not answer there is used at
+    // 9600 until the port is opened again.
     uint32_t fasterBaud = 115200;
     // How late a reply may be before the adapter counts as silent.
     std::chrono::milliseconds replyMargin{150};
@@ -69,6 +71,10 @@ class Ds2480bLink final : public Link {
     WireResult<uint8_t> pulledUpByte(uint8_t byte);
     WireResult<SearchPass> runSearchPass(const RomCode& directions, bool alarmOnly, bool withReset);
     WireError garbled(const std::string& what, uint8_t reply) const;
+    // A slot written as 0 reads 0 whatever the devices do; a 1 there is line noise.
+    static bool PlausibleEcho(uint8_t sent, uint8_t read) {
+        return (read & static_cast<uint8_t>(~sent)) == 0;
+    }
 
     std::unique_ptr<SerialPort> port_;
     Ds2480bOptions options_;
