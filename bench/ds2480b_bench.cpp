@@ -62,20 +62,18 @@ struct SerialRig {
     std::string error;
 };
 
-// Runs `work` once per iteration and reports what it cost on the line and on the bus.
+// Runs `work` once per iteration and reports what it cost on the line and on the bus, averaged
+// over the iterations; wall_per_bus is the total wall time over the total bus time.
 template <typename Work>
 void Measure(benchmark::State& state, SerialRig& rig, Work&& work) {
     if (!rig.error.empty()) {
         state.SkipWithError(rig.error.c_str());
         return;
     }
-    ds2480b::LinkStats line{};
-    uint64_t busUs = 0;
-    uint64_t overruns = 0;
+    const auto lineBefore = rig.link()->stats();
+    const auto chipBefore = rig.emulator->counters();
     double wallUs = 0;
     for (auto _ : state) {
-        const auto lineBefore = rig.link()->stats();
-        const auto chipBefore = rig.emulator->counters();
         const auto start = std::chrono::steady_clock::now();
         if (!work()) {
             state.SkipWithError("the work did not come out right");
@@ -83,24 +81,25 @@ void Measure(benchmark::State& state, SerialRig& rig, Work&& work) {
         }
         const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
         state.SetIterationTime(took.count());
-        const auto lineAfter = rig.link()->stats();
-        const auto chipAfter = rig.emulator->counters();
-        line.roundTrips = lineAfter.roundTrips - lineBefore.roundTrips;
-        line.bytesSent = lineAfter.bytesSent - lineBefore.bytesSent;
-        line.bytesReceived = lineAfter.bytesReceived - lineBefore.bytesReceived;
-        line.resyncs = lineAfter.resyncs - lineBefore.resyncs;
-        busUs = chipAfter.busTimeUs - chipBefore.busTimeUs;
-        overruns += chipAfter.overruns - chipBefore.overruns;
-        wallUs = took.count() * 1e6;
+        wallUs += took.count() * 1e6;
     }
-    state.counters["round_trips"] = static_cast<double>(line.roundTrips);
-    state.counters["bytes_out"] = static_cast<double>(line.bytesSent);
-    state.counters["bytes_in"] = static_cast<double>(line.bytesReceived);
-    state.counters["wall_ms"] = wallUs / 1000.0;
-    state.counters["bus_ms"] = static_cast<double>(busUs) / 1000.0;
-    state.counters["wall_per_bus"] = busUs > 0 ? wallUs / static_cast<double>(busUs) : 0.0;
-    state.counters["resyncs"] = static_cast<double>(line.resyncs);
-    state.counters["overruns"] = static_cast<double>(overruns);
+    const auto line = rig.link()->stats();
+    const auto chip = rig.emulator->counters();
+    const auto busUs = static_cast<double>(chip.busTimeUs - chipBefore.busTimeUs);
+    auto average = [](double total) {
+        return benchmark::Counter(total, benchmark::Counter::kAvgIterations);
+    };
+    state.counters["round_trips"] =
+        average(static_cast<double>(line.roundTrips - lineBefore.roundTrips));
+    state.counters["bytes_out"] =
+        average(static_cast<double>(line.bytesSent - lineBefore.bytesSent));
+    state.counters["bytes_in"] =
+        average(static_cast<double>(line.bytesReceived - lineBefore.bytesReceived));
+    state.counters["wall_ms"] = average(wallUs / 1000.0);
+    state.counters["bus_ms"] = average(busUs / 1000.0);
+    state.counters["wall_per_bus"] = busUs > 0 ? wallUs / busUs : 0.0;
+    state.counters["resyncs"] = static_cast<double>(line.resyncs - lineBefore.resyncs);
+    state.counters["overruns"] = static_cast<double>(chip.overruns - chipBefore.overruns);
 }
 
 void BM_Ds2480bScan(benchmark::State& state) {
@@ -123,7 +122,10 @@ void Arguments(benchmark::internal::Benchmark* b) {
             b->Args({baud, devices});
         }
     }
-    b->ArgNames({"baud", "devices"})->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
+    b->ArgNames({"baud", "devices"})
+        ->UseManualTime()
+        ->Iterations(10)
+        ->Unit(benchmark::kMillisecond);
 }
 
 BENCHMARK(BM_Ds2480bScan)->Apply(Arguments);
