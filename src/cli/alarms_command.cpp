@@ -103,7 +103,7 @@ CliResult<ExitStatus> RunAlarms(CommandContext& context) {
                               EnglishNumber(reading->tl), holds ? "yes" : "NO"},
                              kColumns);
         } else {
-            entry["error"] = "the thermometer did not answer the read-back";
+            entry["error"] = "no intact scratchpad came back to the read-back";
             text +=
                 TableRow({index < 0 ? "--" : IndexText(index), rom, "", "", "no answer"}, kColumns);
         }

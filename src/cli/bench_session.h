@@ -31,7 +31,6 @@ class BenchSession {
 
     BusCore& core() { return core_; }
     ConsoleHost& host() { return host_; }
-    TmexDriver& driver() { return driver_; }
     TimeBase& time() { return *time_; }
     // The simulated bench behind the port once a session has opened it; null otherwise.
     sim::SimBench* simulatedBench();

@@ -28,7 +28,8 @@ class ConsoleHost final : public Host {
     std::string inputBox(const std::string& caption, const std::string& prompt,
                          const std::string& preset) override;
     std::optional<std::string> saveFileName(const std::string& defaultExtension) override;
-    void beep() override { ++beeps; }
+    // A console has no bell worth ringing over a number already in the log.
+    void beep() override {}
     void setBusyCursor(bool) override {}
     void openUrl(const std::string&) override {}
 
@@ -40,7 +41,6 @@ class ConsoleHost final : public Host {
     std::optional<std::string> saveFileAnswer;
 
     std::vector<std::string> messages;
-    int beeps = 0;
 
   private:
     TimeBase& time_;

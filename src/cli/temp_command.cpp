@@ -39,7 +39,7 @@ CliResult<ExitStatus> RunTemp(CommandContext& context) {
         const auto reading = MeasureThermometer(core, thermometers, index);
         if (!reading) {
             status = ExitStatus::kFailure;
-            entry["error"] = "the thermometer did not answer";
+            entry["error"] = "no intact scratchpad came back (no answer or a bad CRC)";
             text += TableRow({IndexText(index), rom, "no answer"}, kColumns);
         } else {
             entry["temperature"] = reading->temperature;

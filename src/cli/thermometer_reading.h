@@ -13,8 +13,9 @@ struct ThermometerReading {
 };
 
 // Measures the thermometer at a table index with the window's sequence and arithmetic. None
-// when no scratchpad came back: the window would then show what the previous read of any
-// thermometer left in the buffer, which a console must not pass off as this device's values.
+// when no intact scratchpad came back (no answer, or a bad CRC): the window would then show what
+// the previous read of any thermometer left in the buffer, which a console must not pass off as
+// this device's values.
 std::optional<ThermometerReading> MeasureThermometer(BusCore& core, Thermometers& thermometers,
                                                      int index);
 

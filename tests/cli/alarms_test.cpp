@@ -131,7 +131,7 @@ TEST_F(AlarmsTest, AnUnknownOrWrongDeviceStopsTheWriteBeforeAnyThermometerIsWrit
     EXPECT_EQ(thresholdsAfter(first), std::make_pair(70, 1));
 }
 
-TEST_F(AlarmsTest, AReadBackThatDisagreesIsReportedPerDevice) {
+TEST_F(AlarmsTest, ADamagedReadBackDoesNotCountAsHolding) {
     json description = bench();
     // Every scratchpad the second thermometer sends has bit 0 of TH flipped.
     description["devices"][1]["faults"] = {{"corruptByte", {{"index", 2}, {"mask", 1}}}};
@@ -140,7 +140,7 @@ TEST_F(AlarmsTest, AReadBackThatDisagreesIsReportedPerDevice) {
     for (const json& device : json::parse(run.out).at("devices")) {
         const bool corrupted = device.at("rom") == second;
         EXPECT_EQ(device.at("holds"), !corrupted) << device;
-        EXPECT_EQ(device.at("th"), corrupted ? 31 : 30) << device;
+        EXPECT_EQ(device.contains("error"), corrupted) << device;
     }
     // The write itself reached the device.
     EXPECT_EQ(thresholdsAfter(second), std::make_pair(30, 0));
@@ -154,7 +154,7 @@ TEST_F(AlarmsTest, AThermometerGoneBeforeTheReadBackDoesNotHold) {
     EXPECT_EQ(run.status, 1);
     const json device = json::parse(run.out).at("devices").at(0);
     EXPECT_EQ(device.at("holds"), false);
-    EXPECT_EQ(device.at("error"), "the thermometer did not answer the read-back");
+    EXPECT_EQ(device.at("error"), "no intact scratchpad came back to the read-back");
 }
 
 TEST_F(AlarmsTest, AllOnABusWithoutThermometersIsAFailure) {

@@ -1,5 +1,5 @@
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -26,8 +26,7 @@ using nlohmann::json;
 class Emulator {
   public:
     Emulator(const std::string& benchFile, const std::string& link) {
-        std::vector<std::string> words{VELGRIN_EMULATOR_PATH, "--bench", benchFile, "--link",
-                                       link};
+        std::vector<std::string> words{VELGRIN_EMULATOR_PATH, "--bench", benchFile, "--link", link};
         std::vector<char*> argv;
         for (auto& word : words) {
             argv.push_back(word.data());
@@ -58,12 +57,12 @@ class Emulator {
 
 TEST(SerialAdapter, TheToolScansASerialAdapterAsItScansTheSameBenchSimulated) {
     BenchFolder folder;
-    const std::string port = folder.bench(
-        "bench.json", {{"adapter", {{"serialChip", RomFor(0x81, 0x24A1C3)}}},
-                       {"devices",
-                        {{{"model", "DS18B20"}, {"rom", RomFor(0x28, 0x010203)}},
-                         {{"model", "DS2438"}, {"rom", RomFor(0x26, 0x040506)}},
-                         {{"model", "DS1922T"}, {"rom", RomFor(0x41, 0x070809)}}}}});
+    const std::string port =
+        folder.bench("bench.json", {{"adapter", {{"serialChip", RomFor(0x81, 0x24A1C3)}}},
+                                    {"devices",
+                                     {{{"model", "DS18B20"}, {"rom", RomFor(0x28, 0x010203)}},
+                                      {{"model", "DS2438"}, {"rom", RomFor(0x26, 0x040506)}},
+                                      {{"model", "DS1922T"}, {"rom", RomFor(0x41, 0x070809)}}}}});
     const std::string link = folder.path("ttyDS2480B");
     Emulator emulator(folder.path("bench.json"), link);
     ASSERT_TRUE(std::filesystem::exists(link));

@@ -113,9 +113,21 @@ TEST_F(TempTest, AThermometerThatLeavesDuringTheConversionIsReportedNotGivenOldB
         RunTool({"--port", folder.bench("bench.json", description), "--json", "temp"});
     EXPECT_EQ(run.status, 1);
     const json readings = json::parse(run.out).at("thermometers");
-    EXPECT_EQ(Reading(readings, coarse).at("error"), "the thermometer did not answer");
+    EXPECT_EQ(Reading(readings, coarse).at("error"),
+              "no intact scratchpad came back (no answer or a bad CRC)");
     EXPECT_FALSE(Reading(readings, coarse).contains("temperature"));
     EXPECT_EQ(Reading(readings, fine).at("temperature"), 25.0625);
+}
+
+TEST_F(TempTest, AScratchpadThatFailsItsCrcIsNoReading) {
+    json description = bench();
+    description["devices"][0]["faults"] = {{"corruptByte", {{"index", 0}, {"mask", 0x10}}}};
+    const CliRun run =
+        RunTool({"--port", folder.bench("bench.json", description), "--json", "temp"});
+    EXPECT_EQ(run.status, 1);
+    const json readings = json::parse(run.out).at("thermometers");
+    EXPECT_FALSE(Reading(readings, fine).contains("temperature"));
+    EXPECT_EQ(Reading(readings, coarse).at("temperature"), 21.5);
 }
 
 TEST_F(TempTest, ABusWithoutThermometersMeasuresNothing) {
