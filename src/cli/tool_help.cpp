@@ -1,5 +1,7 @@
 #include "cli/tool_help.h"
 
+#include <cctype>
+
 #include "common/clock.h"
 #include "wire/port_registry.h"
 
@@ -62,8 +64,10 @@ std::string ToolHelp() {
 }
 
 std::string CommandHelp(const Command& command) {
-    return "Usage: velgrin-cli [--port SPEC] [--json] " + command.synopsis + "\n\n" +
-           command.summary + ".\n\n" + command.details + "\nCommon options:\n" + kCommonOptions;
+    std::string summary = command.summary;
+    summary[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(summary[0])));
+    return "Usage: velgrin-cli [--port SPEC] [--json] " + command.synopsis + "\n\n" + summary +
+           ".\n\n" + command.details + "\nCommon options:\n" + kCommonOptions;
 }
 
 std::string GroupHelp(const std::string& group) {
