@@ -61,7 +61,9 @@ void TimerQueue::run() {
                                      [](auto& a, auto& b) { return a.second.due < b.second.due; });
         const TimePoint now = std::chrono::steady_clock::now();
         if (next->second.due > now) {
-            changed_.wait_until(lock, next->second.due);
+            // A copy: the timer may be removed while this thread waits.
+            const TimePoint due = next->second.due;
+            changed_.wait_until(lock, due);
             continue;
         }
         Timer& timer = next->second;

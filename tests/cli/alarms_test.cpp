@@ -137,7 +137,8 @@ TEST_F(AlarmsTest, ADamagedReadBackDoesNotCountAsHolding) {
     description["devices"][1]["faults"] = {{"corruptByte", {{"index", 2}, {"mask", 1}}}};
     const CliRun run = alarms(description, {"--all", "--th", "30", "--tl", "0"});
     EXPECT_EQ(run.status, 1);
-    for (const json& device : json::parse(run.out).at("devices")) {
+    const json report = json::parse(run.out);
+    for (const json& device : report.at("devices")) {
         const bool corrupted = device.at("rom") == second;
         EXPECT_EQ(device.at("holds"), !corrupted) << device;
         EXPECT_EQ(device.contains("error"), corrupted) << device;
