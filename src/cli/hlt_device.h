@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "cli/bench_session.h"
-#include "cli/plain_surface.h"
+#include "common/plain_surface.h"
 #include "cli/scan_poll.h"
 #include "hlt/hlt_core.h"
 

@@ -1,7 +1,7 @@
 #include "cli/commands.h"
 #include "cli/device_kind.h"
 #include "cli/english_text.h"
-#include "cli/plain_surface.h"
+#include "common/plain_surface.h"
 #include "cli/rom_arguments.h"
 #include "numberlog/log_text.h"
 #include "numberlog/number_log.h"

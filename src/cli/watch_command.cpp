@@ -6,7 +6,7 @@
 #include "cli/device_kind.h"
 #include "cli/english_text.h"
 #include "cli/list_rebuild.h"
-#include "cli/plain_surface.h"
+#include "common/plain_surface.h"
 #include "numberlog/number_log.h"
 #include "wire/sim/sim_bench.h"
 

@@ -11,6 +11,15 @@
 
 namespace velgrin::testing {
 
+// A ROM code with a valid CRC from a family code and a serial number (low byte first on the bus).
+inline RomCode TestRom(uint8_t family, uint64_t serial) {
+    RomCode rom{family};
+    for (int i = 0; i < 6; ++i) {
+        rom[static_cast<size_t>(1 + i)] = static_cast<uint8_t>(serial >> (8 * i));
+    }
+    return WithRomCrc(rom);
+}
+
 // A registry whose only port kind, "bench", opens a link to the given simulated bench.
 inline PortRegistry BenchRegistry(std::shared_ptr<sim::SimBench> bench) {
     PortRegistry registry;

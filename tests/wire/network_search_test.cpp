@@ -13,11 +13,7 @@ namespace {
 using testing::BenchRig;
 
 RomCode Rom(uint8_t family, uint64_t serial) {
-    RomCode rom{family};
-    for (int i = 0; i < 6; ++i) {
-        rom[static_cast<size_t>(1 + i)] = static_cast<uint8_t>(serial >> (8 * i));
-    }
-    return WithRomCrc(rom);
+    return testing::TestRom(family, serial);
 }
 
 std::vector<RomCode> Enumerate(BenchRig& rig, size_t limit = 1000) {

@@ -5,11 +5,12 @@
 
 #include "common/control_surface.h"
 
-namespace velgrin::cli {
+namespace velgrin {
 
-// The controls a core sequence fills, held as plain values so that the tool can print them.
-// Controls that were never written read as empty, unchecked, unselected, enabled and visible.
-class PlainSurface final : public ControlSurface {
+// The controls a core sequence fills, held as plain values: for the command-line tool, which
+// prints them, and for tests. Controls never written read as empty, unchecked, unselected,
+// enabled and visible.
+class PlainSurface : public ControlSurface {
   public:
     void setText(std::string_view name, const std::string& text) override;
     std::string text(std::string_view name) const override;
@@ -23,6 +24,10 @@ class PlainSurface final : public ControlSurface {
     bool visible(std::string_view name) const override;
     void setColor(std::string_view name, Rgb color) override;
     Rgb color(std::string_view name) const override;
+
+  protected:
+    // Runs after a control's text really changed, as an edit's change handler would.
+    virtual void textChanged(std::string_view name) { (void)name; }
 
   private:
     struct Control {
@@ -39,4 +44,4 @@ class PlainSurface final : public ControlSurface {
     std::map<std::string, Control, std::less<>> controls_;
 };
 
-}  // namespace velgrin::cli
+}  // namespace velgrin

@@ -1,6 +1,6 @@
-#include "cli/plain_surface.h"
+#include "common/plain_surface.h"
 
-namespace velgrin::cli {
+namespace velgrin {
 
 PlainSurface::Control& PlainSurface::at(std::string_view name) {
     const auto found = controls_.find(name);
@@ -16,7 +16,12 @@ PlainSurface::Control PlainSurface::get(std::string_view name) const {
 }
 
 void PlainSurface::setText(std::string_view name, const std::string& text) {
-    at(name).text = text;
+    auto& control = at(name);
+    if (control.text == text) {
+        return;
+    }
+    control.text = text;
+    textChanged(name);
 }
 
 std::string PlainSurface::text(std::string_view name) const {
@@ -63,4 +68,4 @@ Rgb PlainSurface::color(std::string_view name) const {
     return get(name).color;
 }
 
-}  // namespace velgrin::cli
+}  // namespace velgrin
