@@ -12,10 +12,10 @@ Result<Thresholds, std::string> ParseThresholds(std::string_view upperText,
         return std::string(threshold_text::kInvalid);
     }
     if (*upper > kHighestThreshold || *lower > kHighestThreshold) {
-        return std::string(threshold_text::kInvalid) + "\n" + threshold_text::kTooHigh;
+        return std::string(threshold_text::kInvalid) + "\r\n" + threshold_text::kTooHigh;
     }
     if (*upper < kLowestThreshold || *lower < kLowestThreshold) {
-        return std::string(threshold_text::kInvalid) + "\n" + threshold_text::kTooLow;
+        return std::string(threshold_text::kInvalid) + "\r\n" + threshold_text::kTooLow;
     }
     return Thresholds{*upper, *lower};
 }

@@ -53,9 +53,9 @@ TEST_P(ThresholdValidation, MessageAndNothingWritten) {
 
 INSTANTIATE_TEST_SUITE_P(
     Messages, ThresholdValidation,
-    ::testing::Values(std::make_tuple("125,5", "0", kInvalid + "\nСлишком большое значение!"),
-                      std::make_tuple("30", "-55,1", kInvalid + "\nСлишком маленькое значение!"),
-                      std::make_tuple("200", "-60", kInvalid + "\nСлишком большое значение!"),
+    ::testing::Values(std::make_tuple("125,5", "0", kInvalid + "\r\nСлишком большое значение!"),
+                      std::make_tuple("30", "-55,1", kInvalid + "\r\nСлишком маленькое значение!"),
+                      std::make_tuple("200", "-60", kInvalid + "\r\nСлишком большое значение!"),
                       std::make_tuple("", "10", kInvalid),
                       std::make_tuple("30", "десять", kInvalid)));
 
