@@ -45,37 +45,31 @@ CliResult<ExitStatus> RunAlarms(CommandContext& context) {
     if (all == !context.words().empty()) {
         return UsageError("name the thermometers by their ROM texts, or give --all");
     }
-    const auto roms = RomArguments(context.words());
-    if (!roms) {
-        return roms.error();
+    const auto scanned = ScanThermometerTargets(context);
+    if (!scanned) {
+        return scanned.error();
     }
-    auto session = ScannedSession(context);
-    if (!session) {
-        return session.error();
-    }
-    BusCore& core = (*session)->core();
-    const auto targets = ThermometerTargets(core, *roms);
-    if (!targets) {
-        return targets.error();
-    }
-    if (targets->empty()) {
+    BenchSession* const session = scanned->session;
+    BusCore& core = session->core();
+    const std::vector<int>& targets = scanned->targets;
+    if (targets.empty()) {
         return DeviceError("no thermometers on the bus: nothing written");
     }
 
     Thermometers thermometers(core);
     std::vector<std::string> written;
-    for (const int index : *targets) {
+    for (const int index : targets) {
         thermometers.wrscr1820(thresholds->upper, thresholds->lower, index);
         written.push_back(core.Asens[static_cast<size_t>(index)].ROMS);
         if (all) {
-            (*session)->host().sleep(kWriteAllPauseMs);
+            session->host().sleep(kWriteAllPauseMs);
         }
     }
 
     // Read back as the window's next poll does: a fresh search, then a measurement of each.
     const int th = RegisterDegrees(thresholds->upper);
     const int tl = RegisterDegrees(thresholds->lower);
-    const auto rescanned = (*session)->Scan();
+    const auto rescanned = session->Scan();
     if (!rescanned) {
         context.output().warning("read-back: " + rescanned.error().message);
     }

@@ -15,25 +15,19 @@ const std::vector<size_t> kColumns{5, 16, 11, 4};
 }  // namespace
 
 CliResult<ExitStatus> RunTemp(CommandContext& context) {
-    const auto roms = RomArguments(context.words());
-    if (!roms) {
-        return roms.error();
+    const auto scanned = ScanThermometerTargets(context);
+    if (!scanned) {
+        return scanned.error();
     }
-    auto session = ScannedSession(context);
-    if (!session) {
-        return session.error();
-    }
-    BusCore& core = (*session)->core();
-    const auto targets = ThermometerTargets(core, *roms);
-    if (!targets) {
-        return targets.error();
-    }
+    BenchSession* const session = scanned->session;
+    BusCore& core = session->core();
+    const std::vector<int>& targets = scanned->targets;
 
     Thermometers thermometers(core);
     ExitStatus status = ExitStatus::kSuccess;
     nlohmann::json readings = nlohmann::json::array();
     std::string text = TableRow({"index", "ROM", "temperature", "TH", "TL"}, kColumns);
-    for (const int index : *targets) {
+    for (const int index : targets) {
         const std::string rom = core.Asens[static_cast<size_t>(index)].ROMS;
         nlohmann::json entry{{"index", index}, {"rom", rom}};
         const auto reading = MeasureThermometer(core, thermometers, index);
@@ -51,7 +45,7 @@ CliResult<ExitStatus> RunTemp(CommandContext& context) {
         }
         readings.push_back(entry);
     }
-    if (targets->empty()) {
+    if (targets.empty()) {
         text = "no thermometers on the bus\n";
     }
     context.output().result({{"thermometers", readings}}, text);

@@ -31,4 +31,20 @@ CliResult<std::vector<int>> ThermometerTargets(BusCore& core,
     return indexes;
 }
 
+CliResult<ScannedThermometers> ScanThermometerTargets(CommandContext& context) {
+    const auto roms = RomArguments(context.words());
+    if (!roms) {
+        return roms.error();
+    }
+    auto session = ScannedSession(context);
+    if (!session) {
+        return session.error();
+    }
+    auto targets = ThermometerTargets((*session)->core(), *roms);
+    if (!targets) {
+        return targets.error();
+    }
+    return ScannedThermometers{*session, std::move(*targets)};
+}
+
 }  // namespace velgrin::cli
