@@ -1,26 +1,26 @@
 #include "cli/hlt_block_file.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <fstream>
 #include <nlohmann/json.hpp>
-#include <sstream>
 
 #include "cli/hex_bytes.h"
+#include "common/text_file.h"
 
 namespace velgrin::cli {
 
 namespace {
 
 std::string WithoutComments(const std::string& text) {
-    std::istringstream lines(text);
     std::string kept;
-    for (std::string line; std::getline(lines, line);) {
+    for (size_t start = 0; start < text.size();) {
+        const size_t end = std::min(text.find('\n', start), text.size());
+        const std::string_view line(text.data() + start, end - start);
         const auto first = line.find_first_not_of(" \t\r");
-        if (first == std::string::npos || line[first] != '#') {
-            kept += line + "\n";
+        if (first == std::string_view::npos || line[first] != '#') {
+            kept.append(line);
+            kept += '\n';
         }
+        start = end + 1;
     }
     return kept;
 }
@@ -54,13 +54,11 @@ std::string BlockDumpText(const std::string& rom, const HltBlock& block, bool cr
 }
 
 CliResult<HltBlock> ReadBlockFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        return UsageError("cannot read the block file " + path + " (" + std::strerror(errno) + ")");
+    const auto text = ReadTextFile(path, kMaxUserFileBytes);
+    if (!text) {
+        return UsageError("the block file " + path + " " + text.error().message);
     }
-    std::ostringstream text;
-    text << file.rdbuf();
-    const auto hex = HexOf(path, text.str());
+    const auto hex = HexOf(path, *text);
     if (!hex) {
         return hex.error();
     }

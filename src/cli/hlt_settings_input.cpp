@@ -1,15 +1,12 @@
 #include "cli/hlt_settings_input.h"
 
 #include <cctype>
-#include <cerrno>
-#include <cstring>
-#include <fstream>
 #include <nlohmann/json.hpp>
-#include <sstream>
 
 #include "cli/hlt_fields.h"
 #include "cli/number_argument.h"
 #include "common/number_text.h"
+#include "common/text_file.h"
 #include "hlt/channel_panel.h"
 #include "hlt/hlt_controls.h"
 
@@ -42,15 +39,12 @@ std::string KnownKeys() {
 }
 
 CliResult<nlohmann::json> ReadJsonFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        return UsageError("cannot read the configuration file " + path + " (" +
-                          std::strerror(errno) + ")");
+    const auto text = ReadTextFile(path, kMaxUserFileBytes);
+    if (!text) {
+        return UsageError("the configuration file " + path + " " + text.error().message);
     }
-    std::ostringstream text;
-    text << file.rdbuf();
     try {
-        return nlohmann::json::parse(text.str());
+        return nlohmann::json::parse(*text);
     } catch (const nlohmann::json::parse_error& e) {
         std::string what = e.what();
         const auto bracket = what.find("] ");

@@ -1,6 +1,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
+
 #include "number_log_fixture.h"
 
 namespace velgrin::testing {
@@ -69,7 +72,8 @@ TEST_F(ManualSaveTest, FullDiskIsReportedAndTheNextSaveWorks) {
 
     log.btnSaveToFileClick();
     ASSERT_THAT(host.messages,
-                ElementsAre("Не удалось записать в файл:\r\n/dev/full\r\nNo space left on device"));
+                ElementsAre(std::string("Не удалось записать в файл:\r\n/dev/full\r\n") +
+                            std::strerror(ENOSPC)));
 
     log.btnSaveToFileClick();
     EXPECT_THAT(MainLines(), ElementsAre("05.03.2024: Датчик 124F20002B104521"));

@@ -1,11 +1,8 @@
 #include "wire/sim/bench_file.h"
 
-#include <cerrno>
-#include <cstring>
-#include <fstream>
-#include <sstream>
 #include <stdexcept>
 
+#include "common/text_file.h"
 #include "wire/sim/bench_reader.h"
 #include "wire/sim/demo_bench_text.h"
 #include "wire/sim/sim_ds18x20.h"
@@ -208,16 +205,11 @@ WireResult<std::shared_ptr<SimBench>> LoadBenchJson(std::string_view json,
 }
 
 WireResult<std::shared_ptr<SimBench>> LoadBenchFile(const std::string& path, const Clock& clock) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        return Refusal("bench file " + path + ": cannot be read (" + std::strerror(errno) + ")");
+    const auto text = ReadTextFile(path, kMaxUserFileBytes);
+    if (!text) {
+        return Refusal("bench file " + path + ": " + text.error().message);
     }
-    std::ostringstream text;
-    text << file.rdbuf();
-    if (file.bad()) {
-        return Refusal("bench file " + path + ": cannot be read (" + std::strerror(errno) + ")");
-    }
-    return LoadBenchJson(text.str(), path, clock);
+    return LoadBenchJson(*text, path, clock);
 }
 
 std::shared_ptr<SimBench> MakeDemoBench(const Clock& clock) {
