@@ -46,6 +46,17 @@ TEST_F(ManualSaveTest, SameNumberSavedTwiceGivesTwoLinesAndIsNotAutoStored) {
     EXPECT_THAT(log.autoStore().List, IsEmpty());
 }
 
+TEST_F(ManualSaveTest, ACommentStaysOnItsLine) {
+    SelectLogger(kDs1921H);
+    host.inputAnswers.push_back(std::string("a\r\nFAKE 0000000000000000\tb"));
+    host.saveAnswers.push_back(logFile.string());
+
+    log.btnSaveToFileClick();
+
+    EXPECT_EQ(ReadWholeFile(logFile),
+              "05.03.2024: a  FAKE 0000000000000000 b 124F20002B104521\r\n");
+}
+
 TEST_F(ManualSaveTest, EmptyLoggerListAsksNothingAndWritesNothing) {
     host.saveAnswers.push_back(logFile.string());
 

@@ -41,8 +41,9 @@ uint8_t ReadSensorType(const Json& node, const std::string& place) {
 double ReadScaled(const Json& node, const std::string& place, double scale, int64_t min,
                   int64_t max) {
     const double value = RequireNumber(node, place);
-    const int64_t stored = RoundHalfEven(value * scale);
-    if (stored < min || stored > max) {
+    // Judged before rounding: far beyond the field, value * scale has no integer.
+    const bool beyond = value * scale < min - 1.0 || value * scale > max + 1.0;
+    if (beyond || RoundHalfEven(value * scale) < min || RoundHalfEven(value * scale) > max) {
         throw BenchRefusal(place, FormatDotNumber(value) + " is out of range " +
                                       FormatDotNumber(min / scale) + ".." +
                                       FormatDotNumber(max / scale));
