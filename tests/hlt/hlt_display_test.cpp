@@ -216,6 +216,7 @@ TEST_F(HltConfigurationDisplay, FillsInTheDecodeOrder) {
                 return static_cast<long>(i);
             }
         }
+        ADD_FAILURE() << prefix << " was never written";
         return -1L;
     };
     EXPECT_EQ(log.front(), "pnl2.color");
