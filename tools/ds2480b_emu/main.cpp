@@ -77,21 +77,30 @@ std::optional<Arguments> Parse(int argc, char** argv) {
             (word == "--bench" ? arguments.benchFile : arguments.options.linkPath) = *v;
         } else if (word == "--max-baud") {
             const auto v = value();
-            const auto baud = v ? WholeNumber<uint32_t>(*v) : std::nullopt;
+            if (!v) {
+                return std::nullopt;
+            }
+            const auto baud = WholeNumber<uint32_t>(*v);
             if (!baud || !velgrin::ds2480b::CodeOfBaud(*baud)) {
                 return refuse("9600, 19200, 57600 or 115200");
             }
             arguments.options.lineLimit = *baud;
         } else if (word == "--noise") {
             const auto v = value();
-            const auto rate = v ? WholeNumber<double>(*v) : std::nullopt;
+            if (!v) {
+                return std::nullopt;
+            }
+            const auto rate = WholeNumber<double>(*v);
             if (!rate || !(*rate <= 1.0)) {
                 return refuse("a share from 0 to 1, such as 0.05");
             }
             arguments.options.noiseRate = *rate;
         } else if (word == "--seed") {
             const auto v = value();
-            const auto seed = v ? WholeNumber<uint32_t>(*v) : std::nullopt;
+            if (!v) {
+                return std::nullopt;
+            }
+            const auto seed = WholeNumber<uint32_t>(*v);
             if (!seed) {
                 return refuse("a whole number from 0 to 4294967295");
             }
