@@ -23,14 +23,14 @@ using velgrin::testing::RunProgram;
 class CompletionTest : public ::testing::Test {
   protected:
     // What Tab offers at the end of `line`; the completion's cache is the test's folder.
-    Words complete(const std::string& line) const {
-        const auto run = RunProgram(
-            "/bin/bash",
-            {"--norc", "--noprofile", "-c",
-             "source \"$1\" && COMP_LINE=$2 && COMP_POINT=${#COMP_LINE} && _velgrin_cli && "
-             "printf '%s\\n' \"${COMPREPLY[@]}\"",
-             "bash", VELGRIN_CLI_COMPLETION, line},
-            {"XDG_CACHE_HOME=" + folder_.path("cache")});
+    Words complete(const std::string& line, const std::string& wordBreaks = "") const {
+        const auto run = RunProgram("/bin/bash",
+                                    {"--norc", "--noprofile", "-c",
+                                     "source \"$1\" && COMP_LINE=$2 && COMP_POINT=${#COMP_LINE} && "
+                                     "COMP_WORDBREAKS=${3:-$COMP_WORDBREAKS} && _velgrin_cli && "
+                                     "printf '%s\\n' \"${COMPREPLY[@]}\"",
+                                     "bash", VELGRIN_CLI_COMPLETION, line, wordBreaks},
+                                    {"XDG_CACHE_HOME=" + folder_.path("cache")});
         EXPECT_EQ(run.status, 0) << line << ": " << run.err;
         EXPECT_EQ(run.err, "") << line;
         Words words;
@@ -42,6 +42,9 @@ class CompletionTest : public ::testing::Test {
         }
         return words;
     }
+
+    // The same with only blanks breaking words, as a user may have set COMP_WORDBREAKS.
+    Words completeWithBlankBreaks(const std::string& line) const { return complete(line, " \t\n"); }
 
     // Runs the tool with the test's cache folder.
     velgrin::testing::ProgramRun tool(const std::vector<std::string>& arguments) const {
@@ -123,6 +126,8 @@ TEST_F(CompletionTest, CompletesFilesAfterTheColonAsBashReplacesThem) {
     EXPECT_EQ(complete("velgrin-cli --port sim:" + stem), Words{folder_.path("bench.json")});
     EXPECT_EQ(complete("velgrin-cli --port=sim:" + stem), Words{folder_.path("bench.json")});
     EXPECT_EQ(complete("velgrin-cli --port ds2480b:" + stem), Words{folder_.path("bench.json")});
+    EXPECT_EQ(completeWithBlankBreaks("velgrin-cli --port=sim:" + stem),
+              Words{"--port=sim:" + folder_.path("bench.json")});
     EXPECT_EQ(complete("velgrin-cli watch --auto-store " + stem),
               Words{folder_.path("bench.json")});
     EXPECT_EQ(complete("velgrin-cli hlt set 09000001C4E98126 --sensor0 HIH"),
