@@ -195,6 +195,15 @@ TEST_F(SettingsWrite, HalvesRoundToEven) {
     EXPECT_EQ(dialog.text("edtS1UpValue"), "2,2");
 }
 
+TEST_F(SettingsWrite, AnOffsetOnAHalfHundredthGoesToTheEvenSide) {
+    FillValid();
+    for (auto [text, stored] : {std::pair{"0,125", 12}, {"0,375", 38}, {"-0,625", -62}}) {
+        dialog.setText("edtTdis", text);
+        ASSERT_TRUE(Write()) << text;
+        EXPECT_EQ(Written(hlt_field::Tdis), stored) << text;
+    }
+}
+
 TEST_F(SettingsWrite, TemperatureOffsetRange) {
     FillValid();
     for (auto [text, stored] : {std::pair{"1,26", 126}, std::pair{"-1,26", -126}}) {
