@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include "hlt/hlt_core.h"
 #include "hlt/hlt_display.h"
 
@@ -90,12 +92,11 @@ bool HltCore::ReadConfiguration(ControlSurface& dialog) {
     const bool reachable = MakeEntryCurrent(state_.curIndxHLT) && SessionValid() && Select();
     if (reachable) {
         (void)Select();
-        for (int16_t page = kHltFirstPage; page <= kHltLastPage; ++page) {
-            const auto offset = static_cast<std::size_t>(page - kHltFirstPage) * kHltPageSize;
-            // A bad CRC still delivers its bytes; the block CRC below shows the damage.
-            (void)Read_HLT_Page(page, std::span<uint8_t, ds2438::kPageReadSize>(
-                                          state_.HLT_Buf.data() + offset, ds2438::kPageReadSize));
-        }
+        // A page with a bad CRC still delivers its bytes for the view, where the block CRC shows
+        // the damage; such a block is never sealed or written back.
+        state_.blockIntact = ReadBlockPages(state_.HLT_Buf);
+        state_.blockRom = *MultisensorRom(state_.curIndxHLT);
+        std::copy_n(state_.HLT_Buf.begin(), kHltBlockSize, state_.readBlock.begin());
         ShowConfiguration(state_, dialog);
     }
     host().processMessages();

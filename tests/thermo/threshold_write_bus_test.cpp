@@ -15,19 +15,21 @@ std::vector<uint8_t> Eeprom(const sim::Ds18x20Device& device) {
     return {device.eeprom().begin(), device.eeprom().end()};
 }
 
-struct ThresholdWrite : ::testing::TestWithParam<bool>, testing::ThermometerBench {};
+struct ThresholdWriteBus : ::testing::TestWithParam<bool>, testing::ThermometerBench {};
 
-TEST_P(ThresholdWrite, WriteCopyAndReadBackOnTheBus) {
+TEST_P(ThresholdWriteBus, WriteCopyAndReadBackOnTheBus) {
     auto& device = Attach<sim::Ds18b20Device>(kB20);
     device.setParasite(GetParam());
     Scan();
     const std::string selection = Selection(kB20);
 
-    tab.thermometers().wrscr1820(30.9, -10.2, IndexOf(kB20));
+    EXPECT_EQ(tab.thermometers().wrscr1820(30.9, -10.2, IndexOf(kB20)), ThresholdWrite::Verified);
 
     // Two data bytes only; the pull-up starts right after the copy command and holds 500 ms.
+    // Then the scratchpad, and what Recall E2 brings back from the EEPROM.
     EXPECT_EQ(Log(), selection + " " + Access(kB20) + " W4E W1E WF5 " + Access(kB20) + " " +
-                         selection + " W48 P+ P- " + selection + " " + ScratchpadRead(device));
+                         selection + " W48 P+ P- " + selection + " " + ScratchpadRead(device) +
+                         " " + selection + " WB8 " + selection + " " + ScratchpadRead(device));
     EXPECT_GE(PullupHeldUs(), 500'000u);
     EXPECT_EQ(rig.host.messagePumps, 1);
     EXPECT_EQ(Eeprom(device), (std::vector<uint8_t>{0x1E, 0xF5, 0x7F}));
@@ -35,7 +37,7 @@ TEST_P(ThresholdWrite, WriteCopyAndReadBackOnTheBus) {
     EXPECT_EQ(tab.thermometers().iarray[3], 0xF5);
 }
 
-TEST_P(ThresholdWrite, ThresholdsSurviveAPowerCycle) {
+TEST_P(ThresholdWriteBus, ThresholdsSurviveAPowerCycle) {
     auto& device = Attach<sim::Ds18s20Device>(kS20);
     device.setParasite(GetParam());
     Scan();
@@ -45,7 +47,7 @@ TEST_P(ThresholdWrite, ThresholdsSurviveAPowerCycle) {
     EXPECT_EQ(device.scratchpad()[3], 20);
 }
 
-INSTANTIATE_TEST_SUITE_P(Power, ThresholdWrite, ::testing::Values(false, true),
+INSTANTIATE_TEST_SUITE_P(Power, ThresholdWriteBus, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "Parasite" : "External"; });
 
 struct WriteButton : ::testing::Test, testing::ThermometerBench {};
