@@ -4,6 +4,7 @@
 
 #include "hlt/crc_hlt.h"
 #include "hlt_rig.h"
+#include "wire/sim/sim_faults.h"
 
 namespace velgrin {
 namespace {
@@ -157,6 +158,95 @@ TEST_F(HltPageWrite, SealingZeroBlockReadsItAgainThenWritesPagesThreeAndSix) {
         EXPECT_EQ(lines[i].substr(0, expected[i].size()), expected[i]) << i;
     }
     EXPECT_EQ(host.sleeps, Concat({kPageWaits, kPageWaits}));
+}
+
+sim::Ds2438Device::ConfigBlock Erased() {
+    sim::Ds2438Device::ConfigBlock erased;
+    erased.fill(0xFF);
+    return erased;
+}
+
+TEST_F(HltPageWrite, ABlockWithAPageFailingItsCrcIsNeverSealed) {
+    // The measurement's last conversion wait ends with the fourth message pump; the configuration
+    // read comes right after it, with bit 0 of every CRC byte flipped.
+    int pumps = 0;
+    host.onProcessMessages = [&] {
+        if (++pumps == 4) {
+            sim::CorruptReplyByte(device, 8, 0x01);
+        }
+    };
+    ASSERT_TRUE(hlt.getValueHLT(index, dialog)) << pumps;
+    host.onProcessMessages = nullptr;
+    sim::ClearBitFaults(device);
+    EXPECT_FALSE(state.blockIntact) << pumps;
+
+    Record();
+    EXPECT_FALSE(hlt.WriteCrcHLT().has_value());
+    EXPECT_EQ(hlt.lastWriteFault(), HltWriteFault::BlockNotIntact);
+    EXPECT_EQ(host.messages, std::vector<std::string>{"Не удалось записать параметры"});
+    EXPECT_TRUE(bus().events().empty());
+    EXPECT_EQ(device.configBlock(), Erased());
+}
+
+TEST_F(HltPageWrite, ABlockThatReadsDifferentlyTheSecondTimeIsNeverSealed) {
+    ASSERT_TRUE(hlt.getValueHLT(index, dialog));
+    ASSERT_TRUE(state.blockIntact);
+    // What the first read took for page 5 is not what the device holds.
+    const sim::Ds2438Device::Page other{1, 2, 3, 4, 5, 6, 7, 8};
+    device.setPage(5, other);
+    EXPECT_FALSE(hlt.WriteCrcHLT().has_value());
+    EXPECT_EQ(hlt.lastWriteFault(), HltWriteFault::BlockNotConfirmed);
+    EXPECT_EQ(host.messages, std::vector<std::string>{"Не удалось записать параметры"});
+    EXPECT_EQ(device.page(5), other);
+    sim::Ds2438Device::Page erasedPage;
+    erasedPage.fill(0xFF);
+    EXPECT_EQ(device.page(3), erasedPage);
+    EXPECT_EQ(device.page(6), erasedPage);
+}
+
+// Two multisensors: the dialog read the first at its index; a rescan since then gave that index
+// to the second one.
+TEST_F(HltPageWrite, ABlockIsNeverWrittenIntoTheMultisensorThatTookItsIndex) {
+    ASSERT_TRUE(hlt.getValueHLT(index, dialog));
+    auto& other = Attach(testing::HltRom(2));
+    ASSERT_EQ(Scan(other.rom()), index);
+    state.HLTS.set(hlt_field::S0min, 1234);
+
+    EXPECT_FALSE(hlt.WriteCrcHLT().has_value());
+    EXPECT_EQ(hlt.lastWriteFault(), HltWriteFault::DeviceMoved);
+    EXPECT_EQ(host.messages, std::vector<std::string>{"Не удалось записать параметры"});
+    EXPECT_EQ(other.configBlock(), Erased());
+    EXPECT_EQ(device.configBlock(), Erased());
+}
+
+// Ctrl+F1 during the page write: a rescan re-indexes the table; the pages still go to the device
+// the block was read from, and only there.
+TEST_F(HltPageWrite, ARescanDuringThePageWriteDoesNotMoveItToAnotherDevice) {
+    ASSERT_TRUE(hlt.getValueHLT(index, dialog));
+    const RomCode otherRom = testing::HltRom(2);
+    bool rescanned = false;
+    host.onSleep = [&](uint32_t) {
+        if (!rescanned) {
+            rescanned = true;
+            bus().attach(std::make_unique<sim::Ds2438Device>(otherRom));
+            (void)core.ScanSessionAndSearch();
+        }
+    };
+    state.HLTS.set(hlt_field::S0min, 1234);
+
+    const auto written = hlt.WriteCrcHLT();
+    ASSERT_TRUE(written.has_value());
+    ASSERT_TRUE(rescanned);
+    EXPECT_EQ(written->device, device.rom());
+    EXPECT_EQ(core.Asens[static_cast<size_t>(index)].ROMS, RomText(otherRom));
+    EXPECT_TRUE(host.messages.empty());
+    HltBlock block = written->block;
+    HLTConfig sealed(block);
+    EXPECT_TRUE(std::equal(sealed.page(3).begin(), sealed.page(3).end(), device.page(3).begin()));
+    EXPECT_TRUE(std::equal(sealed.page(6).begin(), sealed.page(6).end(), device.page(6).begin()));
+    auto* newcomer = static_cast<sim::Ds2438Device*>(bus().find(otherRom));
+    ASSERT_NE(newcomer, nullptr);
+    EXPECT_EQ(newcomer->configBlock(), Erased());
 }
 
 TEST_F(HltPageWrite, DialogEntryWithoutMultisensorWritesNothing) {

@@ -183,7 +183,7 @@ TEST(ThresholdWriteFault, NoCopyWhenTheDeviceNoLongerAnswers) {
         return !target.outgoing().data && ++bits > 128;
     };
 
-    t.tab.thermometers().wrscr1820(30, 10, t.IndexOf(kB20));
+    EXPECT_EQ(t.tab.thermometers().wrscr1820(30, 10, t.IndexOf(kB20)), ThresholdWrite::NotReached);
 
     const std::string log = t.Log();
     const std::string lostSelection = t.Selection(kB20);
@@ -192,6 +192,61 @@ TEST(ThresholdWriteFault, NoCopyWhenTheDeviceNoLongerAnswers) {
                        lostSelection + " " + lostSelection + " " + t.ScratchpadRead(bystander));
     EXPECT_EQ(Eeprom(bystander), (std::vector<uint8_t>{0x4B, 0x46, 0x7F}));
     EXPECT_EQ(Eeprom(target), (std::vector<uint8_t>{0x4B, 0x46, 0x7F}));
+}
+
+TEST(ThresholdWriteFault, ADeviceGoneDuringTheCopyIsNotVerifiedAndTheTabSaysSo) {
+    testing::ThermometerBench t;
+    auto& target = t.Attach<sim::Ds18b20Device>(kB20);
+    t.Scan();
+    t.rig.host.onProcessMessages = [&] { t.rig.bench->park(target.rom()); };
+    EXPECT_EQ(t.tab.thermometers().wrscr1820(30, 10, t.IndexOf(kB20)), ThresholdWrite::NotVerified);
+    t.rig.host.onProcessMessages = nullptr;
+
+    ASSERT_TRUE(t.rig.bench->unpark(target.rom()));
+    t.Scan();
+    t.Select(kB20);
+    t.Type("30", "10");
+    t.rig.host.onProcessMessages = [&] { t.rig.bench->park(target.rom()); };
+    t.tab.btn1820wrClick({t.ListEntry(kB20)});
+    EXPECT_EQ(t.rig.host.messages, std::vector<std::string>{"Не удалось записать параметры"});
+}
+
+// Ctrl+F1 during the copy wait of a write to all thermometers: the rescan finds a newcomer that
+// takes the first index. Every step after the wait still addresses the device being written.
+TEST(ThresholdWriteFault, ARescanDuringTheCopyWaitDoesNotMoveTheWrite) {
+    testing::ThermometerBench t;
+    auto& first = t.Attach<sim::Ds18b20Device>(kThird);
+    auto& second = t.Attach<sim::Ds18s20Device>(kS20);
+    t.Scan();
+    // The search ends on kThird, which the session is left on after the rescan.
+    const std::vector<std::string> entries{t.ListEntry(kS20), t.ListEntry(kThird)};
+    const RomCode newcomerRom = ThermometerRom(0x10, 0x00);
+    bool rescanned = false;
+    t.rig.host.onProcessMessages = [&] {
+        if (!rescanned) {
+            rescanned = true;
+            auto& newcomer = t.Attach<sim::Ds18s20Device>(newcomerRom);
+            newcomer.setAlarmThresholds(1, 2);
+            (void)t.rig.core.ScanSessionAndSearch();
+        }
+    };
+    t.Select(kS20);
+    t.Type("40", "-5");
+    t.controls.setChecked(thermo_control::kWriteAll, true);
+    t.tab.btn1820wrClick(entries);
+    t.rig.host.onProcessMessages = nullptr;
+
+    ASSERT_TRUE(rescanned);
+    EXPECT_EQ(t.rig.core.Asens[0].ROMS, RomText(newcomerRom));
+    EXPECT_TRUE(t.rig.host.messages.empty());
+    EXPECT_EQ(Eeprom(first)[0], 40);
+    EXPECT_EQ(Eeprom(first)[1], 0xFB);
+    EXPECT_EQ(Eeprom(second)[0], 40);
+    EXPECT_EQ(Eeprom(second)[1], 0xFB);
+    auto* newcomer = static_cast<sim::Ds18x20Device*>(t.rig.bus().find(newcomerRom));
+    ASSERT_NE(newcomer, nullptr);
+    EXPECT_EQ(Eeprom(*newcomer)[0], 1);
+    EXPECT_EQ(Eeprom(*newcomer)[1], 2);
 }
 
 }  // namespace
