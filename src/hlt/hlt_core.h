@@ -76,8 +76,6 @@ class HltCore {
     void BlockHeld(const HltSealedWrite& write);
 
     HltWriteFault lastWriteFault() const { return lastWriteFault_; }
-    // Records the fault of a page write made by a caller after WriteCrcHLT.
-    void noteWriteFault(HltWriteFault fault) { lastWriteFault_ = fault; }
 
     HltState& state() { return state_; }
     Host& host() { return bus_.host(); }

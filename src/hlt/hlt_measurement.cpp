@@ -16,6 +16,7 @@ bool HltCore::WaitForConversions(ds2438::PageRead& page0) {
     // A device that left the bus, or a conversion that never ends, would otherwise hold the
     // poll here for good.
     const uint32_t start = host().tickCount();
+    const RomCode device = bus_.StateBuf.currentRom;
     bool converting = true;
     while (converting) {
         if (static_cast<uint32_t>(host().tickCount() - start) >= kHltConversionTimeoutMs) {
@@ -35,6 +36,10 @@ bool HltCore::WaitForConversions(ds2438::PageRead& page0) {
             }
         }
         host().processMessages();
+        // A rescan run from the message pump leaves the session on the last device it found.
+        if (!MakeCurrent(device)) {
+            return false;
+        }
     }
     return true;
 }

@@ -92,6 +92,7 @@ int Thermometers::Measure1820(int Indx) {
         result = kRomNotCurrent;
     } else if (driver.TMValidSession(core_.SHandle) >= 1 &&
                driver.TMStrongAccess(core_.SHandle, core_.StateBuf) >= 1) {
+        const RomCode target = core_.StateBuf.currentRom;
         (void)driver.TMAccess(core_.SHandle, core_.StateBuf);
         // Parasite-powered devices draw the conversion current from the strong pull-up, which
         // must start right after the command byte.
@@ -99,6 +100,8 @@ int Thermometers::Measure1820(int Indx) {
         (void)driver.TMTouchByte(core_.SHandle, ds18x20_command::kConvertT);
         (void)driver.TMOneWireLevel(core_.SHandle, 0, 1, 1);
         WaitOnTickCounter(kConversionWaitMs);
+        // A rescan during the wait leaves the session on whatever device it found last.
+        (void)MakeCurrent(target);
         (void)driver.TMOneWireLevel(core_.SHandle, 0, 0, 0);
         if (driver.TMStrongAccess(core_.SHandle, core_.StateBuf) >= 1) {
             ReadScratchpad();
