@@ -83,7 +83,8 @@ CliResult<ExitStatus> RunAlarms(CommandContext& context) {
             status = ExitStatus::kFailure;
             const std::string error =
                 result == ThresholdWrite::NotReached
-                    ? "the thermometer did not answer: nothing was copied to its EEPROM"
+                    ? "the thermometer did not answer, or its scratchpad did not hold the values: "
+                      "nothing was copied to its EEPROM"
                     : "the EEPROM did not read back as written (no intact recall, or other values)";
             entry["error"] = error;
             text += TableRow({IndexText(index), rom, "", "", "FAILED: " + error}, kColumns);

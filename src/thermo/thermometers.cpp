@@ -63,6 +63,11 @@ std::optional<std::array<uint8_t, 9>> Thermometers::ReadScratchpad() {
     return received;
 }
 
+bool Thermometers::ScratchpadHolds(uint8_t th, uint8_t tl) {
+    const auto bytes = ReadScratchpad();
+    return bytes && (*bytes)[scratchpad_byte::kTh] == th && (*bytes)[scratchpad_byte::kTl] == tl;
+}
+
 // Recall E2 puts what the EEPROM holds into the scratchpad: TH, TL and the configuration byte
 // must be what was copied, or the write did not land.
 bool Thermometers::RecalledAsMeant(const RomCode& rom, uint8_t th, uint8_t tl,
@@ -131,8 +136,11 @@ ThresholdWrite Thermometers::wrscr1820(double th, double tl, int Indx) {
         (void)driver.TMTouchByte(core_.SHandle, tlByte);
         (void)driver.TMAccess(core_.SHandle, core_.StateBuf);
         // When the device no longer answers, the selection may rest on another one, whose
-        // EEPROM the copy command would overwrite.
-        if (driver.TMStrongAccess(core_.SHandle, core_.StateBuf) >= 1) {
+        // EEPROM the copy command would overwrite. And the scratchpad must hold what was meant:
+        // a Write Scratchpad garbled on its way is never copied.
+        if (driver.TMStrongAccess(core_.SHandle, core_.StateBuf) >= 1 &&
+            ScratchpadHolds(thByte, tlByte) &&
+            driver.TMStrongAccess(core_.SHandle, core_.StateBuf) >= 1) {
             // Armed before the command, so that a parasite-powered device has the pull-up for
             // the whole copy.
             (void)driver.TMOneWireLevel(core_.SHandle, 0, 1, 2);

@@ -27,7 +27,8 @@ inline constexpr int kRomNotCurrent = -99;
 // What a threshold write achieved.
 enum class ThresholdWrite {
     Verified,     // recalled from EEPROM: TH and TL as meant, the configuration byte as copied
-    NotReached,   // the device did not answer before the copy: its EEPROM was not written
+    NotReached,   // no copy: the device did not answer, or its scratchpad did not hold the
+                  // values; its EEPROM was not written
     NotVerified,  // copied, but the recall showed other values or could not be read intact
 };
 
@@ -44,8 +45,9 @@ class Thermometers {
     // bytes give). kMeasured, or kRomNotCurrent when the device could not be made current.
     int Measure1820(int Indx);
 
-    // Writes TH and TL (degrees, finite) into the thermometer at Indx, copies them to its
-    // EEPROM and reads the scratchpad back into `iarray`; then recalls the EEPROM and compares
+    // Writes TH and TL (degrees, finite) into the thermometer at Indx, reads the scratchpad to
+    // see them there, copies them to its EEPROM and reads the scratchpad back into `iarray`;
+    // then recalls the EEPROM and compares
     // it with what was meant. Every step after the first addresses the device the entry held at
     // the start, also when a rescan during the copy wait re-indexed the table.
     ThresholdWrite wrscr1820(double th, double tl, int Indx);
@@ -58,6 +60,7 @@ class Thermometers {
     void WaitOnTickCounter(uint32_t ms);
     // The nine bytes when they came complete with a correct CRC (then also kept in `iarray`).
     std::optional<std::array<uint8_t, 9>> ReadScratchpad();
+    bool ScratchpadHolds(uint8_t th, uint8_t tl);
     bool RecalledAsMeant(const RomCode& rom, uint8_t th, uint8_t tl,
                          const std::optional<std::array<uint8_t, 9>>& copied);
 

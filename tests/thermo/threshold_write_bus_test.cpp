@@ -25,11 +25,13 @@ TEST_P(ThresholdWriteBus, WriteCopyAndReadBackOnTheBus) {
 
     EXPECT_EQ(tab.thermometers().wrscr1820(30.9, -10.2, IndexOf(kB20)), ThresholdWrite::Verified);
 
-    // Two data bytes only; the pull-up starts right after the copy command and holds 500 ms.
-    // Then the scratchpad, and what Recall E2 brings back from the EEPROM.
+    // Two data bytes only, seen in the scratchpad before the copy; the pull-up starts right
+    // after the copy command and holds 500 ms. Then the scratchpad, and what Recall E2 brings
+    // back from the EEPROM.
     EXPECT_EQ(Log(), selection + " " + Access(kB20) + " W4E W1E WF5 " + Access(kB20) + " " +
-                         selection + " W48 P+ P- " + selection + " " + ScratchpadRead(device) +
-                         " " + selection + " WB8 " + selection + " " + ScratchpadRead(device));
+                         selection + " " + ScratchpadRead(device) + " " + selection +
+                         " W48 P+ P- " + selection + " " + ScratchpadRead(device) + " " +
+                         selection + " WB8 " + selection + " " + ScratchpadRead(device));
     EXPECT_GE(PullupHeldUs(), 500'000u);
     EXPECT_EQ(rig.host.messagePumps, 1);
     EXPECT_EQ(Eeprom(device), (std::vector<uint8_t>{0x1E, 0xF5, 0x7F}));
