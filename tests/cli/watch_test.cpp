@@ -186,5 +186,27 @@ TEST_F(WatchTest, ACountThatIsNoWholePositiveNumberIsAUsageError) {
     }
 }
 
+TEST_F(WatchTest, ABusErrorIsReportedChangesNothingAndFailsTheWatch) {
+    json bench = thermometerBench();
+    std::string broken = second;
+    broken[0] = broken[0] == '0' ? '1' : '0';
+    // A device whose code fails its CRC joins the bus at 1500 and never leaves.
+    bench["devices"].push_back({{"rom", broken}, {"faulty", true}, {"attached", false}});
+    bench["timeline"] = {{{"at", 1500}, {"attach", broken}}};
+    const CliRun run = watch(bench, {"--count", "3"});
+    EXPECT_EQ(run.status, 1);
+    std::vector<std::string> statuses;
+    for (const json& e : Events(run.out)) {
+        if (e.at("event") == "status") {
+            statuses.push_back(e.at("status").get<std::string>().substr(0, 10));
+        }
+    }
+    // Polls at 0 and 1000 list the bus, the one at 2000 meets the broken code.
+    EXPECT_EQ(statuses, (std::vector<std::string>{"adapter fo", "bus error:"}));
+    // No departure of the devices the failed searches could not list.
+    EXPECT_EQ(DeviceEvents(Events(run.out)),
+              (std::vector<std::string>{"arrived " + first + " @0", "arrived " + chip + " @0"}));
+}
+
 }  // namespace
 }  // namespace velgrin::cli::testing
