@@ -84,6 +84,21 @@ bool BenchAtRest(BenchSession& session) {
     return bench != nullptr && bench->pendingEvents().empty();
 }
 
+// Every poll of a simulated bench between two timeline events finds the same bench. A watch
+// without --count moves its virtual clock on to the poll before the next event instead of
+// polling through, say, eleven days of nothing at full speed.
+void SkipQuietTime(BenchSession& session) {
+    const sim::SimBench* bench = session.simulatedBench();
+    if (bench == nullptr) {
+        return;
+    }
+    const auto next = bench->nextEventMs();
+    const uint64_t now = bench->elapsedMs();
+    if (next && *next > now + 2 * kPollPeriodMs) {
+        session.time().pass((*next - now - kPollPeriodMs) * 1000);
+    }
+}
+
 }  // namespace
 
 CliResult<ExitStatus> RunWatch(CommandContext& context) {
@@ -141,6 +156,9 @@ CliResult<ExitStatus> RunWatch(CommandContext& context) {
     };
     for (int poll = 1; *count == 0 || poll <= *count; ++poll) {
         if (poll > 1) {
+            if (*count == 0) {
+                SkipQuietTime(session);
+            }
             session.host().sleep(kPollPeriodMs);
         }
         bool redraw = false;

@@ -95,6 +95,25 @@ TEST_F(WatchTest, PrintsArrivalsAndDeparturesAtTheSecondTheyAreSeenUntilTheBench
                   "left " + ds18s20 + " @6000", "arrived " + first + " @8000"}));
 }
 
+TEST_F(WatchTest, AFarEventIsReachedAtOnceWithoutPollingThroughTheTimeBefore) {
+    constexpr uint64_t kFar = 1'000'000'000'000;  // about 31 years of bench time
+    const json bench{{"devices", {{{"model", "DS18B20"}, {"rom", first}}}},
+                     {"timeline", {{{"at", kFar}, {"detach", first}}}}};
+    const CliRun run = watch(bench, {});
+    ASSERT_EQ(run.status, 0) << run.err;
+    std::vector<std::pair<std::string, uint64_t>> seen;
+    for (const json& e : Events(run.out)) {
+        if (e.at("event") != "status") {
+            seen.emplace_back(e.at("event").get<std::string>(), e.at("time_ms").get<uint64_t>());
+        }
+    }
+    ASSERT_EQ(seen.size(), 2u) << run.out;
+    EXPECT_EQ(seen[0], (std::pair<std::string, uint64_t>{"arrived", 0}));
+    EXPECT_EQ(seen[1].first, "left");
+    EXPECT_GE(seen[1].second, kFar);
+    EXPECT_LT(seen[1].second, kFar + 2000);
+}
+
 TEST_F(WatchTest, CountEndsTheWatchAfterThatManyPolls) {
     const CliRun run = watch(thermometerBench(), {"--count", "2"});
     ASSERT_EQ(run.status, 0) << run.err;
