@@ -140,6 +140,8 @@ TEST_F(AlarmsTest, AThermometerWhoseScratchpadCannotBeReadIntactIsNeitherCopiedN
     const CliRun run = alarms(description, {"--all", "--th", "30", "--tl", "0"});
     EXPECT_EQ(run.status, 1);
     const json report = json::parse(run.out);
+    // All three thermometers are in the report, the damaged one among them.
+    ASSERT_EQ(report.at("devices").size(), 3u) << run.out;
     for (const json& device : report.at("devices")) {
         const bool corrupted = device.at("rom") == second;
         EXPECT_EQ(device.at("holds"), !corrupted) << device;
