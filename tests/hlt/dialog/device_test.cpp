@@ -9,7 +9,6 @@
 
 #include "app/central_exception_handler.h"
 #include "dialog_rig.h"
-#include "hlt/crc_hlt.h"
 #include "hlt/hlt_config.h"
 #include "reference_crc.h"
 
