@@ -7,8 +7,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <sstream>
+
+#include "common/text_file.h"
 
 namespace velgrin::cli {
 
@@ -83,10 +83,8 @@ Result<void, std::string> KeepLastList(const std::vector<std::string>& roms) {
         std::remove(temporary.c_str());
         return Failure(*path, std::strerror(error));
     }
-    std::ifstream file(*path, std::ios::binary);
-    std::ostringstream readBack;
-    readBack << file.rdbuf();
-    if (readBack.str() != text) {
+    const auto readBack = ReadTextFile(*path, kMaxUserFileBytes);
+    if (!readBack || *readBack != text) {
         return Failure(*path, "it does not read back as written");
     }
     return {};
