@@ -145,6 +145,28 @@ WireResult<void> Ds2490Link::endPullup() {
             return sent;
         }
     }
+    auto on = pullupActive();
+    if (!on) {
+        return on.error();
+    }
+    if (*on) {
+        // Halting did not end it; a chip reset does.
+        if (auto initialised = initialise(); !initialised) {
+            return initialised;
+        }
+        on = pullupActive();
+        if (!on) {
+            return on.error();
+        }
+        if (*on) {
+            return WireError{WireErrorCode::Protocol,
+                             usb_->name() + " keeps its strong pull-up on after a reset"};
+        }
+    }
+    return {};
+}
+
+WireResult<bool> Ds2490Link::pullupActive() {
     std::array<uint8_t, status::kPacketSize> packet{};
     auto length = usb_->readStatus(packet);
     if (!length) {
@@ -153,12 +175,7 @@ WireResult<void> Ds2490Link::endPullup() {
     if (*length < status::kMinimumPacket) {
         return garbled("a status read");
     }
-    if ((packet[status::kDeviceFlags] & status::kPullupActive) != 0) {
-        // Halting did not end it: a chip reset does, and the caller's failure path makes one.
-        return WireError{WireErrorCode::Protocol,
-                         usb_->name() + " kept its strong pull-up on after a halt"};
-    }
-    return {};
+    return (packet[status::kDeviceFlags] & status::kPullupActive) != 0;
 }
 
 WireResult<ResetOutcome> Ds2490Link::reset() {

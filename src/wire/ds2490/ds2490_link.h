@@ -69,6 +69,8 @@ class Ds2490Link final : public Link {
     WireResult<uint8_t> byteIo(uint8_t byte, bool pullup);
     WireResult<void> blockIo(std::span<uint8_t> bytes);
     WireResult<void> endPullup();
+    // The SPUA flag of a fresh status packet.
+    WireResult<bool> pullupActive();
     WireError garbled(const std::string& what) const;
 
     std::unique_ptr<UsbTransport> usb_;
