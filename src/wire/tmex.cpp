@@ -93,6 +93,7 @@ int16_t TmexDriver::fail(const WireError& error) {
 }
 
 int32_t TmexDriver::TMExtendedStartSession(int16_t portNum, int16_t portType) {
+    lastError_.clear();
     auto spec = specFor(portNum, portType);
     if (!spec) {
         lastError_ = "port " + std::to_string(portNum) + " of type " + std::to_string(portType) +
