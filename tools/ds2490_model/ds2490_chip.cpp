@@ -124,10 +124,10 @@ bool Ds2490Chip::modeCommand(uint16_t value, uint16_t index) {
             pullupDuration_ = parameter;
             return true;
         case mode::kPulldownSlewRate:
-        case 0x0005:  // programming pulse duration
-        case 0x0006:  // write-1 low time
-        case 0x0007:  // data sample offset
-            return true;
+        case mode::kProgrammingPulseDuration:
+        case mode::kWrite1LowTime:
+        case mode::kSampleOffset:
+            return true;  // timing the model does not need
         default:
             return false;
     }
@@ -312,7 +312,8 @@ std::vector<uint8_t> Ds2490Chip::bulkIn(size_t most) {
 std::vector<uint8_t> Ds2490Chip::statusPacket() {
     bench_.catchUp();
     expirePullup();
-    std::vector<uint8_t> packet(status::kResultsAt, 0);
+    const size_t posted = std::min<size_t>(results_.size(), 16);
+    std::vector<uint8_t> packet(status::kResultsAt + posted, 0);
     packet[status::kEnableFlags] = pulseEnable_;
     packet[status::kSpeed] = speed_;
     packet[status::kPullupDuration] = pullupDuration_;
@@ -328,8 +329,8 @@ std::vector<uint8_t> Ds2490Chip::statusPacket() {
     packet[status::kDeviceFlags] = flags;
     packet[status::kDataOutCount] = static_cast<uint8_t>(toBus_.size());
     packet[status::kDataInCount] = static_cast<uint8_t>(std::min<size_t>(fromBus_.size(), 255));
-    const size_t posted = std::min<size_t>(results_.size(), 16);
-    packet.insert(packet.end(), results_.begin(), results_.begin() + static_cast<long>(posted));
+    std::copy(results_.begin(), results_.begin() + static_cast<long>(posted),
+              packet.begin() + status::kResultsAt);
     results_.erase(results_.begin(), results_.begin() + static_cast<long>(posted));
     return packet;
 }

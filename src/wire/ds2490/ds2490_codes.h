@@ -46,6 +46,9 @@ inline constexpr uint16_t kSpeedChangeEnable = 0x0001;
 inline constexpr uint16_t kOneWireSpeed = 0x0002;
 inline constexpr uint16_t kStrongPullupDuration = 0x0003;
 inline constexpr uint16_t kPulldownSlewRate = 0x0004;
+inline constexpr uint16_t kProgrammingPulseDuration = 0x0005;
+inline constexpr uint16_t kWrite1LowTime = 0x0006;
+inline constexpr uint16_t kSampleOffset = 0x0007;
 
 inline constexpr uint16_t kEnableStrongPullup = 0x02;  // SPUE in PULSE_EN
 inline constexpr uint16_t kRegularSpeed = 0x00;

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -15,6 +16,7 @@
 #include "cli/run_cli.h"
 #include "ds2490_model/mock_usb_bus.h"
 #include "scripted_host.h"
+#include "thermo/thermometers.h"
 #include "wire/bus_core.h"
 #include "wire/ds2490/ds2490_backend.h"
 #include "wire/ds2490/usb_adapters.h"
@@ -170,6 +172,29 @@ TEST_F(UsbPorts, KernelDriverIsDetachedAtOpenAndGetsTheAdapterBackAtTheEnd) {
               (std::vector<std::string>{"detach", "claim", "alt 3"}));
     EXPECT_EQ(std::vector<std::string>(lines.end() - 2, lines.end()),
               (std::vector<std::string>{"release", "attach"}));
+}
+
+TEST_F(UsbPorts, ConvertTStartsThePullupWithItsLastBitAndTheMeasurementEndsIt) {
+    const size_t adapter = usb.plug(Demo());
+    Start(PortSpec{"usb", ""});
+    (void)core->ScanSessionAndSearch();
+    int thermometer = -1;
+    for (int i = 0; i < core->FoundDev && thermometer < 0; ++i) {
+        if (core->Asens[static_cast<size_t>(i)].Family == device_group::kDs18B20) {
+            thermometer = i;
+        }
+    }
+    ASSERT_GE(thermometer, 0);
+    usb.clearTranscript(adapter);
+    EXPECT_EQ(Thermometers(*core).Measure1820(thermometer), kMeasured);
+
+    const auto lines = usb.transcript(adapter);
+    const auto convert = std::find(lines.begin(), lines.end(), "C1 1053 0044");
+    ASSERT_NE(convert, lines.end());
+    EXPECT_EQ(std::vector<std::string>(convert, convert + 6),
+              (std::vector<std::string>{"C1 1053 0044", "S", "R 44", "C0 0003 0000", "C0 0002 0000",
+                                        "S"}));
+    usb.withChip(adapter, [](Ds2490Chip& chip) { EXPECT_FALSE(chip.pullupActive()); });
 }
 
 TEST_F(UsbPorts, AdapterHeldByAnotherProgramIsBusy) {
