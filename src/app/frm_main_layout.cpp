@@ -47,8 +47,9 @@ void BuildDs1820Page(FrmMainControls& c) {
     QWidget* p = c.ds1820 = Page(c.pgc1, "ds1820", "ds1820");
     Label(p, "lbl1", "ROM SN", {8, 8, 60, 16});
     c.cmb1820 = DeviceList(p, "cmb1820", {8, 26, 170, 22});
-    Label(p, "lbl10", "T=", {192, 28, 20, 18});
-    c.lblT1820 = Label(p, "lblT1820", "--,--", {214, 22, 84, 28});
+    // Wide enough for "114,9375" in the bold 19-pixel font.
+    Label(p, "lbl10", "T=", {186, 28, 20, 18});
+    c.lblT1820 = Label(p, "lblT1820", "--,--", {206, 22, 98, 28});
     QFont big = c.lblT1820->font();
     big.setPixelSize(19);
     big.setBold(true);
@@ -134,8 +135,10 @@ FrmMainControls BuildFrmMainControls(QWidget& form) {
     FrmMainControls c{};
     QWidget* f = &form;
     c.shpindik = Make<ShapeWidget>(f, "shpindik", {6, 5, 12, 17}, ShapeWidget::Kind::Circle);
-    c.stat11 = Label(f, "stat11", "Не подключен", {24, 6, 150, 16});
-    c.Stat1 = Make<QLineEdit>(f, "Stat1", {176, 3, 128, 20});
+    // The status line takes the top row: its longest text, " Проверьте подключение адаптера
+    // 1Wire!!!", needs 221 pixels of Tahoma 8 pt. The adapter's number sits at the bottom right.
+    c.stat11 = Label(f, "stat11", "Не подключен", {24, 6, 280, 16});
+    c.Stat1 = Make<QLineEdit>(f, "Stat1", {180, 319, 140, 20});
     c.Stat1->setReadOnly(true);
     c.Stat1->setFont(QFont(QStringLiteral("Arial"), 8));
     c.shpTimer = Make<ShapeWidget>(f, "shpTimer", {kFrmMainWidth - 14, 4, 10, 10},

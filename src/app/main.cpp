@@ -10,6 +10,7 @@
 #include "app/frm_main.h"
 #include "app/qt_host.h"
 #include "app/screenshots.h"
+#include "app/window_fonts.h"
 #include "hlt/dialog/frm_set_up_hlt.h"
 #include "wire/port_registry.h"
 #include "wire/tmex.h"
@@ -76,6 +77,9 @@ int main(int argc, char** argv) {
     }
     QApplication::setApplicationName(QString::fromUtf8(kApplicationTitle));
     QGuiApplication::setDesktopFileName(QStringLiteral("velgrin"));
+    if (const QString note = LoadWindowFonts(); !note.isEmpty()) {
+        std::fprintf(stderr, "velgrin: %s\n", qPrintable(note));
+    }
 
     QtHost host;
     SetExceptionReportHost(&host);

@@ -15,6 +15,8 @@
 #include <QTextEdit>
 #include <QVariant>
 
+#include "app/label_fit.h"
+
 namespace velgrin {
 
 namespace {
@@ -82,7 +84,7 @@ void QtControlSurface::setText(std::string_view name, const std::string& text) {
     if (auto* edit = qobject_cast<QLineEdit*>(w)) {
         edit->setText(ToQt(text));
     } else if (auto* label = qobject_cast<QLabel*>(w)) {
-        label->setText(ToQt(text));
+        ShowFitted(*label, ToQt(text));
     } else if (auto* combo = qobject_cast<QComboBox*>(w)) {
         if (combo->isEditable()) {
             combo->setEditText(ToQt(text));
@@ -106,7 +108,7 @@ std::string QtControlSurface::text(std::string_view name) const {
         return FromQt(edit->text());
     }
     if (auto* label = qobject_cast<QLabel*>(w)) {
-        return FromQt(label->text());
+        return FromQt(GivenText(*label));
     }
     if (auto* combo = qobject_cast<QComboBox*>(w)) {
         return FromQt(combo->currentText());

@@ -59,6 +59,9 @@ std::optional<std::string> QtHost::saveFileName(const std::string& defaultExtens
     QFileDialog dialog(QApplication::activeWindow());
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
+    // The program appends to the file it is given: asking whether to replace it would scare a
+    // technician away from the log they want to continue.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
     const QString suffix = QString::fromUtf8(defaultExtension);
     dialog.setDefaultSuffix(suffix);
     if (!suffix.isEmpty()) {

@@ -27,6 +27,11 @@ CliResult<Thresholds> ThresholdOptions(const ParsedOptions& options) {
     if (!th || !tl) {
         return UsageError("both --th and --tl are needed");
     }
+    for (const auto& [option, text] : {std::pair{"--th", *th}, {"--tl", *tl}}) {
+        if (!IsPlainDecimal(text)) {
+            return UsageError(NotPlainDecimal(option, text));
+        }
+    }
     auto thresholds = ParseThresholds(ProgramNumberText(*th), ProgramNumberText(*tl));
     if (!thresholds) {
         return UsageError(EnglishText(thresholds.error()));

@@ -124,11 +124,13 @@ const std::vector<Command>& Commands() {
          "hlt restore ROM --file F",
          "write a block saved by `hlt dump` back, byte for byte",
          "Writes the 32 bytes of F into pages 3 to 6 as they are (no new seal), then reads them\n"
-         "back. A block whose CRC does not match is written all the same, with a warning.\n"
+         "back. A block whose CRC does not match is written all the same, with a warning. A\n"
+         "backup of another device is refused unless --other-device is given.\n"
          "\n"
          "Options:\n"
-         "  --file F  the text or JSON that `hlt dump` printed\n",
-         {{"--file", true}},
+         "  --file F        the text or JSON that `hlt dump` printed\n"
+         "  --other-device  write a backup that names another ROM\n",
+         {{"--file", true}, {"--other-device", false}},
          RunHltRestore},
     };
     return commands;

@@ -1,6 +1,5 @@
 #include "cli/english_text.h"
 
-#include <algorithm>
 #include <map>
 #include <string_view>
 #include <vector>
@@ -98,9 +97,7 @@ std::string EnglishText(const std::string& coreText) {
 }
 
 std::string EnglishNumber(double value) {
-    std::string text = FormatNumber(value);
-    std::replace(text.begin(), text.end(), kDecimalSeparator, '.');
-    return text;
+    return FormatDotNumber(value);
 }
 
 }  // namespace velgrin::cli

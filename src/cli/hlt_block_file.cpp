@@ -1,41 +1,60 @@
 #include "cli/hlt_block_file.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <fstream>
 #include <nlohmann/json.hpp>
-#include <sstream>
 
 #include "cli/hex_bytes.h"
+#include "common/strict_json.h"
+#include "common/text_file.h"
 
 namespace velgrin::cli {
 
 namespace {
 
 std::string WithoutComments(const std::string& text) {
-    std::istringstream lines(text);
     std::string kept;
-    for (std::string line; std::getline(lines, line);) {
+    for (size_t start = 0; start < text.size();) {
+        const size_t end = std::min(text.find('\n', start), text.size());
+        const std::string_view line(text.data() + start, end - start);
         const auto first = line.find_first_not_of(" \t\r");
-        if (first == std::string::npos || line[first] != '#') {
-            kept += line + "\n";
+        if (first == std::string_view::npos || line[first] != '#') {
+            kept.append(line);
+            kept += '\n';
         }
+        start = end + 1;
     }
     return kept;
 }
 
-CliResult<std::string> HexOf(const std::string& path, const std::string& text) {
+constexpr std::string_view kDumpHeading = "# HLT configuration block of ";
+
+// The ROM a text dump names in its heading, if any.
+std::string RomOfHeading(const std::string& text) {
+    const auto at = text.find(kDumpHeading);
+    if (at == std::string::npos) {
+        return {};
+    }
+    const auto start = at + kDumpHeading.size();
+    const auto end = text.find_first_of(", \r\n", start);
+    return text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+}
+
+struct BackupText {
+    std::string hex;
+    std::string rom;
+};
+
+CliResult<BackupText> HexOf(const std::string& path, const std::string& text) {
     const auto first = text.find_first_not_of(" \t\r\n");
     if (first == std::string::npos || text[first] != '{') {
-        return WithoutComments(text);
+        return BackupText{WithoutComments(text), RomOfHeading(text)};
     }
-    try {
-        const auto document = nlohmann::json::parse(text);
-        if (document.contains("bytes") && document.at("bytes").is_string()) {
-            return document.at("bytes").get<std::string>();
-        }
-    } catch (const nlohmann::json::parse_error&) {
+    const auto document = ParseStrictJson(text);
+    if (document && document->is_object() && document->contains("bytes") &&
+        document->at("bytes").is_string() &&
+        (!document->contains("rom") || document->at("rom").is_string())) {
+        return BackupText{document->at("bytes").get<std::string>(),
+                          document->value("rom", std::string())};
     }
     return UsageError(path +
                       ": expected a JSON object with \"bytes\" as `hlt dump --json` "
@@ -45,7 +64,7 @@ CliResult<std::string> HexOf(const std::string& path, const std::string& text) {
 }  // namespace
 
 std::string BlockDumpText(const std::string& rom, const HltBlock& block, bool crcOk) {
-    std::string text = "# HLT configuration block of " + rom + ", pages 3 to 6 (CRC " +
+    std::string text = std::string(kDumpHeading) + rom + ", pages 3 to 6 (CRC " +
                        (crcOk ? "matches" : "does not match") + ")\n";
     for (size_t page = 0; page < block.size() / kHltPageSize; ++page) {
         text += HexText(std::span(block.data() + page * kHltPageSize, kHltPageSize)) + "\n";
@@ -53,27 +72,30 @@ std::string BlockDumpText(const std::string& rom, const HltBlock& block, bool cr
     return text;
 }
 
-CliResult<HltBlock> ReadBlockFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        return UsageError("cannot read the block file " + path + " (" + std::strerror(errno) + ")");
+CliResult<BlockBackup> ParseBlockBackup(const std::string& path, const std::string& text) {
+    const auto backup = HexOf(path, text);
+    if (!backup) {
+        return backup.error();
     }
-    std::ostringstream text;
-    text << file.rdbuf();
-    const auto hex = HexOf(path, text.str());
-    if (!hex) {
-        return hex.error();
-    }
-    const auto bytes = ParseHexBytes(*hex);
+    const auto bytes = ParseHexBytes(backup->hex);
     if (!bytes || bytes->size() != kHltBlockSize) {
         return UsageError(path +
                           ": expected the 32 bytes of the block as two-digit hexadecimal "
                           "numbers" +
                           (bytes ? ", found " + std::to_string(bytes->size()) : std::string()));
     }
-    HltBlock block{};
-    std::copy(bytes->begin(), bytes->end(), block.begin());
-    return block;
+    BlockBackup result;
+    std::copy(bytes->begin(), bytes->end(), result.block.begin());
+    result.rom = backup->rom;
+    return result;
+}
+
+CliResult<BlockBackup> ReadBlockFile(const std::string& path) {
+    const auto text = ReadTextFile(path, kMaxUserFileBytes);
+    if (!text) {
+        return UsageError("the block file " + path + " " + text.error().message);
+    }
+    return ParseBlockBackup(path, *text);
 }
 
 }  // namespace velgrin::cli

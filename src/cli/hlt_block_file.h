@@ -10,9 +10,17 @@ namespace velgrin::cli {
 // The text `hlt dump` prints: a comment line, then the 32 bytes in hexadecimal, one page a line.
 std::string BlockDumpText(const std::string& rom, const HltBlock& block, bool crcOk);
 
-// Reads a backup as `hlt dump` writes it, in text or as its JSON (the "bytes" member): exactly
-// 32 bytes in hexadecimal; lines starting with "#" are comments. Anything else is a usage error
-// naming the file.
-CliResult<HltBlock> ReadBlockFile(const std::string& path);
+// A backup of a multisensor's configuration block and the ROM of the device it came from (empty
+// when the file names none).
+struct BlockBackup {
+    HltBlock block{};
+    std::string rom;
+};
+
+// Reads a backup as `hlt dump` writes it, in text (the ROM in its heading) or as its JSON (the
+// "bytes" and "rom" members): exactly 32 bytes in hexadecimal; lines starting with "#" are
+// comments. Anything else is a usage error naming the file.
+CliResult<BlockBackup> ReadBlockFile(const std::string& path);
+CliResult<BlockBackup> ParseBlockBackup(const std::string& path, const std::string& text);
 
 }  // namespace velgrin::cli

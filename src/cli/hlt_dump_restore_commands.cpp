@@ -27,29 +27,36 @@ CliResult<ExitStatus> RunHltRestore(CommandContext& context) {
     if (!path) {
         return UsageError("--file is needed: the block as `hlt dump` wrote it");
     }
-    auto block = ReadBlockFile(*path);
-    if (!block) {
-        return block.error();
+    auto backup = ReadBlockFile(*path);
+    if (!backup) {
+        return backup.error();
     }
     auto device = NamedHlt(context);
     if (!device) {
         return device.error();
     }
     HltDevice& hlt = **device;
-    const bool crcOk = HltBlockCrcMatches(HLTConfig(*block));
+    // Another device's calibration would make this one measure wrongly.
+    if (!backup->rom.empty() && backup->rom != hlt.rom() &&
+        !context.options().has("--other-device")) {
+        return UsageError(*path + " is the backup of " + backup->rom + ", not of " + hlt.rom() +
+                          "; give --other-device to write it into " + hlt.rom() + " all the same");
+    }
+    HltBlock block = backup->block;
+    const bool crcOk = HltBlockCrcMatches(HLTConfig(block));
     if (!crcOk) {
         context.output().warning("the block's CRC does not match: the device will not trust it");
     }
     (void)hlt.takeMessages();
-    hlt.WritePages(*block);
+    hlt.WritePages(block);
     if (auto outcome = WriteOutcome(hlt.takeMessages(), context.output()); !outcome) {
         return outcome.error();
     }
-    if (auto verified = VerifyBlock(hlt, *block); !verified) {
+    if (auto verified = VerifyBlock(hlt, block); !verified) {
         return verified.error();
     }
     context.output().result(
-        {{"rom", hlt.rom()}, {"bytes", HexText(*block)}, {"crc_ok", crcOk}, {"verified", true}},
+        {{"rom", hlt.rom()}, {"bytes", HexText(block)}, {"crc_ok", crcOk}, {"verified", true}},
         "restored the block of " + hlt.rom() + " and read it back\n");
     return ExitStatus::kSuccess;
 }

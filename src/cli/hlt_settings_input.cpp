@@ -1,15 +1,13 @@
 #include "cli/hlt_settings_input.h"
 
 #include <cctype>
-#include <cerrno>
-#include <cstring>
-#include <fstream>
 #include <nlohmann/json.hpp>
-#include <sstream>
 
 #include "cli/hlt_fields.h"
 #include "cli/number_argument.h"
 #include "common/number_text.h"
+#include "common/strict_json.h"
+#include "common/text_file.h"
 #include "hlt/channel_panel.h"
 #include "hlt/hlt_controls.h"
 
@@ -42,21 +40,15 @@ std::string KnownKeys() {
 }
 
 CliResult<nlohmann::json> ReadJsonFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        return UsageError("cannot read the configuration file " + path + " (" +
-                          std::strerror(errno) + ")");
+    const auto text = ReadTextFile(path, kMaxUserFileBytes);
+    if (!text) {
+        return UsageError("the configuration file " + path + " " + text.error().message);
     }
-    std::ostringstream text;
-    text << file.rdbuf();
-    try {
-        return nlohmann::json::parse(text.str());
-    } catch (const nlohmann::json::parse_error& e) {
-        std::string what = e.what();
-        const auto bracket = what.find("] ");
-        return UsageError(path + ": not JSON: " +
-                          (bracket == std::string::npos ? what : what.substr(bracket + 2)));
+    auto document = ParseStrictJson(*text);
+    if (!document) {
+        return UsageError(document.error().describe(path + ": not JSON"));
     }
+    return std::move(*document);
 }
 
 CliResult<void> ReadFileEntry(const std::string& path, const std::string& key,
@@ -127,11 +119,17 @@ CliResult<void> ReadOptions(const ParsedOptions& options, HltSettingsInput& inpu
     }
     for (const auto& named : kNamedHltFields) {
         if (const auto text = options.value(std::string("--") + named.name)) {
+            if (!IsPlainDecimal(*text)) {
+                return UsageError(NotPlainDecimal(std::string("--") + named.name, *text));
+            }
             input.edits[EditOf(named.name)] = ProgramNumberText(*text);
         }
     }
     if (const auto text = options.value("--Tdis")) {
         input.showTemperature = *text != kHidden;
+        if (*text != kHidden && !IsPlainDecimal(*text)) {
+            return UsageError(NotPlainDecimal("--Tdis", *text) + ", or " + kHidden);
+        }
         if (*text != kHidden) {
             input.edits[hlt_control::edtTdis] = ProgramNumberText(*text);
         }

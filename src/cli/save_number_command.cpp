@@ -1,8 +1,8 @@
 #include "cli/commands.h"
 #include "cli/device_kind.h"
 #include "cli/english_text.h"
-#include "common/plain_surface.h"
 #include "cli/rom_arguments.h"
+#include "common/plain_surface.h"
 #include "numberlog/log_text.h"
 #include "numberlog/number_log.h"
 
@@ -36,6 +36,11 @@ CliResult<ExitStatus> RunSaveNumber(CommandContext& context) {
     }
     const std::string comment =
         context.options().value("--comment").value_or(numberlog_text::kCommentPreset);
+    if (comment != OneLineComment(comment)) {
+        return UsageError(
+            "--comment must be one line of text, without line breaks or other "
+            "control characters");
+    }
     const auto roms = RomArguments(context.words());
     if (!roms) {
         return roms.error();

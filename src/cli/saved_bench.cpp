@@ -1,10 +1,7 @@
 #include "cli/saved_bench.h"
 
-#include <cerrno>
-#include <cstring>
-#include <fstream>
-
 #include "cli/hex_bytes.h"
+#include "common/text_file.h"
 #include "wire/sim/sim_ds18b20.h"
 #include "wire/sim/sim_ds1922.h"
 #include "wire/sim/sim_ds2438.h"
@@ -63,13 +60,10 @@ nlohmann::json BenchState(sim::SimBench& bench) {
 }
 
 CliResult<void> SaveBench(sim::SimBench& bench, const std::string& path) {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    if (file) {
-        file << BenchState(bench).dump(2) << '\n';
-        file.flush();
-    }
-    if (!file) {
-        return DeviceError("could not write the bench file " + path + ": " + std::strerror(errno));
+    const auto written = WriteTextFile(path, BenchState(bench).dump(2) + '\n');
+    if (!written) {
+        return DeviceError("could not write the bench file " + path + ": " +
+                           written.error().message);
     }
     return {};
 }

@@ -1,11 +1,12 @@
+#include <charconv>
 #include <csignal>
-#include <cstdio>
 
 #include "cli/bus_roster.h"
 #include "cli/commands.h"
 #include "cli/device_kind.h"
 #include "cli/english_text.h"
 #include "cli/list_rebuild.h"
+#include "common/number_text.h"
 #include "common/plain_surface.h"
 #include "numberlog/number_log.h"
 #include "wire/sim/sim_bench.h"
@@ -28,8 +29,9 @@ CliResult<int> PollCount(const ParsedOptions& options) {
         return 0;
     }
     int count = 0;
-    const int consumed = std::sscanf(text->c_str(), "%d", &count);
-    if (consumed != 1 || count < 1 || std::to_string(count) != *text) {
+    const char* const end = text->data() + text->size();
+    const auto [stop, ec] = std::from_chars(text->data(), end, count);
+    if (ec != std::errc() || stop != end || count < 1 || std::to_string(count) != *text) {
         return UsageError("--count needs a whole number of polls, 1 or more, not '" + *text + "'");
     }
     return count;
@@ -65,9 +67,9 @@ class WatchReport {
     void emit(nlohmann::json document, const std::string& text) {
         const uint64_t elapsedMs = clock_.nowMs() - startMs_;
         document["time_ms"] = elapsedMs;
-        char stamp[32];
-        std::snprintf(stamp, sizeof stamp, "%7.1f s  ", static_cast<double>(elapsedMs) / 1000);
-        output_.event(document, stamp + text);
+        std::string stamp = FormatFixedDot(static_cast<double>(elapsedMs) / 1000, 1);
+        stamp.insert(0, stamp.size() < 7 ? 7 - stamp.size() : 0, ' ');
+        output_.event(document, stamp + " s  " + text);
     }
 
     Output& output_;

@@ -1,9 +1,8 @@
 #include "common/number_text.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 
 namespace velgrin {
 
@@ -37,16 +36,23 @@ std::string FormatNumber(double value) {
     if (value == 0) {
         return "0";
     }
-    // "%.14e" rounds to 15 significant digits and tells the decimal exponent after rounding.
+    // Scientific form with 14 decimals rounds to 15 significant digits and tells the decimal
+    // exponent after rounding; std::to_chars never consults the process locale.
     char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%.*e", kSignificantDigits - 1, value);
-    std::string_view text(buffer);
+    const auto written = std::to_chars(buffer, buffer + sizeof buffer, value,
+                                       std::chars_format::scientific, kSignificantDigits - 1);
+    std::string_view text(buffer, static_cast<size_t>(written.ptr - buffer));
     const bool negative = text.front() == '-';
     if (negative) {
         text.remove_prefix(1);
     }
     const auto ePos = text.find('e');
-    const int exponent = std::atoi(std::string(text.substr(ePos + 1)).c_str());
+    std::string_view exponentText = text.substr(ePos + 1);
+    if (exponentText.front() == '+') {
+        exponentText.remove_prefix(1);
+    }
+    int exponent = 0;
+    std::from_chars(exponentText.data(), exponentText.data() + exponentText.size(), exponent);
     std::string digits;
     for (char c : text.substr(0, ePos)) {
         if (c != '.') {
@@ -133,6 +139,32 @@ std::optional<double> ParseNumber(std::string_view text) {
     double value = 0;
     const auto [end, ec] = std::from_chars(normal.data(), normal.data() + normal.size(), value);
     if (ec != std::errc() || end != normal.data() + normal.size() || !std::isfinite(value)) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::string FormatDotNumber(double value) {
+    std::string text = FormatNumber(value);
+    std::replace(text.begin(), text.end(), kDecimalSeparator, '.');
+    return text;
+}
+
+std::string FormatFixedDot(double value, int decimals) {
+    char buffer[400];
+    const auto written =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
+    if (written.ec != std::errc()) {
+        return FormatDotNumber(value);
+    }
+    return std::string(buffer, written.ptr);
+}
+
+std::optional<double> ParseDotNumber(std::string_view text) {
+    double value = 0;
+    const char* const end = text.data() + text.size();
+    const auto [stop, ec] = std::from_chars(text.data(), end, value, std::chars_format::general);
+    if (text.empty() || ec != std::errc() || stop != end || !std::isfinite(value)) {
         return std::nullopt;
     }
     return value;

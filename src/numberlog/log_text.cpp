@@ -1,5 +1,6 @@
 #include "numberlog/log_text.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace velgrin {
@@ -46,9 +47,18 @@ std::string ByteReversedNumber(std::string_view number) {
     return reversed;
 }
 
+std::string OneLineComment(std::string comment) {
+    // A line break or other control character would forge a line of its own in the log.
+    std::replace_if(
+        comment.begin(), comment.end(),
+        [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }, ' ');
+    return comment;
+}
+
 std::string ManualSaveLine(const LocalDateTime& moment, const std::string& comment,
                            const std::string& number) {
-    return ShortDateText(moment) + ": " + comment + " " + number + std::string(kLogLineEnd);
+    return ShortDateText(moment) + ": " + OneLineComment(comment) + " " + number +
+           std::string(kLogLineEnd);
 }
 
 }  // namespace velgrin

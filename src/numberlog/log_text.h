@@ -24,7 +24,10 @@ std::string EntryFamilyText(std::string_view entryText);
 // The eight digit pairs of a number in reverse order, family code first and CRC last.
 std::string ByteReversedNumber(std::string_view number);
 
-// "dd.MM.yyyy: comment number" with its line end.
+// The comment with every control character (line breaks, tabs) made a blank.
+std::string OneLineComment(std::string comment);
+
+// "dd.MM.yyyy: comment number" with its line end; the comment kept on its line.
 std::string ManualSaveLine(const LocalDateTime& moment, const std::string& comment,
                            const std::string& number);
 

@@ -5,6 +5,8 @@
 #include <functional>
 
 #include <QApplication>
+#include <QDir>
+#include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPushButton>
@@ -15,12 +17,25 @@
 namespace velgrin {
 namespace {
 
-// Runs `answer` on the modal dialog once it is up.
-void WhenModalShows(std::function<void(QWidget*)> answer) {
-    QTimer::singleShot(0, [answer] {
+// Runs `answer` on the modal dialog once it is up. Whatever the answer does, or fails to do
+// (a failed ASSERT returns early), the dialog is closed afterwards, so exec() never waits for
+// a click that will not come.
+void WhenModalShows(std::function<void(QWidget*)> answer, int triesLeft = 100) {
+    QTimer::singleShot(10, [answer, triesLeft] {
         QWidget* modal = QApplication::activeModalWidget();
-        ASSERT_NE(modal, nullptr);
+        if (modal == nullptr) {
+            if (triesLeft > 0) {
+                WhenModalShows(answer, triesLeft - 1);
+            } else {
+                ADD_FAILURE() << "no modal dialog came up";
+            }
+            return;
+        }
         answer(modal);
+        if (QApplication::activeModalWidget() == modal) {
+            ADD_FAILURE() << "the dialog was left open";
+            modal->close();
+        }
     });
 }
 
@@ -64,6 +79,19 @@ TEST_F(QtHostTest, InputBoxGivesTheTypedTextOrThePresetWhenCancelled) {
         dialog->reject();
     });
     EXPECT_EQ(host.inputBox("Введите коментарий:", "Сохранение на диске", "Датчик"), "Датчик");
+}
+
+TEST_F(QtHostTest, SaveDialogAppendsWithoutAskingToReplaceAndAddsTheExtension) {
+    const QString chosen = QDir::temp().filePath(QStringLiteral("velgrin-numbers"));
+    WhenModalShows([&](QWidget* modal) {
+        auto* dialog = qobject_cast<QFileDialog*>(modal);
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_TRUE(dialog->testOption(QFileDialog::DontConfirmOverwrite));
+        EXPECT_EQ(dialog->defaultSuffix(), "txt");
+        dialog->selectFile(chosen);
+        static_cast<QDialog*>(dialog)->accept();
+    });
+    EXPECT_EQ(host.saveFileName("txt"), (chosen + ".txt").toStdString());
 }
 
 }  // namespace

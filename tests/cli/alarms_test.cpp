@@ -87,8 +87,9 @@ TEST_F(AlarmsTest, InvalidThresholdsAreRefusedWithTheWindowsMeaningAndNothingIsT
         {"125.5", "0", "invalid temperature thresholds: a value is too high (the highest is 125)"},
         {"0", "-55.1", "invalid temperature thresholds: a value is too low (the lowest is -55)"},
         {"200", "-60", "invalid temperature thresholds: a value is too high (the highest is 125)"},
-        {"abc", "0", "invalid temperature thresholds"},
-        {"", "0", "invalid temperature thresholds"},
+        {"abc", "0", "--th 'abc': expected a decimal number such as 25, -10.5 or 0.826"},
+        {"", "0", "--th '': expected a decimal number such as 25, -10.5 or 0.826"},
+        {"30", "1e1", "--tl '1e1': expected a decimal number such as 25, -10.5 or 0.826"},
     };
     for (const auto& c : cases) {
         const CliRun run = alarms(bench(), {"--th", c.th, "--tl", c.tl, "--all"});

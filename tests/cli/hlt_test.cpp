@@ -116,7 +116,6 @@ TEST_F(HltTest, SetStopsAtTheFirstInvalidFieldAndWritesNothing) {
          "invalid value of S1MaxVoltage: must be 0..0.249 V"},
         {{"--Tdis", "1.27"}, "invalid value of Tdis: must be -1.26..1.26"},
         {{"--TupLimit", "150.1"}, "invalid value of TupLimit: must be -50..150"},
-        {{"--S0UpValue", "many"}, "invalid value of S0UpValue: must be -3276.7..3276.7"},
     };
     for (const auto& c : cases) {
         std::vector<std::string> arguments{"hlt", "set", hlt};
@@ -125,6 +124,13 @@ TEST_F(HltTest, SetStopsAtTheFirstInvalidFieldAndWritesNothing) {
         EXPECT_EQ(result.status, 2) << c.message;
         EXPECT_EQ(result.err, "velgrin-cli: " + c.message + "; nothing written\n");
         EXPECT_EQ(SavedBlock(folder, hlt), original) << c.message;
+    }
+    for (const char* text : {"many", "1e2", "8 0"}) {
+        const CliRun result = run(port, {"hlt", "set", hlt, "--S0UpValue", text});
+        EXPECT_EQ(result.status, 2) << text;
+        EXPECT_EQ(result.err, std::string("velgrin-cli: --S0UpValue '") + text +
+                                  "': expected a decimal number such as 25, -10.5 or 0.826\n");
+        EXPECT_EQ(SavedBlock(folder, hlt), original) << text;
     }
 }
 
@@ -162,7 +168,9 @@ TEST_F(HltTest, AMalformedConfigurationOrCommandLineNeverReachesTheBus) {
         std::vector<std::string> options;
         std::string message;
     } cases[] = {
-        {"{\"S0min\": 1,", {}, "config.json: not JSON: parse error at line 1, column 13"},
+        {"{\"S0min\": 1,", {}, "config.json: not JSON:1:13: syntax error"},
+        {"{\"S0min\": 1e400}", {}, "config.json: not JSON: number overflow parsing '1e400'"},
+        {"{\"S0min\": 1, \"S0min\": 2}", {}, "the key \"S0min\" appears twice in one object"},
         {"[1, 2]", {}, "config.json: expected a JSON object of fields"},
         {"{\"S0Minimum\": 1}", {}, "config.json: \"S0Minimum\": unknown field"},
         {"{\"S0min\": \"1,5\"}", {}, "config.json: \"S0min\": expected a number"},
@@ -258,14 +266,37 @@ TEST_F(HltTest, RestoreWritesABlockWithABadCrcAsItIsButSaysSo) {
 TEST_F(HltTest, AMalformedBackupIsRefusedBeforeTheBus) {
     const std::string port = bench();
     const std::string full = encoded(config());
-    for (const std::string& text : {full.substr(3), full + " 00", full.substr(0, 94) + "G",
-                                    std::string("{\"bytes\": 12}"), std::string("{")}) {
+    for (const std::string& text :
+         {full.substr(3), full + " 00", full.substr(0, 94) + "G", std::string("{\"bytes\": 12}"),
+          std::string("{"), "{\"bytes\": \"" + full + "\", \"crc_ok\": 1e400}"}) {
         const CliRun result =
             run(port, {"hlt", "restore", hlt, "--file", folder.write("block.txt", text)});
         EXPECT_EQ(result.status, 2) << text;
         EXPECT_NE(result.err.find("block.txt: expected"), std::string::npos) << result.err;
         EXPECT_FALSE(folder.exists("after.json"));
     }
+}
+
+TEST_F(HltTest, ABackupOfAnotherDeviceIsWrittenOnlyWhenTheUserSaysSo) {
+    json changed = config();
+    changed["S0UpValue"] = 99;
+    const std::string source = encoded(changed);
+    const std::string port =
+        folder.bench("other.json", {{"devices", {multisensor(other, changed)}}});
+    const CliRun dump = RunTool({"--port", port, "hlt", "dump", other});
+    ASSERT_EQ(dump.status, 0) << dump.err;
+    const std::string backup = folder.write("backup.txt", dump.out);
+
+    CliRun result = run(bench(), {"hlt", "restore", hlt, "--file", backup});
+    EXPECT_EQ(result.status, 2);
+    EXPECT_EQ(result.err, "velgrin-cli: " + backup + " is the backup of " + other + ", not of " +
+                              hlt + "; give --other-device to write it into " + hlt +
+                              " all the same\n");
+    EXPECT_EQ(SavedBlock(folder, hlt), encoded(config()));
+
+    result = run(bench(), {"hlt", "restore", hlt, "--file", backup, "--other-device"});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(SavedBlock(folder, hlt), source);
 }
 
 TEST_F(HltTest, AMultisensorThatStopsAnsweringFailsTheCommandWithoutAStaleWrite) {

@@ -62,6 +62,9 @@ TEST_F(SaveNumberTest, BadInputWritesNothing) {
         {{logger}, 2, "--file is needed"},
         {{"--file", file}, 2, "missing the ROM text of the device"},
         {{logger, ds1822, "--file", file}, 2, "unexpected argument '" + ds1822 + "'"},
+        {{logger, "--comment", "a\r\nFAKE 0000000000000000", "--file", file},
+         2,
+         "--comment must be one line of text"},
     };
     for (const auto& c : cases) {
         const CliRun run = save(c.arguments);

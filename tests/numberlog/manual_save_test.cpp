@@ -1,6 +1,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
+
 #include "number_log_fixture.h"
 
 namespace velgrin::testing {
@@ -43,6 +46,17 @@ TEST_F(ManualSaveTest, SameNumberSavedTwiceGivesTwoLinesAndIsNotAutoStored) {
     EXPECT_THAT(log.autoStore().List, IsEmpty());
 }
 
+TEST_F(ManualSaveTest, ACommentStaysOnItsLine) {
+    SelectLogger(kDs1921H);
+    host.inputAnswers.push_back(std::string("a\r\nFAKE 0000000000000000\tb"));
+    host.saveAnswers.push_back(logFile.string());
+
+    log.btnSaveToFileClick();
+
+    EXPECT_EQ(ReadWholeFile(logFile),
+              "05.03.2024: a  FAKE 0000000000000000 b 124F20002B104521\r\n");
+}
+
 TEST_F(ManualSaveTest, EmptyLoggerListAsksNothingAndWritesNothing) {
     host.saveAnswers.push_back(logFile.string());
 
@@ -69,7 +83,8 @@ TEST_F(ManualSaveTest, FullDiskIsReportedAndTheNextSaveWorks) {
 
     log.btnSaveToFileClick();
     ASSERT_THAT(host.messages,
-                ElementsAre("Не удалось записать в файл:\r\n/dev/full\r\nNo space left on device"));
+                ElementsAre(std::string("Не удалось записать в файл:\r\n/dev/full\r\n") +
+                            std::strerror(ENOSPC)));
 
     log.btnSaveToFileClick();
     EXPECT_THAT(MainLines(), ElementsAre("05.03.2024: Датчик 124F20002B104521"));

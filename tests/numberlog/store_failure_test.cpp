@@ -3,7 +3,9 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 
 #include "number_log_fixture.h"
 
@@ -29,8 +31,8 @@ TEST_F(StoreFailureTest, MissingFolderIsReportedOncePerNumberAndStoredWhenItIsBa
     // Both thermometer steps read the same first entry; the logger step still runs after them.
     Rebuild({kDs18B20First, kDs18B20Second, kDs1921H});
 
-    EXPECT_THAT(host.messages, ElementsAre(Message(logFile, "No such file or directory"),
-                                           Message(logFile, "No such file or directory")));
+    EXPECT_THAT(host.messages, ElementsAre(Message(logFile, std::strerror(ENOENT)),
+                                           Message(logFile, std::strerror(ENOENT))));
     EXPECT_THAT(log.autoStore().List, IsEmpty());
     EXPECT_EQ(host.beeps, 0);
 
@@ -53,7 +55,7 @@ TEST_F(StoreFailureTest, ReadOnlyFolderIsReportedAndStoredWhenWritable) {
     fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
 
     Rebuild({kDs18B20First});
-    EXPECT_THAT(host.messages, ElementsAre(Message(logFile, "Permission denied")));
+    EXPECT_THAT(host.messages, ElementsAre(Message(logFile, std::strerror(EACCES))));
 
     fs::permissions(folder, fs::perms::owner_all);
     Rebuild({kDs18B20First});
@@ -66,7 +68,7 @@ TEST_F(StoreFailureTest, FullDiskIsReportedWithoutTouchingTheCompanionAndTheNumb
 
     Rebuild({kDs18B20First});
 
-    EXPECT_THAT(host.messages, ElementsAre(Message("/dev/full", "No space left on device")));
+    EXPECT_THAT(host.messages, ElementsAre(Message("/dev/full", std::strerror(ENOSPC))));
     EXPECT_FALSE(fs::exists("/dev/full_e_.txt"));
     EXPECT_THAT(log.autoStore().List, IsEmpty());
 
@@ -107,7 +109,7 @@ TEST_F(StoreFailureTest, WriteCutShortLeavesNoPartOfTheLinesAndIsDoneLater) {
         Rebuild({kDs18S20});
     }
 
-    EXPECT_THAT(host.messages, ElementsAre(Message(logFile, "File too large")));
+    EXPECT_THAT(host.messages, ElementsAre(Message(logFile, std::strerror(EFBIG))));
     EXPECT_EQ(ReadWholeFile(logFile), before);
 
     Rebuild({kDs18S20});
@@ -124,7 +126,7 @@ TEST_F(StoreFailureTest, CompanionFailureIsReportedAndTheNumberCountsAsStored) {
 
     Rebuild({kDs18B20First});
 
-    EXPECT_THAT(host.messages, ElementsAre(Message(Companion(logFile), "Is a directory")));
+    EXPECT_THAT(host.messages, ElementsAre(Message(Companion(logFile), std::strerror(EISDIR))));
     EXPECT_EQ(MainLines().back(), "6C0000045A8B1A28");
 
     Rebuild({});

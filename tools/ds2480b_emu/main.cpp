@@ -11,6 +11,7 @@
 #include <string>
 
 #include "common/clock.h"
+#include "common/number_text.h"
 #include "ds2480b_emu/ds2480b_emulator.h"
 #include "wire/sim/bench_file.h"
 
@@ -71,7 +72,13 @@ std::optional<Arguments> Parse(int argc, char** argv) {
                 if (!v) {
                     return std::nullopt;
                 }
-                arguments.options.noiseRate = std::stod(*v);
+                const auto rate = velgrin::ParseDotNumber(*v);
+                if (!rate || *rate < 0 || *rate > 1) {
+                    std::cerr
+                        << "velgrin-ds2480b-emu: --noise takes a rate from 0 to 1, e.g. 0.02\n";
+                    return std::nullopt;
+                }
+                arguments.options.noiseRate = *rate;
             } else if (word == "--seed") {
                 auto v = value();
                 if (!v) {

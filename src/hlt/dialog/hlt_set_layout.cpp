@@ -75,7 +75,8 @@ QGroupBox* AddSensorTypeGroup(QWidget* form, const QString& name, const QString&
     for (const char* itemCaption : kSensorTypeCaptions) {
         auto* item = new QRadioButton(QString::fromUtf8(itemCaption), group);
         item->setObjectName(QStringLiteral("%1_%2").arg(name).arg(index++));
-        item->setGeometry(6, top, geometry.width() - 8, 21);
+        // The longest caption, "Датчик влажности HIH5031", needs all but the frame.
+        item->setGeometry(2, top, geometry.width() - 3, 21);
         top += 23;
     }
     return group;

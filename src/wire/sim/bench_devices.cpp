@@ -101,7 +101,7 @@ DeviceChange ReadDeviceFaults(const Json& node, const std::string& place, const 
 DeviceChange ReadValue(std::string_view key, const Json& value, const std::string& at,
                        const SimDevice& device, uint64_t originUs) {
     if (key == "temperature") {
-        const auto celsius = RequireValue(value, at, originUs);
+        const auto celsius = RequireValue(value, at, originUs, {-55, 125, "C"});
         return [celsius](SimBench&, SimDevice& d) {
             if (auto* monitor = dynamic_cast<Ds2438Device*>(&d)) {
                 monitor->setTemperature(celsius);
@@ -130,7 +130,10 @@ DeviceChange ReadValue(std::string_view key, const Json& value, const std::strin
         return [on](SimBench&, SimDevice& d) { Thermometer(d).setParasite(on); };
     }
     if (key == "vdd" || key == "vad" || key == "currentInput") {
-        const auto volts = RequireValue(value, at, originUs);
+        // The voltage register holds 0 to 10.23 V; the current register -0.25 to 0.25 V.
+        const auto volts = RequireValue(
+            value, at, originUs,
+            key == "currentInput" ? MeasuredRange{-0.25, 0.25, "V"} : MeasuredRange{0, 10.23, "V"});
         const std::string input(key);
         return [volts, input](SimBench&, SimDevice& d) {
             auto& m = Monitor(d);

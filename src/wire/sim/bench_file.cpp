@@ -1,11 +1,9 @@
 #include "wire/sim/bench_file.h"
 
-#include <cerrno>
-#include <cstring>
-#include <fstream>
-#include <sstream>
 #include <stdexcept>
 
+#include "common/strict_json.h"
+#include "common/text_file.h"
 #include "wire/sim/bench_reader.h"
 #include "wire/sim/demo_bench_text.h"
 #include "wire/sim/sim_ds18x20.h"
@@ -17,6 +15,9 @@ namespace {
 using namespace bench_reader;
 
 constexpr uint8_t kSerialChipFamily = 0x81;
+// A hundred years of bench time: far enough for any session, and the bench clock's microseconds
+// never overflow.
+constexpr int64_t kLatestEventMs = 100LL * 365 * 24 * 3600 * 1000;
 
 WireError Refusal(const std::string& text) {
     return WireError{WireErrorCode::BadPortSpec, text};
@@ -116,8 +117,8 @@ class BenchBuilder {
         if (!node.contains("at")) {
             throw BenchRefusal(place, "missing \"at\" (milliseconds from the start)");
         }
-        const auto atMs =
-            static_cast<uint64_t>(RequireInteger(node["at"], Place(place, "at"), 0, INT64_MAX));
+        const auto atMs = static_cast<uint64_t>(
+            RequireInteger(node["at"], Place(place, "at"), 0, kLatestEventMs));
         std::string kind;
         for (const char* k : {"attach", "detach", "set", "powerCycle", "faults"}) {
             // A "set" event may carry device faults of its own.
@@ -176,48 +177,30 @@ class BenchBuilder {
     std::vector<std::pair<RomCode, std::string>> claimed_;
 };
 
-// nlohmann says "[json.exception.parse_error.101] parse error at line 3, column 10: syntax error
-// ..."; the refusal keeps the place and the problem in the usual file:line:column form.
-WireError SyntaxRefusal(const std::string& origin, const Json::parse_error& e) {
-    const std::string what = e.what();
-    const auto line = what.find("line ");
-    const auto column = what.find(", column ", line);
-    const auto problem = what.find(": ", column);
-    if (line == std::string::npos || column == std::string::npos || problem == std::string::npos) {
-        return Refusal(origin + ": byte " + std::to_string(e.byte) + ": " + what);
-    }
-    return Refusal(origin + ":" + what.substr(line + 5, column - line - 5) + ":" +
-                   what.substr(column + 9, problem - column - 9) + ": " + what.substr(problem + 2));
-}
-
 }  // namespace
 
 WireResult<std::shared_ptr<SimBench>> LoadBenchJson(std::string_view json,
                                                     const std::string& origin, const Clock& clock) {
-    Json root;
-    try {
-        root = Json::parse(json);
-    } catch (const Json::parse_error& e) {
-        return SyntaxRefusal(origin, e);
+    const auto root = ParseStrictJson(json);
+    if (!root) {
+        return Refusal(root.error().describe(origin));
     }
     try {
-        return BenchBuilder(clock).build(root);
+        return BenchBuilder(clock).build(*root);
     } catch (const BenchRefusal& r) {
         return Refusal(origin + ": " + (r.place.empty() ? "top level" : r.place) + ": " + r.what());
+    } catch (const Json::exception& e) {
+        // A value of a kind the reader did not check: refused like any other, never fatal.
+        return Refusal(origin + ": " + e.what());
     }
 }
 
 WireResult<std::shared_ptr<SimBench>> LoadBenchFile(const std::string& path, const Clock& clock) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        return Refusal("bench file " + path + ": cannot be read (" + std::strerror(errno) + ")");
+    const auto text = ReadTextFile(path, kMaxUserFileBytes);
+    if (!text) {
+        return Refusal("bench file " + path + ": " + text.error().message);
     }
-    std::ostringstream text;
-    text << file.rdbuf();
-    if (file.bad()) {
-        return Refusal("bench file " + path + ": cannot be read (" + std::strerror(errno) + ")");
-    }
-    return LoadBenchJson(text.str(), path, clock);
+    return LoadBenchJson(*text, path, clock);
 }
 
 std::shared_ptr<SimBench> MakeDemoBench(const Clock& clock) {

@@ -1,7 +1,7 @@
 #include <array>
-#include <cstdio>
 #include <utility>
 
+#include "common/number_text.h"
 #include "common/rounding.h"
 #include "wire/sim/bench_reader.h"
 #include "wire/sim/sim_hlt_block.h"
@@ -37,20 +37,16 @@ uint8_t ReadSensorType(const Json& node, const std::string& place) {
         place, "unknown sensor type \"" + name + "\" (known: " + known + ", or a code 0..15)");
 }
 
-std::string Plain(double value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%g", value);
-    return text;
-}
-
 // A value stored as a scaled integer must fit it.
 double ReadScaled(const Json& node, const std::string& place, double scale, int64_t min,
                   int64_t max) {
     const double value = RequireNumber(node, place);
-    const int64_t stored = RoundHalfEven(value * scale);
-    if (stored < min || stored > max) {
-        throw BenchRefusal(place, Plain(value) + " is out of range " + Plain(min / scale) + ".." +
-                                      Plain(max / scale));
+    // Judged before rounding: far beyond the field, value * scale has no integer.
+    const bool beyond = value * scale < min - 1.0 || value * scale > max + 1.0;
+    if (beyond || RoundHalfEven(value * scale) < min || RoundHalfEven(value * scale) > max) {
+        throw BenchRefusal(place, FormatDotNumber(value) + " is out of range " +
+                                      FormatDotNumber(min / scale) + ".." +
+                                      FormatDotNumber(max / scale));
     }
     return value;
 }

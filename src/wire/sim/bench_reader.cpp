@@ -4,6 +4,8 @@
 #include <cctype>
 #include <cmath>
 
+#include "common/number_text.h"
+
 namespace velgrin::sim::bench_reader {
 
 namespace {
@@ -81,13 +83,14 @@ int64_t RequireInteger(const Json& node, const std::string& place, int64_t min, 
     if (!node.is_number_integer()) {
         throw BenchRefusal(place, "expected a whole number");
     }
-    const int64_t value =
-        node.is_number_unsigned()
-            ? static_cast<int64_t>(std::min<uint64_t>(node.get<uint64_t>(), uint64_t{INT64_MAX}))
-            : node.get<int64_t>();
+    const std::string range =
+        " is out of range " + std::to_string(min) + ".." + std::to_string(max);
+    if (node.is_number_unsigned() && node.get<uint64_t>() > uint64_t{INT64_MAX}) {
+        throw BenchRefusal(place, std::to_string(node.get<uint64_t>()) + range);
+    }
+    const int64_t value = node.get<int64_t>();
     if (value < min || value > max) {
-        throw BenchRefusal(place, std::to_string(value) + " is out of range " +
-                                      std::to_string(min) + ".." + std::to_string(max));
+        throw BenchRefusal(place, std::to_string(value) + range);
     }
     return value;
 }
@@ -167,9 +170,17 @@ RomCode RequireRomText(const Json& node, const std::string& place) {
     return *rom;
 }
 
-SimValue RequireValue(const Json& node, const std::string& place, uint64_t originUs) {
+SimValue RequireValue(const Json& node, const std::string& place, uint64_t originUs,
+                      MeasuredRange range) {
+    const std::string measurable = " is outside what the device measures, " +
+                                   FormatDotNumber(range.low) + " to " +
+                                   FormatDotNumber(range.high) + " " + range.unit;
     if (node.is_number()) {
-        return SimValue::Constant(RequireNumber(node, place));
+        const double value = RequireNumber(node, place);
+        if (value < range.low || value > range.high) {
+            throw BenchRefusal(place, FormatDotNumber(value) + measurable);
+        }
+        return SimValue::Constant(value);
     }
     if (!node.is_object()) {
         throw BenchRefusal(
@@ -190,6 +201,11 @@ SimValue RequireValue(const Json& node, const std::string& place, uint64_t origi
     }
     value.periodUs = static_cast<uint64_t>(std::llround(periodS * 1e6));
     value.originUs = originUs;
+    const double swing = std::fabs(value.amplitude);
+    if (value.base - swing < range.low || value.base + swing > range.high) {
+        throw BenchRefusal(
+            place, FormatDotNumber(value.base) + " +- " + FormatDotNumber(swing) + measurable);
+    }
     return value;
 }
 

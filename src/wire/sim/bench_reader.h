@@ -43,8 +43,17 @@ std::vector<uint8_t> RequireBytes(const Json& node, const std::string& place, si
 // A ROM text as the program's lists show it: 16 hex digits, CRC byte first. The CRC is not
 // judged here.
 RomCode RequireRomText(const Json& node, const std::string& place);
-// A number, or {"base": .., "amplitude": .., "periodS": ..} for a slow swing.
-SimValue RequireValue(const Json& node, const std::string& place, uint64_t originUs);
+// What a device can measure at one input; a value outside is refused, not clamped silently.
+struct MeasuredRange {
+    double low;
+    double high;
+    const char* unit;
+};
+
+// A number, or {"base": .., "amplitude": .., "periodS": ..} for a slow swing that stays inside
+// the range.
+SimValue RequireValue(const Json& node, const std::string& place, uint64_t originUs,
+                      MeasuredRange range);
 
 // A change to a device, checked against its model when read and applied later (at load time
 // or by a timeline event).

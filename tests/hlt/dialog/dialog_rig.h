@@ -10,21 +10,13 @@
 #include "hlt/dialog/frm_set_up_hlt.h"
 #include "hlt/hlt_core.h"
 #include "hlt/hlt_state.h"
+#include "qt_test_app.h"
 #include "thermo/list_lookup.h"
 #include "wire/poll_control.h"
 #include "wire/sim/sim_ds2438.h"
 #include "wire/sim/sim_hlt_block.h"
 
 namespace velgrin::testing {
-
-// The one QApplication of a test program, made on first use (offscreen under CTest).
-inline QApplication& DialogTestApp() {
-    static int argc = 1;
-    static char name[] = "velgrin-hlt-dialog-test";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = new QApplication(argc, argv);
-    return *app;
-}
 
 // The poll timer as a plain flag; a poll cycle is the bus core's session and search, after which
 // the timer runs again, as at the end of the window's cycle.
@@ -50,7 +42,7 @@ class FakePoll : public PollControl {
 
 // The settings dialog as the main window owns it, over a simulated bench.
 struct DialogRig : BenchRig {
-    QApplication& app = DialogTestApp();
+    QApplication& app = TestApp();
     FakePoll poll{core};
     HltState state;
     HltCore hlt{core, poll, state};

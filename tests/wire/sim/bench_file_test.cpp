@@ -1,6 +1,7 @@
 #include "wire/sim/bench_file.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
@@ -127,17 +128,64 @@ TEST(BenchFileRefusal, TimelineEvents) {
     EXPECT_EQ(Refusal(device + R"({"at": 5, "set": "4900000000040126", "th": 3}]})"),
               "t.json: /timeline/0/th: \"th\" does not apply to a DS2438");
     EXPECT_EQ(Refusal(device + R"({"at": -1, "detach": "4900000000040126"}]})"),
-              "t.json: /timeline/0/at: -1 is out of range 0..9223372036854775807");
+              "t.json: /timeline/0/at: -1 is out of range 0..3153600000000");
+    EXPECT_EQ(Refusal(device + R"({"at": 18446744073709551615, "detach": "4900000000040126"}]})"),
+              "t.json: /timeline/0/at: 18446744073709551615 is out of range 0..3153600000000");
+}
+
+// What a hostile or careless file holds is refused with its place, never fatal and never
+// clamped into something else.
+TEST(BenchFileRefusal, HostileValues) {
+    const std::string hlt = R"({"devices": [{"rom": "4900000000040126", )";
+    EXPECT_EQ(Refusal(OneDevice(R"(, "temperature": 1e400)")),
+              "t.json: number overflow parsing '1e400'");
+    EXPECT_EQ(Refusal(OneDevice(R"(, "temperature": 1e30)")),
+              "t.json: /devices/0/temperature: 1E30 is outside what the device measures, -55 to "
+              "125 C");
+    EXPECT_EQ(Refusal(OneDevice(R"(, "temperature": -300)")),
+              "t.json: /devices/0/temperature: -300 is outside what the device measures, -55 to "
+              "125 C");
+    EXPECT_EQ(
+        Refusal(OneDevice(R"(, "temperature": {"base": 120, "amplitude": 10, "periodS": 9})")),
+        "t.json: /devices/0/temperature: 120 +- 10 is outside what the device measures, -55 "
+        "to 125 C");
+    EXPECT_EQ(Refusal(hlt + R"("currentInput": 1e300}]})"),
+              "t.json: /devices/0/currentInput: 1E300 is outside what the device measures, -0.25 "
+              "to 0.25 V");
+    EXPECT_EQ(Refusal(hlt + R"("vdd": 12}]})"),
+              "t.json: /devices/0/vdd: 12 is outside what the device measures, 0 to 10.23 V");
+    EXPECT_EQ(Refusal(hlt + R"("hltConfig": {"S0min": 1e300}}]})"),
+              "t.json: /devices/0/hltConfig/S0min: 1E300 is out of range -3276.8..3276.7");
+    EXPECT_EQ(Refusal(OneDevice(R"(, "th": 18446744073709551615)")),
+              "t.json: /devices/0/th: 18446744073709551615 is out of range -128..127");
+    EXPECT_EQ(Refusal(OneDevice(R"(, "th": 30, "th": 31)")),
+              "t.json: the key \"th\" appears twice in one object");
+    EXPECT_EQ(Refusal(std::string(R"({"devices": []})") + '\0' + "junk"),
+              "t.json: a NUL byte at byte 16");
+    EXPECT_EQ(Refusal(R"({"devices": []} junk)"),
+              "t.json:1:17: syntax error while parsing value - invalid literal; last read: "
+              "'\"devices\": []} j'; expected end of input");
 }
 
 TEST(BenchFileRefusal, FileRefusalsNameTheFile) {
-    const std::string path = ::testing::TempDir() + "velgrin_broken_bench.json";
+    char folder[] = "/tmp/velgrin-bench-file-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    const std::string path = std::string(folder) + "/broken.json";
     std::ofstream(path) << R"({"devices": [{"rom": "E500000000010128"}]})";
     VirtualClock clock;
     auto bench = LoadBenchFile(path, clock);
     ASSERT_FALSE(bench.ok());
     EXPECT_EQ(bench.error().message.substr(0, path.size() + 21), path + ": /devices/0/rom: the");
     std::remove(path.c_str());
+
+    for (const std::string& notAFile : {std::string(folder), std::string("/dev/zero")}) {
+        bench = LoadBenchFile(notAFile, clock);
+        ASSERT_FALSE(bench.ok()) << notAFile;
+        EXPECT_EQ(bench.error().message,
+                  "bench file " + notAFile + ": " +
+                      (notAFile == folder ? "is a folder, not a file" : "is not a regular file"));
+    }
+    rmdir(folder);
 }
 
 TEST(BenchFile, FaultyDeviceKeepsItsWrongCrc) {

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 #include "common/crc.h"
 #include "sim_test_bench.h"
@@ -91,7 +93,8 @@ TEST(SimBackend, RefusesABenchFileThatCannotBeRead) {
     const auto checked = backend.check(PortSpec{"sim", "/nonexistent/bench.json"});
     ASSERT_FALSE(checked.ok());
     EXPECT_EQ(checked.error().message,
-              "bench file /nonexistent/bench.json: cannot be read (No such file or directory)");
+              std::string("bench file /nonexistent/bench.json: cannot be read (") +
+                  std::strerror(ENOENT) + ")");
     EXPECT_FALSE(backend.makeLink(PortSpec{"sim", "/nonexistent/bench.json"}).ok());
 }
 

@@ -2,6 +2,8 @@
 
 #include <QApplication>
 
+#include "app/window_fonts.h"
+
 namespace velgrin::testing {
 
 // The one QApplication of a test program, made on first use (offscreen under CTest).
@@ -9,7 +11,11 @@ inline QApplication& TestApp() {
     static int argc = 1;
     static char name[] = "velgrin-test";
     static char* argv[] = {name, nullptr};
-    static QApplication* app = new QApplication(argc, argv);
+    static QApplication* app = [] {
+        auto* made = new QApplication(argc, argv);
+        LoadWindowFonts();
+        return made;
+    }();
     return *app;
 }
 
