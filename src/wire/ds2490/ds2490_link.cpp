@@ -321,6 +321,9 @@ WireResult<void> Ds2490Link::touchBlock(std::span<uint8_t> bytes) {
         }
         bytes[0] = *first;
         bytes = bytes.subspan(1);
+        if (bytes.empty()) {
+            return {};  // the pull-up holds
+        }
     }
     return guarded<void>([this, bytes]() -> WireResult<void> {
         if (auto ended = endPullup(); !ended) {

@@ -118,6 +118,15 @@ TEST_F(Ds2490LinkTest, PullupAfterAByteHoldsUntilHaltAndResumeEndIt) {
     EXPECT_TRUE(Take().empty());
 }
 
+TEST_F(Ds2490LinkTest, PullupAfterAOneByteBlockHoldsAfterTheBlock) {
+    ASSERT_TRUE(link->armStrongPullup(PullupTrigger::AfterNextByte));
+    usb->statuses = {Status(kPullupOn, 1)};
+    usb->receive = {0x48};
+    std::array<uint8_t, 1> block{0x48};
+    ASSERT_TRUE(link->touchBlock(block));
+    EXPECT_EQ(Take(), (Lines{"C1 1053 0048", "S", "R 48"}));
+}
+
 TEST_F(Ds2490LinkTest, PullupAfterABitIsTheBitCommandsOwn) {
     ASSERT_TRUE(link->armStrongPullup(PullupTrigger::AfterNextBit));
     usb->statuses = {Status(kPullupOn, 1)};
