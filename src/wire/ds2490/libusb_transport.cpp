@@ -29,10 +29,11 @@ std::string NoAdapterText(int portNumber, size_t attached, const std::string& wh
 
 std::string NoPermissionText(const UsbAddress& address) {
     return "no permission to use the DS2490 USB 1-Wire adapter at " + address.text() +
-           ": the udev rule " VELGRIN_UDEV_RULES_DIR "/" + std::string(kUdevRuleFile) +
-           " grants it to the user at the desk and to the group plugdev. Install it with the "
-           "program, then run 'sudo udevadm control --reload-rules' and 'sudo udevadm trigger', "
-           "and plug the adapter in again";
+           ": the udev rule " + std::string(kUdevRuleFile) +
+           " (in /usr/lib/udev/rules.d, or /usr/local/lib/udev/rules.d for a build installed "
+           "there) grants it to the user at the desk and to the group plugdev. Install it with "
+           "the program, then run 'sudo udevadm control --reload-rules' and 'sudo udevadm "
+           "trigger', and plug the adapter in again";
 }
 
 std::string BusyText(const UsbAddress& address) {

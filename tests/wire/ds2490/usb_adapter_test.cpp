@@ -264,7 +264,8 @@ TEST_F(UsbPorts, NoPermissionNamesTheRuleAndTheCommandsThatLoadIt) {
     const std::string& message = driver->lastError();
     EXPECT_THAT(message, HasSubstr("no permission to use the DS2490 USB 1-Wire adapter at " +
                                    usb.address(adapter).text()));
-    EXPECT_THAT(message, HasSubstr("/60-velgrin-ds2490.rules"));
+    EXPECT_THAT(message,
+                HasSubstr("the udev rule 60-velgrin-ds2490.rules (in /usr/lib/udev/rules.d"));
     EXPECT_THAT(message, HasSubstr("'sudo udevadm control --reload-rules'"));
     EXPECT_THAT(message, HasSubstr("'sudo udevadm trigger'"));
 }
