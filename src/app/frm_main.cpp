@@ -190,11 +190,14 @@ bool TFrmMain::eventFilter(QObject* watched, QEvent* event) {
     if (first == nullptr || first->window() != this) {
         first = this;
     }
-    if (watched == first) {
-        const auto* key = static_cast<QKeyEvent*>(event);
-        FormKeyDown(key->key(), key->modifiers());
+    if (watched != first) {
+        return false;
     }
-    return false;
+    const auto* key = static_cast<QKeyEvent*>(event);
+    FormKeyDown(key->key(), key->modifiers());
+    // F1 is the window's alone. Its help box takes the focus, so once the box is closed the
+    // press would travel on to the window and count as its first delivery again.
+    return key->key() == Qt::Key_F1;
 }
 
 void TFrmMain::FormKeyDown(int key, Qt::KeyboardModifiers shift) {

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 
+#include "app/application_icon.h"
 #include "app/central_exception_handler.h"
 #include "app/command_line.h"
 #include "app/frm_main.h"
@@ -77,6 +78,7 @@ int main(int argc, char** argv) {
     }
     QApplication::setApplicationName(QString::fromUtf8(kApplicationTitle));
     QGuiApplication::setDesktopFileName(QStringLiteral("velgrin"));
+    QApplication::setWindowIcon(ApplicationIcon());
     if (const QString note = LoadWindowFonts(); !note.isEmpty()) {
         std::fprintf(stderr, "velgrin: %s\n", qPrintable(note));
     }

@@ -102,7 +102,9 @@ const std::vector<Command>& Commands() {
          "  --file CONFIG.json\n"
          "  --sensor0 TYPE, --sensor1 TYPE\n"
          "  --S0min X, --S0Max X, --S0minVoltage V, --S0MaxVoltage V, --S0UpValue X,\n"
-         "  --S0DownValue X, and the same for S1\n"
+         "  --S0DownValue X\n"
+         "  --S1min X, --S1Max X, --S1minVoltage V, --S1MaxVoltage V, --S1UpValue X,\n"
+         "  --S1DownValue X\n"
          "  --Tdis X|hidden, --TupLimit X, --TdownLimit X\n",
          HltSettingOptions(), RunHltSet},
         {"hlt reseal",

@@ -39,18 +39,6 @@ std::string KnownKeys() {
     return known + ", Tdis";
 }
 
-CliResult<nlohmann::json> ReadJsonFile(const std::string& path) {
-    const auto text = ReadTextFile(path, kMaxUserFileBytes);
-    if (!text) {
-        return UsageError("the configuration file " + path + " " + text.error().message);
-    }
-    auto document = ParseStrictJson(*text);
-    if (!document) {
-        return UsageError(document.error().describe(path + ": not JSON"));
-    }
-    return std::move(*document);
-}
-
 CliResult<void> ReadFileEntry(const std::string& path, const std::string& key,
                               const nlohmann::json& value, HltSettingsInput& input) {
     const std::string place = path + ": \"" + key + "\": ";
@@ -77,22 +65,6 @@ CliResult<void> ReadFileEntry(const std::string& path, const std::string& key,
         input.edits[EditOf(key)] = FormatNumber(value.get<double>());
     } else {
         return UsageError(place + "unknown field (known: " + KnownKeys() + ")");
-    }
-    return {};
-}
-
-CliResult<void> ReadFile(const std::string& path, HltSettingsInput& input) {
-    const auto document = ReadJsonFile(path);
-    if (!document) {
-        return document.error();
-    }
-    if (!document->is_object()) {
-        return UsageError(path + ": expected a JSON object of fields");
-    }
-    for (const auto& [key, value] : document->items()) {
-        if (auto read = ReadFileEntry(path, key, value, input); !read) {
-            return read.error();
-        }
     }
     return {};
 }
@@ -139,6 +111,23 @@ CliResult<void> ReadOptions(const ParsedOptions& options, HltSettingsInput& inpu
 
 }  // namespace
 
+CliResult<void> ReadHltSettingsText(const std::string& path, const std::string& text,
+                                    HltSettingsInput& input) {
+    const auto document = ParseStrictJson(text);
+    if (!document) {
+        return UsageError(document.error().describe(path + ": not JSON"));
+    }
+    if (!document->is_object()) {
+        return UsageError(path + ": expected a JSON object of fields");
+    }
+    for (const auto& [key, value] : document->items()) {
+        if (auto read = ReadFileEntry(path, key, value, input); !read) {
+            return read.error();
+        }
+    }
+    return {};
+}
+
 std::vector<OptionSpec> HltSettingOptions() {
     std::vector<OptionSpec> options{
         {"--file", true}, {"--sensor0", true}, {"--sensor1", true}, {"--Tdis", true}};
@@ -151,7 +140,11 @@ std::vector<OptionSpec> HltSettingOptions() {
 CliResult<HltSettingsInput> ReadHltSettings(const ParsedOptions& options) {
     HltSettingsInput input;
     if (const auto file = options.value("--file")) {
-        if (auto read = ReadFile(*file, input); !read) {
+        const auto text = ReadTextFile(*file, kMaxUserFileBytes);
+        if (!text) {
+            return UsageError("the configuration file " + *file + " " + text.error().message);
+        }
+        if (auto read = ReadHltSettingsText(*file, *text, input); !read) {
             return read.error();
         }
     }

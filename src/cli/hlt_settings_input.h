@@ -33,6 +33,10 @@ std::vector<OptionSpec> HltSettingOptions();
 // range is left to the dialog's checks.
 CliResult<HltSettingsInput> ReadHltSettings(const ParsedOptions& options);
 
+// The fields of a configuration file's text (`path` names it in messages), added to `input`.
+CliResult<void> ReadHltSettingsText(const std::string& path, const std::string& text,
+                                    HltSettingsInput& input);
+
 // Enters the input into the dialog as a user would: a type selection runs the set-up of the
 // channel's panel (as the group's click handler does), then the edits get their texts and the
 // box "Показывать на приборе" its state.

@@ -1,6 +1,7 @@
 #include "cli/commands.h"
 #include "cli/device_kind.h"
 #include "cli/english_text.h"
+#include "cli/last_list.h"
 #include "cli/text_table.h"
 
 namespace velgrin::cli {
@@ -22,12 +23,14 @@ CliResult<ExitStatus> RunList(CommandContext& context) {
     BusCore& core = (*session)->core();
 
     nlohmann::json devices = nlohmann::json::array();
+    std::vector<std::string> roms;
     std::string table = TableRow({"index", "ROM", "family", "group", "kind", "subtype"}, kColumns);
     for (int i = 0; i < core.FoundDev; ++i) {
         const CurrentSens& sens = core.Asens[static_cast<size_t>(i)];
         const std::string& probed = core.subtypeNames[static_cast<size_t>(i)];
         const std::string subtype = probed.empty() ? "" : EnglishText(probed);
         const uint8_t family = FamilyCode(sens);
+        roms.push_back(sens.ROMS);
         devices.push_back(
             {{"index", i},
              {"rom", sens.ROMS},
@@ -48,6 +51,10 @@ CliResult<ExitStatus> RunList(CommandContext& context) {
         "adapter serial number: " + (serial.empty() ? std::string("none found") : serial) + "\n";
     text += core.FoundDev == 0 ? "no devices on the bus\n" : table;
     context.output().result(document, text);
+    // The list itself succeeded; a cache that cannot be written only costs the completion.
+    if (auto kept = KeepLastList(roms); !kept) {
+        context.output().warning(kept.error());
+    }
     return ExitStatus::kSuccess;
 }
 

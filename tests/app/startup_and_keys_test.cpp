@@ -129,5 +129,39 @@ TEST_F(KeyF1, IsSeenOnceWhenAControlHasTheFocusAndOtherKeysDoNothing) {
     EXPECT_EQ(ui().text("stat11"), "Не подключен");
 }
 
+// The real help box takes the focus while it is up and gives none back when it closes.
+class FocusTakingHost : public testing::ScriptedHost {
+  public:
+    using ScriptedHost::ScriptedHost;
+    void showMessage(const std::string& text) override {
+        ScriptedHost::showMessage(text);
+        if (QWidget* focused = QApplication::focusWidget()) {
+            focused->clearFocus();
+        }
+    }
+};
+
+TEST(KeyF1WithAModalHelpBox, ShowsTheHelpOnceAndCtrlF1ThenRescans) {
+    testing::TestApp();
+    VirtualClock clock;
+    FocusTakingHost host(clock);
+    SetExceptionReportHost(&host);
+    TmexDriver driver(testing::BenchRegistry(sim::MakeDemoBench(clock)), PortSpec{"bench", ""});
+    TFrmMain window(driver, host);
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    auto* thresholdBox = window.findChild<QLineEdit*>("edt1820up");
+    thresholdBox->setFocus();
+    ASSERT_EQ(QApplication::focusWidget(), thresholdBox);
+
+    QTest::keyClick(thresholdBox, Qt::Key_F1);
+    EXPECT_EQ(host.messages, std::vector<std::string>{kHelp});
+    QTest::keyClick(&window, Qt::Key_F1, Qt::ControlModifier);
+    EXPECT_EQ(host.messages.size(), 1u);
+    EXPECT_EQ(window.controls().text("stat11"), "Адаптер найден");
+    SetExceptionReportHost(nullptr);
+}
+
 }  // namespace
 }  // namespace velgrin

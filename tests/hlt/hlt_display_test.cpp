@@ -30,6 +30,19 @@ TEST(HltLiveReadings, TemperatureRoundsToHundredths) {
     EXPECT_EQ(dialog.text("lblCurrentT"), "T = -0,03C");
 }
 
+TEST(HltLiveReadings, ATemperatureOnAHalfHundredthGoesToTheEvenSide) {
+    HltState state;
+    HltDialogSurface dialog(state);
+    // 4, 12 and -4 steps of 0.03125 degrees: 0.125, 0.375 and -0.125.
+    for (auto [low, high, shown] : {std::tuple{0x20, 0x00, "T = 0,12C"},
+                                    {0x60, 0x00, "T = 0,38C"},
+                                    {0xE0, 0xFF, "T = -0,12C"}}) {
+        ShowTemperature(Page0(0, static_cast<uint8_t>(low), static_cast<uint8_t>(high), 0, 0, 0, 0),
+                        state, dialog);
+        EXPECT_EQ(dialog.text("lblCurrentT"), shown);
+    }
+}
+
 TEST(HltLiveReadings, VoltageGoesToVddOrVadByTheAdBit) {
     HltState state;
     HltDialogSurface dialog(state);
@@ -113,6 +126,18 @@ TEST_F(HltConfigurationDisplay, LinearChannelScalesBetweenItsPoints) {
     EXPECT_EQ(dialog.text("edtS0MaxVoltage"), "5");
     EXPECT_EQ(dialog.text("edtS0UpValue"), "90");
     EXPECT_EQ(dialog.text("edtS0DownValue"), "10");
+}
+
+TEST_F(HltConfigurationDisplay, AChannelValueOnAHalfThousandthGoesToTheEvenSide) {
+    // 0 to 1 over 0 to 1 V: the value is the signal, shown to thousandths.
+    Types(0x55);
+    state.HLTS.set(hlt_field::S0Max, 10);
+    state.HLTS.set(hlt_field::S0MaxVoltage, 10000);
+    for (auto [signal, shown] : {std::pair{0.0625, "0,062"}, {0.1875, "0,188"}}) {
+        state.ADC0_val = signal;
+        Show();
+        EXPECT_EQ(dialog.text("lblS0CurrentValue"), shown);
+    }
 }
 
 TEST_F(HltConfigurationDisplay, EqualVoltagesLeaveTheValueUnformed) {
@@ -216,6 +241,7 @@ TEST_F(HltConfigurationDisplay, FillsInTheDecodeOrder) {
                 return static_cast<long>(i);
             }
         }
+        ADD_FAILURE() << prefix << " was never written";
         return -1L;
     };
     EXPECT_EQ(log.front(), "pnl2.color");

@@ -47,14 +47,36 @@ TEST_F(StoreFailureTest, MissingFolderIsReportedOncePerNumberAndStoredWhenItIsBa
     EXPECT_EQ(host.messages.size(), 2u);
 }
 
-TEST_F(StoreFailureTest, ReadOnlyFolderIsReportedAndStoredWhenWritable) {
-    if (::geteuid() == 0) {
-        GTEST_SKIP() << "folder permissions do not bind the superuser";
+// Folder permissions do not bind the superuser (CI runs as root): such a run writes as "nobody"
+// for the while, which this single-threaded test program can do and undo.
+class WithoutPrivileges {
+  public:
+    WithoutPrivileges() : root_(::geteuid() == 0) {
+        if (root_) {
+            EXPECT_EQ(::seteuid(kNobody), 0);
+        }
     }
+    ~WithoutPrivileges() {
+        if (root_) {
+            EXPECT_EQ(::seteuid(0), 0);
+        }
+    }
+    WithoutPrivileges(const WithoutPrivileges&) = delete;
+    WithoutPrivileges& operator=(const WithoutPrivileges&) = delete;
+
+  private:
+    static constexpr uid_t kNobody = 65534;
+    bool root_;
+};
+
+TEST_F(StoreFailureTest, ReadOnlyFolderIsReportedAndStoredWhenWritable) {
     SwitchAutoStoreOn(logFile);
     fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
 
-    Rebuild({kDs18B20First});
+    {
+        WithoutPrivileges nobody;
+        Rebuild({kDs18B20First});
+    }
     EXPECT_THAT(host.messages, ElementsAre(Message(logFile, std::strerror(EACCES))));
 
     fs::permissions(folder, fs::perms::owner_all);

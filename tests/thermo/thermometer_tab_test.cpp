@@ -2,6 +2,8 @@
 
 #include "tab_rig.h"
 #include "thermo/list_lookup.h"
+#include "wire/rom_code.h"
+#include "wire/sim/sim_ds18b20.h"
 
 namespace velgrin {
 namespace {
@@ -40,11 +42,20 @@ struct ThresholdValidation
 
 TEST_P(ThresholdValidation, MessageAndNothingWritten) {
     const auto& [upper, lower, message] = GetParam();
-    t.controls.setText(thermo_control::kList, "00 D20000001A2B3C28");
+    // A listed thermometer that a write would reach.
+    auto& device = static_cast<sim::Ds18x20Device&>(
+        t.rig.bus().attach(std::make_unique<sim::Ds18b20Device>(testing::TestRom(0x28, 0x1A2B3C))));
+    device.setAlarmThresholds(30, 10);
+    (void)t.rig.core.ScanSessionAndSearch();
+    const std::string entry = "00 " + RomText(device.rom());
+    t.controls.setText(thermo_control::kList, entry);
     t.Type(upper, lower);
-    t.tab.btn1820wrClick({"00 D20000001A2B3C28"});
+    t.rig.bus().clearEvents();
+    t.tab.btn1820wrClick({entry});
     EXPECT_EQ(t.rig.host.messages, std::vector<std::string>{message});
     EXPECT_TRUE(t.rig.bus().events().empty());
+    EXPECT_EQ(device.scratchpad()[2], 30);
+    EXPECT_EQ(device.scratchpad()[3], 10);
     EXPECT_FALSE(t.tab.ThresholdEditPending);
     EXPECT_TRUE(t.poll.enabled);
     EXPECT_EQ(t.controls.text(thermo_control::kUpper), upper);

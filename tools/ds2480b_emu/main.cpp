@@ -4,8 +4,8 @@
 
 #include <signal.h>
 
-#include <cstdio>
-#include <cstdlib>
+#include <charconv>
+#include <cstdint>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -26,12 +26,28 @@ constexpr const char* kUsage =
     "  --max-baud N  the line carries at most N baud (9600, 19200, 57600 or 115200)\n"
     "  --noise RATE  garble this share of the reply bytes (0 to 1)\n"
     "  --seed N      seed of the noise\n"
+    "  --help, -h    this help\n"
+    "  --version     the emulator's version\n"
     "signals: SIGUSR1 unplugs the adapter, SIGUSR2 plugs it back, SIGINT/SIGTERM end.\n";
 
 struct Arguments {
     std::optional<std::string> benchFile;
     velgrin::ds2480b::EmulatorOptions options;
+    bool help = false;
+    bool version = false;
 };
+
+// The whole text as a number, or nothing: no sign, blanks or trailing characters slip through.
+template <typename Number>
+std::optional<Number> WholeNumber(const std::string& text) {
+    Number number{};
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, number);
+    if (error != std::errc() || stop != end || text.empty() || text[0] == '-') {
+        return std::nullopt;
+    }
+    return number;
+}
 
 std::optional<Arguments> Parse(int argc, char** argv) {
     Arguments arguments;
@@ -44,53 +60,54 @@ std::optional<Arguments> Parse(int argc, char** argv) {
             }
             return std::string(argv[++i]);
         };
-        try {
-            if (word == "--timing") {
-                arguments.options.timing = true;
-            } else if (word == "--bench") {
-                if (auto v = value()) {
-                    arguments.benchFile = *v;
-                } else {
-                    return std::nullopt;
-                }
-            } else if (word == "--link") {
-                if (auto v = value()) {
-                    arguments.options.linkPath = *v;
-                } else {
-                    return std::nullopt;
-                }
-            } else if (word == "--max-baud") {
-                auto v = value();
-                if (!v || !velgrin::ds2480b::CodeOfBaud(static_cast<uint32_t>(std::stoul(*v)))) {
-                    std::cerr << "velgrin-ds2480b-emu: --max-baud takes 9600, 19200, 57600 or "
-                                 "115200\n";
-                    return std::nullopt;
-                }
-                arguments.options.lineLimit = static_cast<uint32_t>(std::stoul(*v));
-            } else if (word == "--noise") {
-                auto v = value();
-                if (!v) {
-                    return std::nullopt;
-                }
-                const auto rate = velgrin::ParseDotNumber(*v);
-                if (!rate || *rate < 0 || *rate > 1) {
-                    std::cerr
-                        << "velgrin-ds2480b-emu: --noise takes a rate from 0 to 1, e.g. 0.02\n";
-                    return std::nullopt;
-                }
-                arguments.options.noiseRate = *rate;
-            } else if (word == "--seed") {
-                auto v = value();
-                if (!v) {
-                    return std::nullopt;
-                }
-                arguments.options.seed = static_cast<uint32_t>(std::stoul(*v));
-            } else {
-                std::cerr << kUsage;
+        auto refuse = [&](const char* what) -> std::optional<Arguments> {
+            std::cerr << "velgrin-ds2480b-emu: " << word << " takes " << what << "\n";
+            return std::nullopt;
+        };
+        if (word == "--help" || word == "-h") {
+            arguments.help = true;
+        } else if (word == "--version") {
+            arguments.version = true;
+        } else if (word == "--timing") {
+            arguments.options.timing = true;
+        } else if (word == "--bench" || word == "--link") {
+            const auto v = value();
+            if (!v) {
                 return std::nullopt;
             }
-        } catch (const std::exception&) {
-            std::cerr << "velgrin-ds2480b-emu: " << word << ": not a number\n";
+            (word == "--bench" ? arguments.benchFile : arguments.options.linkPath) = *v;
+        } else if (word == "--max-baud") {
+            const auto v = value();
+            if (!v) {
+                return std::nullopt;
+            }
+            const auto baud = WholeNumber<uint32_t>(*v);
+            if (!baud || !velgrin::ds2480b::CodeOfBaud(*baud)) {
+                return refuse("9600, 19200, 57600 or 115200");
+            }
+            arguments.options.lineLimit = *baud;
+        } else if (word == "--noise") {
+            const auto v = value();
+            if (!v) {
+                return std::nullopt;
+            }
+            const auto rate = velgrin::ParseDotNumber(*v);
+            if (!rate || *rate < 0 || *rate > 1) {
+                return refuse("a share from 0 to 1, such as 0.05");
+            }
+            arguments.options.noiseRate = *rate;
+        } else if (word == "--seed") {
+            const auto v = value();
+            if (!v) {
+                return std::nullopt;
+            }
+            const auto seed = WholeNumber<uint32_t>(*v);
+            if (!seed) {
+                return refuse("a whole number from 0 to 4294967295");
+            }
+            arguments.options.seed = *seed;
+        } else {
+            std::cerr << kUsage;
             return std::nullopt;
         }
     }
@@ -103,6 +120,14 @@ int main(int argc, char** argv) {
     const auto arguments = Parse(argc, argv);
     if (!arguments) {
         return 2;
+    }
+    if (arguments->help) {
+        std::cout << kUsage;
+        return 0;
+    }
+    if (arguments->version) {
+        std::cout << "velgrin-ds2480b-emu " << VELGRIN_VERSION << "\n";
+        return 0;
     }
     velgrin::SteadyClock clock;
     std::shared_ptr<velgrin::sim::SimBench> bench;
