@@ -4,7 +4,6 @@
 #include "cli/number_argument.h"
 #include "cli/rom_arguments.h"
 #include "cli/text_table.h"
-#include "cli/thermometer_reading.h"
 #include "cli/thermometer_targets.h"
 #include "thermo/thermometer_tab.h"
 #include "thermo/threshold_byte.h"
@@ -62,58 +61,49 @@ CliResult<ExitStatus> RunAlarms(CommandContext& context) {
     }
 
     Thermometers thermometers(core);
-    std::vector<std::string> written;
+    const int th = RegisterDegrees(thresholds->upper);
+    const int tl = RegisterDegrees(thresholds->lower);
+    ExitStatus status = ExitStatus::kSuccess;
+    int verifiedCount = 0;
+    nlohmann::json devices = nlohmann::json::array();
+    std::string text = "thresholds to write: TH " + std::to_string(th) + ", TL " +
+                       std::to_string(tl) + "\n" +
+                       TableRow({"index", "ROM", "TH", "TL", "result"}, kColumns);
     for (const int index : targets) {
-        thermometers.wrscr1820(thresholds->upper, thresholds->lower, index);
-        written.push_back(core.Asens[static_cast<size_t>(index)].ROMS);
+        const std::string rom = core.Asens[static_cast<size_t>(index)].ROMS;
+        // Each write ends with a recall from EEPROM compared with what was meant.
+        const ThresholdWrite result =
+            thermometers.wrscr1820(thresholds->upper, thresholds->lower, index);
+        const bool verified = result == ThresholdWrite::Verified;
+        nlohmann::json entry{
+            {"rom", rom}, {"index", index}, {"verified", verified}, {"holds", verified}};
+        if (verified) {
+            ++verifiedCount;
+            entry["th"] = th;
+            entry["tl"] = tl;
+            text += TableRow({IndexText(index), rom, std::to_string(th), std::to_string(tl),
+                              "written and verified"},
+                             kColumns);
+        } else {
+            status = ExitStatus::kFailure;
+            const std::string error =
+                result == ThresholdWrite::NotReached
+                    ? "the thermometer did not answer, or its scratchpad did not hold the values: "
+                      "nothing was copied to its EEPROM"
+                    : "the EEPROM did not read back as written (no intact recall, or other values)";
+            entry["error"] = error;
+            text += TableRow({IndexText(index), rom, "", "", "FAILED: " + error}, kColumns);
+        }
+        devices.push_back(entry);
         if (all) {
             session->host().sleep(kWriteAllPauseMs);
         }
     }
-
-    // Read back as the window's next poll does: a fresh search, then a measurement of each.
-    const int th = RegisterDegrees(thresholds->upper);
-    const int tl = RegisterDegrees(thresholds->lower);
-    const auto rescanned = session->Scan();
-    if (!rescanned) {
-        context.output().warning("read-back: " + rescanned.error().message);
-    }
-    ExitStatus status = ExitStatus::kSuccess;
-    nlohmann::json devices = nlohmann::json::array();
-    std::string text = "written: TH " + std::to_string(th) + ", TL " + std::to_string(tl) + "\n" +
-                       TableRow({"index", "ROM", "TH", "TL", "holds"}, kColumns);
-    for (const std::string& rom : written) {
-        nlohmann::json entry{{"rom", rom}};
-        std::optional<ThermometerReading> reading;
-        int index = -1;
-        if (rescanned) {
-            if (const auto found = FindOnBus(core, rom)) {
-                index = *found;
-                entry["index"] = index;
-                reading = MeasureThermometer(core, thermometers, index);
-            }
-        }
-        const bool holds = reading && reading->th == th && reading->tl == tl;
-        entry["holds"] = holds;
-        if (reading) {
-            entry["th"] = static_cast<int>(reading->th);
-            entry["tl"] = static_cast<int>(reading->tl);
-            text += TableRow({IndexText(index), rom, EnglishNumber(reading->th),
-                              EnglishNumber(reading->tl), holds ? "yes" : "NO"},
-                             kColumns);
-        } else {
-            entry["error"] = "no intact scratchpad came back to the read-back";
-            text +=
-                TableRow({index < 0 ? "--" : IndexText(index), rom, "", "", "no answer"}, kColumns);
-        }
-        if (!holds) {
-            status = ExitStatus::kFailure;
-        }
-        devices.push_back(entry);
-    }
+    text += "written and verified on " + std::to_string(verifiedCount) + " of " +
+            std::to_string(targets.size()) + " thermometers\n";
     const nlohmann::json document{
         {"requested", {{"th", thresholds->upper}, {"tl", thresholds->lower}}},
-        {"written", {{"th", th}, {"tl", tl}}},
+        {"thresholds", {{"th", th}, {"tl", tl}}},
         {"devices", devices}};
     context.output().result(document, text);
     return status;

@@ -1,5 +1,8 @@
 #include "cli/bench_session.h"
 
+#include <optional>
+#include <vector>
+
 #include "cli/english_text.h"
 #include "wire/sim/sim_link.h"
 
@@ -36,6 +39,10 @@ CliResult<void> BenchSession::Scan() {
     if (core_.SHandle == 0) {
         return DeviceError("the driver granted no session on this port; try again");
     }
+    if (outcome.searchFailed) {
+        return DeviceError("bus error: " + driver_.lastError() +
+                           "; the device list would be incomplete");
+    }
     if (outcome.result < 1) {
         std::string message = EnglishText(core_.stat11);
         if (!driver_.lastError().empty()) {
@@ -44,6 +51,43 @@ CliResult<void> BenchSession::Scan() {
         return DeviceError(message);
     }
     return {};
+}
+
+namespace {
+
+// The devices of the last search and what their probes said, in order.
+std::vector<std::string> ListedDevices(const BusCore& core) {
+    std::vector<std::string> listed;
+    for (int i = 0; i < core.FoundDev; ++i) {
+        listed.push_back(core.Asens[static_cast<size_t>(i)].ROMS + " " +
+                         core.subtypeNames[static_cast<size_t>(i)]);
+    }
+    return listed;
+}
+
+}  // namespace
+
+CliResult<void> BenchSession::ScanConfirmed() {
+    std::optional<std::vector<std::string>> previous;
+    CliResult<void> last;
+    for (int scan = 0; scan < kConfirmingScans; ++scan) {
+        last = Scan();
+        if (!last) {
+            previous.reset();
+            continue;
+        }
+        auto listed = ListedDevices(core_);
+        if (previous == listed) {
+            return {};
+        }
+        previous = std::move(listed);
+    }
+    if (!last) {
+        return last;
+    }
+    return DeviceError("bus error: " + std::to_string(kConfirmingScans) +
+                       " searches in a row did not list the same devices twice (a noisy line, or "
+                       "devices coming and going)");
 }
 
 sim::SimBench* BenchSession::simulatedBench() {

@@ -15,6 +15,8 @@ class SimBench;
 
 namespace velgrin::cli {
 
+inline constexpr int kConfirmingScans = 4;
+
 // The port the command line names, opened for one command: the driver with that port as its
 // default, the bus core, and a console host on the port's time base (virtual for a simulated
 // bench).
@@ -26,9 +28,16 @@ class BenchSession {
     // True when the port text names a simulated bench.
     static bool NamesSimulatedBench(const std::string& portText);
 
-    // One poll's session and search; a failure says in English what the status line would.
+    // One poll's session and search; a failure says in English what the status line would, or
+    // why the search could not list the bus.
     CliResult<void> Scan();
+    // Scans until two searches in a row list the same devices, at most kConfirmingScans times:
+    // a garbled bit can drop a branch of the search without any impossible answer, which only a
+    // second search shows. A failure when the bus never gave the same list twice.
+    CliResult<void> ScanConfirmed();
 
+    // Why the driver's last call failed, in English.
+    const std::string& driverError() const { return driver_.lastError(); }
     BusCore& core() { return core_; }
     ConsoleHost& host() { return host_; }
     TimeBase& time() { return *time_; }

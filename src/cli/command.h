@@ -45,7 +45,7 @@ struct Command {
 // Every command of the tool, in the order the help lists them.
 const std::vector<Command>& Commands();
 
-// Opens the session and runs one poll's session and search on it.
+// Opens the session and scans it until two searches agree on the bus (a failure otherwise).
 CliResult<BenchSession*> ScannedSession(CommandContext& context);
 
 // A usage error unless the command got between `least` and `most` words.

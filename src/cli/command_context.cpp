@@ -18,7 +18,7 @@ CliResult<BenchSession*> ScannedSession(CommandContext& context) {
     if (!session) {
         return session.error();
     }
-    if (auto scanned = (*session)->Scan(); !scanned) {
+    if (auto scanned = (*session)->ScanConfirmed(); !scanned) {
         return scanned.error();
     }
     return *session;

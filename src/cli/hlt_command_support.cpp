@@ -20,7 +20,31 @@ CliResult<std::unique_ptr<HltDevice>> NamedHlt(CommandContext& context) {
     return HltDevice::Find(**session, roms->front());
 }
 
-CliResult<void> WriteOutcome(const std::vector<std::string>& messages, Output& output) {
+namespace {
+
+std::string FaultText(HltWriteFault fault) {
+    switch (fault) {
+        case HltWriteFault::BlockNotIntact:
+            return "the configuration block was not read intact; nothing written";
+        case HltWriteFault::DeviceMoved:
+            return "the multisensor is no longer the device the block was read from; nothing "
+                   "written";
+        case HltWriteFault::BlockNotConfirmed:
+            return "a second read of the configuration block did not give the same bytes; "
+                   "nothing written";
+        case HltWriteFault::NotVerified:
+            return "the multisensor did not answer the page write, or the page did not read back "
+                   "as written, retries and all";
+        case HltWriteFault::None:
+            break;
+    }
+    return EnglishText(kHltWriteFailedMessage);
+}
+
+}  // namespace
+
+CliResult<void> WriteOutcome(const std::vector<std::string>& messages, Output& output,
+                             HltWriteFault fault) {
     bool failed = false;
     for (const std::string& message : messages) {
         if (message == kHltWriteFailedMessage) {
@@ -30,7 +54,7 @@ CliResult<void> WriteOutcome(const std::vector<std::string>& messages, Output& o
         }
     }
     if (failed) {
-        return DeviceError(EnglishText(kHltWriteFailedMessage));
+        return DeviceError(FaultText(fault));
     }
     return {};
 }

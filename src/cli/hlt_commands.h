@@ -18,9 +18,11 @@ CliResult<ExitStatus> RunHltRestore(CommandContext& context);
 // The multisensor named by the command's one word, after a scan.
 CliResult<std::unique_ptr<HltDevice>> NamedHlt(CommandContext& context);
 
-// Sorts what the core showed during a write: a page write that failed makes the result a
-// failure; anything else (a threshold-order warning) is passed on as a warning.
-CliResult<void> WriteOutcome(const std::vector<std::string>& messages, Output& output);
+// Sorts what the core showed during a write: a write that failed makes the result a failure that
+// says why (`fault`, as the core recorded it); anything else (a threshold-order warning) is
+// passed on as a warning.
+CliResult<void> WriteOutcome(const std::vector<std::string>& messages, Output& output,
+                             HltWriteFault fault);
 
 // After a write: the pages read back must hold `written`. A failure says what differs.
 CliResult<void> VerifyBlock(HltDevice& device, const HltBlock& written);

@@ -44,6 +44,10 @@ CliResult<void> HltDevice::Read() {
     if (dialog_.text(hlt_control::edtTupLimit).empty()) {
         return DeviceError("the multisensor " + rom_ + " did not answer the configuration read");
     }
+    if (!state_.blockIntact || RomText(state_.blockRom) != rom_) {
+        return DeviceError("the configuration block of " + rom_ +
+                           " could not be read intact (a page failed its CRC check)");
+    }
     return {};
 }
 
@@ -67,7 +71,9 @@ void HltDevice::WritePages(const HltBlock& block) {
     HltBlock pages = block;
     const HLTConfig view(pages);
     for (int16_t page = kHltFirstPage; page <= kHltLastPage; ++page) {
-        core_.Write_HLT_Page(page, view.page(page), device);
+        if (!core_.Write_HLT_Page(page, view.page(page), device)) {
+            return;
+        }
     }
 }
 

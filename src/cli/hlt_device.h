@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "cli/bench_session.h"
-#include "common/plain_surface.h"
 #include "cli/scan_poll.h"
+#include "common/plain_surface.h"
 #include "hlt/hlt_core.h"
 
 namespace velgrin::cli {
@@ -22,14 +22,16 @@ class HltDevice {
 
     // What opening the settings dialog does: measures the device and reads its configuration
     // into HLT_Buf and the dialog's controls. A failure when either part got no answer, since
-    // the buffer would then hold nothing of this device.
+    // the buffer would then hold nothing of this device, or when a page of the block failed its
+    // CRC check.
     CliResult<void> Read();
 
     // Pages 3 to 6 as the device holds them now; a failure names the page that could not be
     // read intact.
     CliResult<HltBlock> ReadBlock();
 
-    // Writes the four pages of the block as they are, each through the core's page write.
+    // Writes the four pages of the block as they are, each through the core's verified page
+    // write; stops at the first page that failed.
     void WritePages(const HltBlock& block);
 
     // The messages the core has shown since the last call, as it worded them.

@@ -49,7 +49,9 @@ CliResult<ExitStatus> RunHltRestore(CommandContext& context) {
     }
     (void)hlt.takeMessages();
     hlt.WritePages(block);
-    if (auto outcome = WriteOutcome(hlt.takeMessages(), context.output()); !outcome) {
+    if (auto outcome =
+            WriteOutcome(hlt.takeMessages(), context.output(), hlt.core().lastWriteFault());
+        !outcome) {
         return outcome.error();
     }
     if (auto verified = VerifyBlock(hlt, block); !verified) {

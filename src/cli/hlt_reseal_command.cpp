@@ -18,7 +18,9 @@ CliResult<ExitStatus> RunHltReseal(CommandContext& context) {
     const bool crcWasOk = HltBlockCrcMatches(hlt.state().HLTS);
     (void)hlt.takeMessages();
     (void)hlt.core().WriteCrcHLT();
-    if (auto outcome = WriteOutcome(hlt.takeMessages(), context.output()); !outcome) {
+    if (auto outcome =
+            WriteOutcome(hlt.takeMessages(), context.output(), hlt.core().lastWriteFault());
+        !outcome) {
         return outcome.error();
     }
     const HltBlock sealed = BlockOf(hlt.state());

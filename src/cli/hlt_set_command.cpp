@@ -36,10 +36,11 @@ CliResult<ExitStatus> RunHltSet(CommandContext& context) {
         if (!messages.empty()) {
             messages.pop_back();
         }
-        (void)WriteOutcome(messages, context.output());
+        (void)WriteOutcome(messages, context.output(), hlt.core().lastWriteFault());
         return UsageError(refusal + "; nothing written");
     }
-    if (auto outcome = WriteOutcome(messages, context.output()); !outcome) {
+    if (auto outcome = WriteOutcome(messages, context.output(), hlt.core().lastWriteFault());
+        !outcome) {
         return outcome.error();
     }
     const HltBlock sealed = BlockOf(hlt.state());

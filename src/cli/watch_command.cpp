@@ -84,6 +84,21 @@ bool BenchAtRest(BenchSession& session) {
     return bench != nullptr && bench->pendingEvents().empty();
 }
 
+// Every poll of a simulated bench between two timeline events finds the same bench. A watch
+// without --count moves its virtual clock on to the poll before the next event instead of
+// polling through, say, eleven days of nothing at full speed.
+void SkipQuietTime(BenchSession& session) {
+    const sim::SimBench* bench = session.simulatedBench();
+    if (bench == nullptr) {
+        return;
+    }
+    const auto next = bench->nextEventMs();
+    const uint64_t now = bench->elapsedMs();
+    if (next && *next > now + 2 * kPollPeriodMs) {
+        session.time().pass((*next - now - kPollPeriodMs) * 1000);
+    }
+}
+
 }  // namespace
 
 CliResult<ExitStatus> RunWatch(CommandContext& context) {
@@ -124,27 +139,49 @@ CliResult<ExitStatus> RunWatch(CommandContext& context) {
     BusRoster roster;
     std::string lastStatus;
     bool lastPollFailed = false;
+    bool busError = false;
+    // One search of the poll; false when it ended in a bus error, which is reported.
+    const auto search = [&](bool& redraw, std::vector<BusRoster::Device>& listed) {
+        const ScanOutcome outcome = core.ScanSessionAndSearch();
+        redraw = redraw || core.flgRedravAll || outcome.noPortChosen;
+        lastPollFailed = outcome.result < 1;
+        if (outcome.searchFailed) {
+            busError = true;
+            report.status("bus error: " + session.driverError());
+            lastStatus.clear();
+            return false;
+        }
+        listed = BusRoster::Listed(core, lastPollFailed);
+        return true;
+    };
     for (int poll = 1; *count == 0 || poll <= *count; ++poll) {
         if (poll > 1) {
+            if (*count == 0) {
+                SkipQuietTime(session);
+            }
             session.host().sleep(kPollPeriodMs);
         }
-        const ScanOutcome outcome = core.ScanSessionAndSearch();
+        bool redraw = false;
+        std::vector<BusRoster::Device> first;
+        const bool searched = search(redraw, first);
         // Without a session nothing was searched: the window then keeps what it shows.
         if (core.SHandle != 0) {
-            lastPollFailed = outcome.result < 1;
             const std::string status = EnglishText(core.stat11);
-            if (status != lastStatus) {
+            if (searched && status != lastStatus) {
                 report.status(status);
                 lastStatus = status;
             }
-            const BusRoster::Changes changes = roster.update(core, lastPollFailed);
-            for (const auto& device : changes.left) {
-                report.device("left", device);
+            std::vector<BusRoster::Device> second;
+            if (searched && roster.differs(first) && search(redraw, second)) {
+                const BusRoster::Changes changes = roster.update(first, second);
+                for (const auto& device : changes.left) {
+                    report.device("left", device);
+                }
+                for (const auto& device : changes.arrived) {
+                    report.device("arrived", device);
+                }
             }
-            for (const auto& device : changes.arrived) {
-                report.device("arrived", device);
-            }
-            if (core.flgRedravAll || outcome.noPortChosen) {
+            if (redraw) {
                 const size_t storedBefore = numberLog.autoStore().List.size();
                 RebuildLists(core, lists, numberLog);
                 const auto& stored = numberLog.autoStore().List;
@@ -159,7 +196,7 @@ CliResult<ExitStatus> RunWatch(CommandContext& context) {
     }
     std::signal(SIGINT, SIG_DFL);
     std::signal(SIGTERM, SIG_DFL);
-    return lastPollFailed || fileFailed ? ExitStatus::kFailure : ExitStatus::kSuccess;
+    return lastPollFailed || fileFailed || busError ? ExitStatus::kFailure : ExitStatus::kSuccess;
 }
 
 }  // namespace velgrin::cli

@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include "hlt/hlt_core.h"
 #include "hlt/hlt_display.h"
 
@@ -14,6 +16,7 @@ bool HltCore::WaitForConversions(ds2438::PageRead& page0) {
     // A device that left the bus, or a conversion that never ends, would otherwise hold the
     // poll here for good.
     const uint32_t start = host().tickCount();
+    const RomCode device = bus_.StateBuf.currentRom;
     bool converting = true;
     while (converting) {
         if (static_cast<uint32_t>(host().tickCount() - start) >= kHltConversionTimeoutMs) {
@@ -33,6 +36,10 @@ bool HltCore::WaitForConversions(ds2438::PageRead& page0) {
             }
         }
         host().processMessages();
+        // A rescan run from the message pump leaves the session on the last device it found.
+        if (!MakeCurrent(device)) {
+            return false;
+        }
     }
     return true;
 }
@@ -90,12 +97,11 @@ bool HltCore::ReadConfiguration(ControlSurface& dialog) {
     const bool reachable = MakeEntryCurrent(state_.curIndxHLT) && SessionValid() && Select();
     if (reachable) {
         (void)Select();
-        for (int16_t page = kHltFirstPage; page <= kHltLastPage; ++page) {
-            const auto offset = static_cast<std::size_t>(page - kHltFirstPage) * kHltPageSize;
-            // A bad CRC still delivers its bytes; the block CRC below shows the damage.
-            (void)Read_HLT_Page(page, std::span<uint8_t, ds2438::kPageReadSize>(
-                                          state_.HLT_Buf.data() + offset, ds2438::kPageReadSize));
-        }
+        // A page with a bad CRC still delivers its bytes for the view, where the block CRC shows
+        // the damage; such a block is never sealed or written back.
+        state_.blockIntact = ReadBlockPages(state_.HLT_Buf);
+        state_.blockRom = *MultisensorRom(state_.curIndxHLT);
+        std::copy_n(state_.HLT_Buf.begin(), kHltBlockSize, state_.readBlock.begin());
         ShowConfiguration(state_, dialog);
     }
     host().processMessages();

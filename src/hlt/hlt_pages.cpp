@@ -103,12 +103,67 @@ bool HltCore::Read_HLT_Page(int16_t page, std::span<uint8_t, ds2438::kPageReadSi
     return TmexDriver::TMCRC(read, 0, 0) == 0;
 }
 
-bool HltCore::AccessWithRetry(const RomCode& device) {
+bool HltCore::ReadBlockPages(std::span<uint8_t, kHltBufSize> block) {
+    bool intact = true;
+    for (int16_t page = kHltFirstPage; page <= kHltLastPage; ++page) {
+        const auto offset = static_cast<std::size_t>(page - kHltFirstPage) * kHltPageSize;
+        // Each read's ninth (CRC) byte is overwritten by the next page.
+        intact = Read_HLT_Page(page, std::span<uint8_t, ds2438::kPageReadSize>(
+                                         block.data() + offset, ds2438::kPageReadSize)) &&
+                 intact;
+    }
+    return intact;
+}
+
+HltWriteFault HltCore::CheckBlockBehindWrite() {
+    if (!state_.blockIntact) {
+        return HltWriteFault::BlockNotIntact;
+    }
+    // A rescan since the read may have given the entry to another multisensor.
+    const auto entry = MultisensorRom(state_.curIndxHLT);
+    if (!entry || *entry != state_.blockRom) {
+        return HltWriteFault::DeviceMoved;
+    }
+    std::array<uint8_t, kHltBufSize> again{};
+    if (!MakeCurrent(state_.blockRom) || !SessionValid() || !Select() || !ReadBlockPages(again) ||
+        !std::equal(state_.readBlock.begin(), state_.readBlock.end(), again.begin())) {
+        return HltWriteFault::BlockNotConfirmed;
+    }
+    return HltWriteFault::None;
+}
+
+bool HltCore::WritePageOnce(int16_t page, std::span<const uint8_t, kHltPageSize> SArr,
+                            const RomCode& device) {
+    if (!MakeCurrent(device) || !Select()) {
+        return false;
+    }
+    Send(ds2438::kWriteScratchpad);
+    Send(static_cast<uint8_t>(page));
+    for (uint8_t byte : SArr) {
+        Send(byte);
+        host().sleep(kScratchpadByteWaitMs);
+    }
+    if (!MakeCurrent(device) || !Select()) {
+        return false;
+    }
+    Send(ds2438::kCopyScratchpad);
+    Send(static_cast<uint8_t>(page));
+    host().sleep(kCopyWaitMs);
+    // What the EEPROM holds now, not what the scratchpad was meant to carry.
+    ds2438::PageRead readBack{};
+    return MakeCurrent(device) && Read_HLT_Page(page, readBack) &&
+           std::equal(SArr.begin(), SArr.end(), readBack.begin());
+}
+
+bool HltCore::Write_HLT_Page(int16_t page, std::span<const uint8_t, kHltPageSize> SArr,
+                             const RomCode& device) {
+    PollTimerHold hold(poll_);
     for (int retries = 0;; ++retries) {
-        if (MakeCurrent(device) && Select()) {
+        if (WritePageOnce(page, SArr, device)) {
             return true;
         }
         if (retries == kAccessRetries) {
+            lastWriteFault_ = HltWriteFault::NotVerified;
             host().showMessage(kHltWriteFailedMessage);
             return false;
         }
@@ -117,41 +172,32 @@ bool HltCore::AccessWithRetry(const RomCode& device) {
     }
 }
 
-void HltCore::Write_HLT_Page(int16_t page, std::span<const uint8_t, kHltPageSize> SArr,
-                             const RomCode& device) {
-    PollTimerHold hold(poll_);
-    if (!AccessWithRetry(device)) {
-        return;
-    }
-    Send(ds2438::kWriteScratchpad);
-    Send(static_cast<uint8_t>(page));
-    for (uint8_t byte : SArr) {
-        Send(byte);
-        host().sleep(kScratchpadByteWaitMs);
-    }
-    if (!AccessWithRetry(device)) {
-        return;
-    }
-    Send(ds2438::kCopyScratchpad);
-    Send(static_cast<uint8_t>(page));
-    host().sleep(kCopyWaitMs);
-}
-
 std::optional<HltSealedWrite> HltCore::WriteCrcHLT() {
-    const auto device = MultisensorRom(state_.curIndxHLT);
-    if (!device) {
+    lastWriteFault_ = CheckBlockBehindWrite();
+    if (lastWriteFault_ != HltWriteFault::None) {
         host().showMessage(kHltWriteFailedMessage);
         return std::nullopt;
     }
     SealHltBlock(state_.HLTS);
     // A retry's rescan may re-read the configuration into HLT_Buf; the pages still go out as
-    // sealed here.
-    HltSealedWrite write{*device, {}};
+    // sealed here, and only to the device they were read from.
+    HltSealedWrite write{state_.blockRom, {}};
     std::copy_n(state_.HLT_Buf.begin(), kHltBlockSize, write.block.begin());
+    // Whatever happens now, the device no longer holds the block as read: the next write needs
+    // a fresh read.
+    state_.blockIntact = false;
     HLTConfig sealed(write.block);
-    Write_HLT_Page(kHltFirstPage, sealed.page(kHltFirstPage), write.device);
-    Write_HLT_Page(kHltLastPage, sealed.page(kHltLastPage), write.device);
+    if (!Write_HLT_Page(kHltFirstPage, sealed.page(kHltFirstPage), write.device) ||
+        !Write_HLT_Page(kHltLastPage, sealed.page(kHltLastPage), write.device)) {
+        return std::nullopt;
+    }
     return write;
+}
+
+void HltCore::BlockHeld(const HltSealedWrite& write) {
+    state_.readBlock = write.block;
+    state_.blockRom = write.device;
+    state_.blockIntact = true;
 }
 
 }  // namespace velgrin

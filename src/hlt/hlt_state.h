@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "hlt/hlt_config.h"
+#include "wire/rom_code.h"
 
 namespace velgrin {
 
@@ -22,6 +23,14 @@ struct HltState {
 
     // Device-table index of the multisensor the dialog was opened for.
     int16_t curIndxHLT = 0;
+
+    // What the last configuration read delivered: the block as read, the device it came from,
+    // and whether every page came with a correct CRC. A write or a seal starts only from an
+    // intact block, goes to that device only, and first reads the block again to find the same
+    // bytes.
+    HltBlock readBlock{};
+    RomCode blockRom{};
+    bool blockIntact = false;
 
     // Last decoded readings; kept when a cycle is skipped.
     double Temperature = 0;  // on-chip temperature, degrees C, two decimals

@@ -141,10 +141,15 @@ void WriteBlock(HltCore& hlt) {
         return;
     }
     HLTConfig pages(written->block);
+    // A page that failed has shown the message; the pages after it would only be written into
+    // a block whose CRC can no longer hold.
     for (int16_t page : {int16_t{4}, int16_t{5}}) {
         hlt.host().sleep(kPagePauseMs);
-        hlt.Write_HLT_Page(page, pages.page(page), written->device);
+        if (!hlt.Write_HLT_Page(page, pages.page(page), written->device)) {
+            return;
+        }
     }
+    hlt.BlockHeld(*written);
 }
 
 }  // namespace

@@ -8,11 +8,13 @@ namespace velgrin {
 // The work of "Записать" (btnWriteClick) up to the writes: sets flgEditHLT, checks every edit
 // that the two sensor types and chkUseT call for in a fixed order, stores each accepted value
 // into the block at once, warns when a channel's upper threshold lies below its lower one, forms
-// SensorTypes, then seals the block and writes pages 3 and 6, 4, 5 to the dialog's device.
+// SensorTypes, then seals the block and writes pages 3 and 6, 4, 5 to the device the block was
+// read from, each read back as it goes.
 // The first invalid edit shows its message, gets the stored value back and stops everything:
-// false, nothing written, flgEditHLT still set. True once the pages have been written (a page
-// that could not reach the device has shown its own message); the dialog then leaves edit mode
-// and restarts the poll.
+// false, nothing written, flgEditHLT still set. True once the write has run: a block that was
+// not read intact, a device that is no longer the dialog's, or a page that could not be written
+// as meant has shown "Не удалось записать параметры" once and ended it; the dialog then leaves
+// edit mode and restarts the poll.
 bool WriteHltSettings(ControlSurface& dialog, HltCore& hlt, bool& flgEditHLT);
 
 }  // namespace velgrin

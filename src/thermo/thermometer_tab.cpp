@@ -63,7 +63,10 @@ bool ThermometerTab::WriteSelected(const Thresholds& thresholds) {
     if (index < 0) {
         return false;
     }
-    thermometers_.wrscr1820(thresholds.upper, thresholds.lower, index);
+    if (thermometers_.wrscr1820(thresholds.upper, thresholds.lower, index) !=
+        ThresholdWrite::Verified) {
+        core_.host().showMessage(kThresholdWriteFailedMessage);
+    }
     return true;
 }
 
@@ -75,14 +78,20 @@ bool ThermometerTab::WriteAll(const Thresholds& thresholds,
     progress_.setPosition(0);
     controls_.setVisible(thermo_control::kProgress, true);
     SetWriteControlsEnabled(false);
+    bool allVerified = true;
     for (int i = 0; i < count; ++i) {
         progress_.setPosition(i);
         const int index = FindIndx1820(core_, entries[static_cast<size_t>(i)]);
         if (index < 0) {
             return false;
         }
-        thermometers_.wrscr1820(thresholds.upper, thresholds.lower, index);
+        allVerified = thermometers_.wrscr1820(thresholds.upper, thresholds.lower, index) ==
+                          ThresholdWrite::Verified &&
+                      allVerified;
         core_.host().sleep(kWriteAllPauseMs);
+    }
+    if (!allVerified) {
+        core_.host().showMessage(kThresholdWriteFailedMessage);
     }
     progress_.setPosition(0);
     controls_.setVisible(thermo_control::kProgress, false);

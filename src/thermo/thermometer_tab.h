@@ -26,6 +26,10 @@ inline constexpr const char* kTemperature = "lblT1820";
 // Caption of the temperature label while it shows no value.
 inline constexpr const char* kNoTemperatureText = "--,--";
 
+// Shown once after a write in which a thermometer's EEPROM did not end up holding the thresholds
+// (the program's one message for a write that failed).
+inline constexpr const char* kThresholdWriteFailedMessage = "Не удалось записать параметры";
+
 // Pause between two thermometers of an all-thermometers write.
 inline constexpr uint32_t kWriteAllPauseMs = 300;
 

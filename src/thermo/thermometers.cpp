@@ -26,6 +26,12 @@ bool Thermometers::MakeCurrent(int Indx) {
     return core_.driver().TMRom(core_.SHandle, core_.StateBuf, rom) >= 1;
 }
 
+bool Thermometers::MakeCurrent(const RomCode& rom) {
+    std::array<int16_t, 8> words{};
+    std::copy(rom.begin(), rom.end(), words.begin());
+    return rom[0] != 0 && core_.driver().TMRom(core_.SHandle, core_.StateBuf, words) >= 1;
+}
+
 // Busy wait on the tick counter with the session check on every pass; the GUI gets one turn
 // before it.
 void Thermometers::WaitOnTickCounter(uint32_t ms) {
@@ -37,23 +43,48 @@ void Thermometers::WaitOnTickCounter(uint32_t ms) {
 
 // The buffer takes only a complete read with a correct CRC: an adapter that fails halfway or a
 // garbled bit leaves the bytes of the last good read rather than a wrong temperature.
-void Thermometers::ReadScratchpad() {
+std::optional<std::array<uint8_t, 9>> Thermometers::ReadScratchpad() {
     TmexDriver& driver = core_.driver();
     if (driver.TMTouchByte(core_.SHandle, ds18x20_command::kReadScratchpad) < 0) {
-        return;
+        return std::nullopt;
     }
     std::array<uint8_t, std::tuple_size_v<Scratchpad>> received{};
     for (auto& byte : received) {
         const int16_t read = driver.TMTouchByte(core_.SHandle, 0xFF);
         if (read < 0) {
-            return;
+            return std::nullopt;
         }
         byte = static_cast<uint8_t>(read);
     }
     if (Crc8(received) != 0) {
-        return;
+        return std::nullopt;
     }
     std::copy(received.begin(), received.end(), iarray.begin());
+    return received;
+}
+
+bool Thermometers::ScratchpadHolds(uint8_t th, uint8_t tl) {
+    const auto bytes = ReadScratchpad();
+    return bytes && (*bytes)[scratchpad_byte::kTh] == th && (*bytes)[scratchpad_byte::kTl] == tl;
+}
+
+// Recall E2 puts what the EEPROM holds into the scratchpad: TH, TL and the configuration byte
+// must be what was copied, or the write did not land.
+bool Thermometers::RecalledAsMeant(const RomCode& rom, uint8_t th, uint8_t tl,
+                                   const std::optional<std::array<uint8_t, 9>>& copied) {
+    TmexDriver& driver = core_.driver();
+    if (!copied || !MakeCurrent(rom) || driver.TMStrongAccess(core_.SHandle, core_.StateBuf) < 1) {
+        return false;
+    }
+    (void)driver.TMTouchByte(core_.SHandle, ds18x20_command::kRecallE2);
+    if (driver.TMStrongAccess(core_.SHandle, core_.StateBuf) < 1) {
+        return false;
+    }
+    const auto recalled = ReadScratchpad();
+    return recalled && (*recalled)[scratchpad_byte::kTh] == th &&
+           (*recalled)[scratchpad_byte::kTl] == tl &&
+           (*recalled)[scratchpad_byte::kConfiguration] ==
+               (*copied)[scratchpad_byte::kConfiguration];
 }
 
 int Thermometers::Measure1820(int Indx) {
@@ -66,6 +97,7 @@ int Thermometers::Measure1820(int Indx) {
         result = kRomNotCurrent;
     } else if (driver.TMValidSession(core_.SHandle) >= 1 &&
                driver.TMStrongAccess(core_.SHandle, core_.StateBuf) >= 1) {
+        const RomCode target = core_.StateBuf.currentRom;
         (void)driver.TMAccess(core_.SHandle, core_.StateBuf);
         // Parasite-powered devices draw the conversion current from the strong pull-up, which
         // must start right after the command byte.
@@ -73,6 +105,8 @@ int Thermometers::Measure1820(int Indx) {
         (void)driver.TMTouchByte(core_.SHandle, ds18x20_command::kConvertT);
         (void)driver.TMOneWireLevel(core_.SHandle, 0, 1, 1);
         WaitOnTickCounter(kConversionWaitMs);
+        // A rescan during the wait leaves the session on whatever device it found last.
+        (void)MakeCurrent(target);
         (void)driver.TMOneWireLevel(core_.SHandle, 0, 0, 0);
         if (driver.TMStrongAccess(core_.SHandle, core_.StateBuf) >= 1) {
             ReadScratchpad();
@@ -82,16 +116,18 @@ int Thermometers::Measure1820(int Indx) {
     return result;
 }
 
-void Thermometers::wrscr1820(double th, double tl, int Indx) {
+ThresholdWrite Thermometers::wrscr1820(double th, double tl, int Indx) {
     const uint8_t thByte = EncodeThresholdByte(th);
     const uint8_t tlByte = EncodeThresholdByte(tl);
     if (!InTable(Indx) || !MakeCurrent(Indx)) {
-        return;
+        return ThresholdWrite::NotReached;
     }
     TmexDriver& driver = core_.driver();
     if (driver.TMValidSession(core_.SHandle) < 1) {
-        return;
+        return ThresholdWrite::NotReached;
     }
+    const RomCode target = core_.StateBuf.currentRom;
+    bool copied = false;
     if (driver.TMStrongAccess(core_.SHandle, core_.StateBuf) >= 1) {
         (void)driver.TMAccess(core_.SHandle, core_.StateBuf);
         // Two data bytes on both families: a DS18B20 keeps its configuration register.
@@ -100,18 +136,29 @@ void Thermometers::wrscr1820(double th, double tl, int Indx) {
         (void)driver.TMTouchByte(core_.SHandle, tlByte);
         (void)driver.TMAccess(core_.SHandle, core_.StateBuf);
         // When the device no longer answers, the selection may rest on another one, whose
-        // EEPROM the copy command would overwrite.
-        if (driver.TMStrongAccess(core_.SHandle, core_.StateBuf) >= 1) {
+        // EEPROM the copy command would overwrite. And the scratchpad must hold what was meant:
+        // a Write Scratchpad garbled on its way is never copied.
+        if (driver.TMStrongAccess(core_.SHandle, core_.StateBuf) >= 1 &&
+            ScratchpadHolds(thByte, tlByte) &&
+            driver.TMStrongAccess(core_.SHandle, core_.StateBuf) >= 1) {
             // Armed before the command, so that a parasite-powered device has the pull-up for
             // the whole copy.
             (void)driver.TMOneWireLevel(core_.SHandle, 0, 1, 2);
             (void)driver.TMTouchByte(core_.SHandle, ds18x20_command::kCopyScratchpad);
             WaitOnTickCounter(kCopyWaitMs);
+            copied = true;
         }
     }
+    // A rescan during the wait leaves the session on whatever device it found last.
+    (void)MakeCurrent(target);
     (void)driver.TMOneWireLevel(core_.SHandle, 0, 0, 0);
     (void)driver.TMStrongAccess(core_.SHandle, core_.StateBuf);
-    ReadScratchpad();
+    const auto afterCopy = ReadScratchpad();
+    if (!copied) {
+        return ThresholdWrite::NotReached;
+    }
+    return RecalledAsMeant(target, thByte, tlByte, afterCopy) ? ThresholdWrite::Verified
+                                                              : ThresholdWrite::NotVerified;
 }
 
 }  // namespace velgrin

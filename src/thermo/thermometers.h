@@ -1,5 +1,8 @@
 #pragma once
 
+#include <array>
+#include <optional>
+
 #include "thermo/scratchpad.h"
 #include "wire/bus_core.h"
 
@@ -10,6 +13,7 @@ inline constexpr uint8_t kConvertT = 0x44;
 inline constexpr uint8_t kWriteScratchpad = 0x4E;
 inline constexpr uint8_t kCopyScratchpad = 0x48;
 inline constexpr uint8_t kReadScratchpad = 0xBE;
+inline constexpr uint8_t kRecallE2 = 0xB8;
 }  // namespace ds18x20_command
 
 // Longest conversion (12 bits) with margin, and the EEPROM copy.
@@ -19,6 +23,14 @@ inline constexpr uint32_t kCopyWaitMs = 500;
 // What Measure1820 reports.
 inline constexpr int kMeasured = 1;
 inline constexpr int kRomNotCurrent = -99;
+
+// What a threshold write achieved.
+enum class ThresholdWrite {
+    Verified,     // recalled from EEPROM: TH and TL as meant, the configuration byte as copied
+    NotReached,   // no copy: the device did not answer, or its scratchpad did not hold the
+                  // values; its EEPROM was not written
+    NotVerified,  // copied, but the recall showed other values or could not be read intact
+};
 
 // The DS18S20 / DS18B20 bus sequences over the core's session: measuring one thermometer into
 // its device record, and writing its alarm thresholds. Both go through the shared scratchpad
@@ -33,17 +45,24 @@ class Thermometers {
     // bytes give). kMeasured, or kRomNotCurrent when the device could not be made current.
     int Measure1820(int Indx);
 
-    // Writes TH and TL (degrees, finite) into the thermometer at Indx, copies them to its
-    // EEPROM and reads the scratchpad back into `iarray`. Reports nothing: the next
-    // measurement shows what the device holds.
-    void wrscr1820(double th, double tl, int Indx);
+    // Writes TH and TL (degrees, finite) into the thermometer at Indx, reads the scratchpad to
+    // see them there, copies them to its EEPROM and reads the scratchpad back into `iarray`;
+    // then recalls the EEPROM and compares
+    // it with what was meant. Every step after the first addresses the device the entry held at
+    // the start, also when a rescan during the copy wait re-indexed the table.
+    ThresholdWrite wrscr1820(double th, double tl, int Indx);
 
     Scratchpad iarray{};
 
   private:
     bool MakeCurrent(int Indx);
+    bool MakeCurrent(const RomCode& rom);
     void WaitOnTickCounter(uint32_t ms);
-    void ReadScratchpad();
+    // The nine bytes when they came complete with a correct CRC (then also kept in `iarray`).
+    std::optional<std::array<uint8_t, 9>> ReadScratchpad();
+    bool ScratchpadHolds(uint8_t th, uint8_t tl);
+    bool RecalledAsMeant(const RomCode& rom, uint8_t th, uint8_t tl,
+                         const std::optional<std::array<uint8_t, 9>>& copied);
 
     BusCore& core_;
 };

@@ -62,7 +62,10 @@ ScanOutcome BusCore::ScanSessionAndSearch() {
             if (setup == 1 || setup == 2) {
                 outcome.result = 1;
                 stat11 = status_text::kAdapterFound;
-                Search();
+                if (!Search()) {
+                    outcome.result = 0;
+                    outcome.searchFailed = true;
+                }
             } else {
                 driver_.TMEndSession(SHandle);
                 ClearAfterFailure(status_text::kCheckAdapter);
@@ -79,9 +82,18 @@ ScanOutcome BusCore::ScanSessionAndSearch() {
     return outcome;
 }
 
-void BusCore::Search() {
+bool BusCore::Search() {
+    // A search that breaks off must not leave a table mixing two buses; the probes that run
+    // between its passes fill these as they go.
+    const DeviceTable tableBefore = Asens;
+    const auto namesBefore = subtypeNames;
+    const std::string typeBefore = TypeButtonString;
+    const std::string serialBefore = SNADAPTERS;
+    const std::string stat1Before = Stat1;
+    bool complete = true;
     int16_t count = 0;
-    if (driver_.TMFirst(SHandle, StateBuf) == 1) {
+    const int16_t first = driver_.TMFirst(SHandle, StateBuf);
+    if (first == 1) {
         ROM[0] = 0;
         const int16_t n = driver_.TMRom(SHandle, StateBuf, ROM);
         AddFoundDevice(SHandle, StateBuf, 0, ROM);
@@ -90,7 +102,9 @@ void BusCore::Search() {
             // The table has room for kDeviceTableSize devices; the rest of a larger bus is not
             // stored this cycle.
             while (count < kDeviceTableSize) {
-                if (driver_.TMNext(SHandle, StateBuf) <= 0) {
+                const int16_t g = driver_.TMNext(SHandle, StateBuf);
+                if (g <= 0) {
+                    complete = g == 0;
                     break;
                 }
                 ROM[0] = 0;
@@ -99,6 +113,17 @@ void BusCore::Search() {
                 ++count;
             }
         }
+    } else if (first < 0) {
+        complete = false;
+    }
+    if (!complete) {
+        Asens = tableBefore;
+        subtypeNames = namesBefore;
+        TypeButtonString = typeBefore;
+        SNADAPTERS = serialBefore;
+        Stat1 = stat1Before;
+        flgRedravAll = false;
+        return false;
     }
     FoundDev = count;
     if (FoundDev != OldFoundDev) {
@@ -107,6 +132,7 @@ void BusCore::Search() {
     } else {
         flgRedravAll = false;
     }
+    return true;
 }
 
 void BusCore::AddFoundDevice(int32_t handle, TmexState& state, int16_t index,

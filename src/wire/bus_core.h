@@ -29,6 +29,9 @@ struct ScanOutcome {
     bool noPortChosen = false;
     // The port lists are to show "1" and "USB" (set by the program, no change handlers).
     bool portListsToDefaults = false;
+    // The bus search gave answers no set of devices can give, pass after pass: the cycle failed
+    // and the device table still holds the last complete search.
+    bool searchFailed = false;
 };
 
 // The bus state of the program and the poll's session and search steps. The window and the
@@ -82,7 +85,8 @@ class BusCore {
     std::string Stat1;
 
   private:
-    void Search();
+    // False when the enumeration ended in a bus error; the table is then as before.
+    bool Search();
     void ClearAfterFailure(const char* status);
 
     TmexDriver& driver_;

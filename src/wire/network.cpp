@@ -1,5 +1,8 @@
 #include "wire/network.h"
 
+#include <algorithm>
+#include <string>
+
 namespace velgrin {
 
 namespace {
@@ -27,8 +30,8 @@ bool DirectionAtConflict(const SearchState& state, int k) {
 
 }  // namespace
 
-WireResult<bool> Network::searchPass(const SearchState& state, RomCode& found, int& lastZero,
-                                     int& lastFamilyZero) {
+WireResult<Network::PassEnd> Network::searchPass(const SearchState& state, RomCode& found,
+                                                 int& lastZero, int& lastFamilyZero) {
     lastZero = 0;
     lastFamilyZero = state.lastFamilyDiscrepancy;
     auto presence = link_.reset();
@@ -36,7 +39,7 @@ WireResult<bool> Network::searchPass(const SearchState& state, RomCode& found, i
         return presence.error();
     }
     if (*presence != ResetOutcome::Presence) {
-        return false;
+        return PassEnd::NoPresence;
     }
 
     if (link_.hasSearchAccelerator()) {
@@ -60,7 +63,7 @@ WireResult<bool> Network::searchPass(const SearchState& state, RomCode& found, i
             }
         }
         // A pass that lost the devices ends in 1s; the CRC check of the caller rejects it.
-        return true;
+        return PassEnd::Complete;
     }
 
     auto command = link_.touchByte(rom_command::kSearchRom);
@@ -78,7 +81,7 @@ WireResult<bool> Network::searchPass(const SearchState& state, RomCode& found, i
         }
         bool direction;
         if (*idBit && *complement) {
-            return false;
+            return PassEnd::BrokenOff;
         }
         if (*idBit != *complement) {
             direction = *idBit;
@@ -97,7 +100,7 @@ WireResult<bool> Network::searchPass(const SearchState& state, RomCode& found, i
         }
         SetRomBit(found, k - 1, direction);
     }
-    return true;
+    return PassEnd::Complete;
 }
 
 WireResult<bool> Network::first(SearchState& state) {
@@ -110,23 +113,39 @@ WireResult<bool> Network::next(SearchState& state) {
         state = SearchState{};
         return false;
     }
-    RomCode found{};
-    int lastZero = 0;
-    int lastFamilyZero = 0;
-    auto pass = searchPass(state, found, lastZero, lastFamilyZero);
-    if (!pass) {
-        state = SearchState{};
-        return pass.error();
+    for (int attempt = 0; attempt < kSearchPassAttempts; ++attempt) {
+        RomCode found{};
+        int lastZero = 0;
+        int lastFamilyZero = 0;
+        auto pass = searchPass(state, found, lastZero, lastFamilyZero);
+        if (!pass) {
+            state = SearchState{};
+            return pass.error();
+        }
+        if (*pass == PassEnd::NoPresence && state.reported.empty()) {
+            state = SearchState{};
+            return false;
+        }
+        // Silence after devices answered, or a path no device has, is a misread (or a device
+        // leaving): the same pass again, rather than an enumeration that ends early.
+        const bool possible =
+            *pass == PassEnd::Complete && RomCrcValid(found) && found[0] != 0 &&
+            std::find(state.reported.begin(), state.reported.end(), found) == state.reported.end();
+        if (!possible) {
+            continue;
+        }
+        state.rom = found;
+        state.lastDiscrepancy = lastZero;
+        state.lastFamilyDiscrepancy = lastFamilyZero;
+        state.lastDevice = lastZero == 0;
+        state.reported.push_back(found);
+        return true;
     }
-    if (!*pass || !RomCrcValid(found) || found[0] == 0) {
-        state = SearchState{};
-        return false;
-    }
-    state.rom = found;
-    state.lastDiscrepancy = lastZero;
-    state.lastFamilyDiscrepancy = lastFamilyZero;
-    state.lastDevice = lastZero == 0;
-    return true;
+    state = SearchState{};
+    return WireError{WireErrorCode::Protocol,
+                     "the bus search met answers no set of devices can give, " +
+                         std::to_string(kSearchPassAttempts) +
+                         " times in a row (a noisy line, or a device leaving mid-search)"};
 }
 
 WireResult<bool> Network::access(const RomCode& rom) {
@@ -157,7 +176,7 @@ WireResult<bool> Network::verify(const RomCode& rom) {
     if (!pass) {
         return pass.error();
     }
-    return *pass && found == rom;
+    return *pass == PassEnd::Complete && found == rom;
 }
 
 }  // namespace velgrin

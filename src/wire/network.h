@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "wire/link.h"
 #include "wire/rom_code.h"
@@ -15,12 +16,19 @@ inline constexpr uint8_t kSearchRom = 0xF0;
 inline constexpr uint8_t kAlarmSearch = 0xEC;
 }  // namespace rom_command
 
+// How often one search pass is run when it meets an answer no set of devices can give, before
+// the enumeration ends as a bus error. A garbled bit spoils one pass; a device leaving
+// mid-search spoils the few passes until the bus has settled.
+inline constexpr int kSearchPassAttempts = 4;
+
 // Bookkeeping of an enumeration of the bus (1-based bit numbers, as in the maker's search note).
 struct SearchState {
     RomCode rom{};
     int lastDiscrepancy = 0;
     int lastFamilyDiscrepancy = 0;
     bool lastDevice = false;
+    // Every code this enumeration has reported, so that a misread path met twice is caught.
+    std::vector<RomCode> reported;
 };
 
 // The protocol above any adapter: bus enumeration, selecting a device, checking that a given
@@ -30,7 +38,10 @@ class Network {
     explicit Network(Link& link) : link_(link) {}
 
     // Starts a new enumeration. True and state.rom set when a device was found; false when the
-    // bus is empty or no ROM code with a valid CRC could be read.
+    // bus is empty. A pass that meets an impossible answer (nobody answering a bit after the
+    // presence pulse, a code failing its CRC, a code already reported) is run again, up to
+    // kSearchPassAttempts times; then the enumeration ends with a Protocol error, never with a
+    // shorter list.
     WireResult<bool> first(SearchState& state);
     // Continues it; false when every device has been reported.
     WireResult<bool> next(SearchState& state);
@@ -44,10 +55,12 @@ class Network {
     Link& link() { return link_; }
 
   private:
+    enum class PassEnd { NoPresence, BrokenOff, Complete };
+
     // One Search ROM pass along the directions given by the state; fills `found` and the next
-    // last discrepancy. False when nobody answered or the path broke off.
-    WireResult<bool> searchPass(const SearchState& state, RomCode& found, int& lastZero,
-                                int& lastFamilyZero);
+    // last discrepancy.
+    WireResult<PassEnd> searchPass(const SearchState& state, RomCode& found, int& lastZero,
+                                   int& lastFamilyZero);
 
     Link& link_;
 };

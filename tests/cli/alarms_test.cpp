@@ -47,13 +47,14 @@ TEST_F(AlarmsTest, WritesTheNamedThermometerReadsItBackAndLeavesTheOthersAlone) 
     ASSERT_EQ(run.status, 0) << run.err;
     const json document = json::parse(run.out);
     EXPECT_EQ(document.at("requested"), json({{"th", 30.9}, {"tl", -10.2}}));
-    EXPECT_EQ(document.at("written"), json({{"th", 30}, {"tl", -11}}));
+    EXPECT_EQ(document.at("thresholds"), json({{"th", 30}, {"tl", -11}}));
     ASSERT_EQ(document.at("devices").size(), 1u);
     const json& device = document.at("devices")[0];
     EXPECT_EQ(device.at("rom"), first);
     EXPECT_EQ(device.at("th"), 30);
     EXPECT_EQ(device.at("tl"), -11);
     EXPECT_EQ(device.at("holds"), true);
+    EXPECT_EQ(device.at("verified"), true);
 
     EXPECT_EQ(thresholdsAfter(first), std::make_pair(30, -11));
     EXPECT_EQ(thresholdsAfter(second), std::make_pair(71, 2));
@@ -132,20 +133,22 @@ TEST_F(AlarmsTest, AnUnknownOrWrongDeviceStopsTheWriteBeforeAnyThermometerIsWrit
     EXPECT_EQ(thresholdsAfter(first), std::make_pair(70, 1));
 }
 
-TEST_F(AlarmsTest, ADamagedReadBackDoesNotCountAsHolding) {
+TEST_F(AlarmsTest, AThermometerWhoseScratchpadCannotBeReadIntactIsNeitherCopiedNorWritten) {
     json description = bench();
     // Every scratchpad the second thermometer sends has bit 0 of TH flipped.
     description["devices"][1]["faults"] = {{"corruptByte", {{"index", 2}, {"mask", 1}}}};
     const CliRun run = alarms(description, {"--all", "--th", "30", "--tl", "0"});
     EXPECT_EQ(run.status, 1);
     const json report = json::parse(run.out);
+    // All three thermometers are in the report, the damaged one among them.
+    ASSERT_EQ(report.at("devices").size(), 3u) << run.out;
     for (const json& device : report.at("devices")) {
         const bool corrupted = device.at("rom") == second;
         EXPECT_EQ(device.at("holds"), !corrupted) << device;
         EXPECT_EQ(device.contains("error"), corrupted) << device;
     }
-    // The write itself reached the device.
-    EXPECT_EQ(thresholdsAfter(second), std::make_pair(30, 0));
+    // Its scratchpad could not be seen to hold the values, so they were not copied.
+    EXPECT_EQ(thresholdsAfter(second), std::make_pair(71, 2));
 }
 
 TEST_F(AlarmsTest, AThermometerGoneBeforeTheReadBackDoesNotHold) {
@@ -156,7 +159,31 @@ TEST_F(AlarmsTest, AThermometerGoneBeforeTheReadBackDoesNotHold) {
     EXPECT_EQ(run.status, 1);
     const json device = json::parse(run.out).at("devices").at(0);
     EXPECT_EQ(device.at("holds"), false);
-    EXPECT_EQ(device.at("error"), "no intact scratchpad came back to the read-back");
+    EXPECT_EQ(device.at("error"),
+              "the EEPROM did not read back as written (no intact recall, or other values)");
+}
+
+TEST_F(AlarmsTest, AThermometerGoneMidWayIsReportedAndNeverCalledWritten) {
+    json description = bench();
+    // Gone during the copy wait of the second of three writes.
+    description["timeline"] = {{{"at", 1000}, {"detach", second}}};
+    const CliRun run = alarms(description, {"--all", "--th", "44", "--tl", "4"});
+    EXPECT_EQ(run.status, 1);
+    const json devices = json::parse(run.out).at("devices");
+    ASSERT_EQ(devices.size(), 3u);
+    int verified = 0;
+    for (const json& device : devices) {
+        verified += device.at("verified").get<bool>() ? 1 : 0;
+        EXPECT_EQ(device.at("verified"), device.at("rom") != second) << device;
+    }
+    EXPECT_EQ(verified, 2);
+
+    const CliRun text = RunTool({"--port", folder.bench("gone.json", description), "alarms",
+                                 "--all", "--th", "44", "--tl", "4"});
+    EXPECT_EQ(text.status, 1);
+    EXPECT_NE(text.out.find("written and verified on 2 of 3 thermometers"), std::string::npos)
+        << text.out;
+    EXPECT_EQ(text.out.find("written: "), std::string::npos) << text.out;
 }
 
 TEST_F(AlarmsTest, AllOnABusWithoutThermometersIsAFailure) {

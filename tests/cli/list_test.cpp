@@ -135,5 +135,19 @@ TEST_F(ListTest, AnAdapterThatCannotServeTheScanFailsWithStatus1) {
     }
 }
 
+TEST_F(ListTest, ADeviceWhoseCodeFailsItsCrcFailsTheListRatherThanShorteningIt) {
+    json description = bench();
+    std::string broken = ds18b20;
+    broken[0] = broken[0] == '0' ? '1' : '0';
+    description["devices"].push_back({{"rom", broken}, {"faulty", true}});
+    const CliRun run =
+        RunTool({"--port", folder.bench("broken.json", description), "--json", "list"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("bus error: the bus search met answers no set of devices can give"),
+              std::string::npos)
+        << run.err;
+    EXPECT_EQ(json::parse(run.out).at("exit_status"), 1);
+}
+
 }  // namespace
 }  // namespace velgrin::cli::testing

@@ -95,6 +95,25 @@ TEST_F(WatchTest, PrintsArrivalsAndDeparturesAtTheSecondTheyAreSeenUntilTheBench
                   "left " + ds18s20 + " @6000", "arrived " + first + " @8000"}));
 }
 
+TEST_F(WatchTest, AFarEventIsReachedAtOnceWithoutPollingThroughTheTimeBefore) {
+    constexpr uint64_t kFar = 1'000'000'000'000;  // about 31 years of bench time
+    const json bench{{"devices", {{{"model", "DS18B20"}, {"rom", first}}}},
+                     {"timeline", {{{"at", kFar}, {"detach", first}}}}};
+    const CliRun run = watch(bench, {});
+    ASSERT_EQ(run.status, 0) << run.err;
+    std::vector<std::pair<std::string, uint64_t>> seen;
+    for (const json& e : Events(run.out)) {
+        if (e.at("event") != "status") {
+            seen.emplace_back(e.at("event").get<std::string>(), e.at("time_ms").get<uint64_t>());
+        }
+    }
+    ASSERT_EQ(seen.size(), 2u) << run.out;
+    EXPECT_EQ(seen[0], (std::pair<std::string, uint64_t>{"arrived", 0}));
+    EXPECT_EQ(seen[1].first, "left");
+    EXPECT_GE(seen[1].second, kFar);
+    EXPECT_LT(seen[1].second, kFar + 2000);
+}
+
 TEST_F(WatchTest, CountEndsTheWatchAfterThatManyPolls) {
     const CliRun run = watch(thermometerBench(), {"--count", "2"});
     ASSERT_EQ(run.status, 0) << run.err;
@@ -184,6 +203,28 @@ TEST_F(WatchTest, ACountThatIsNoWholePositiveNumberIsAUsageError) {
         EXPECT_EQ(run.status, 2) << count;
         EXPECT_NE(run.err.find("--count needs a whole number of polls"), std::string::npos);
     }
+}
+
+TEST_F(WatchTest, ABusErrorIsReportedChangesNothingAndFailsTheWatch) {
+    json bench = thermometerBench();
+    std::string broken = second;
+    broken[0] = broken[0] == '0' ? '1' : '0';
+    // A device whose code fails its CRC joins the bus at 1500 and never leaves.
+    bench["devices"].push_back({{"rom", broken}, {"faulty", true}, {"attached", false}});
+    bench["timeline"] = {{{"at", 1500}, {"attach", broken}}};
+    const CliRun run = watch(bench, {"--count", "3"});
+    EXPECT_EQ(run.status, 1);
+    std::vector<std::string> statuses;
+    for (const json& e : Events(run.out)) {
+        if (e.at("event") == "status") {
+            statuses.push_back(e.at("status").get<std::string>().substr(0, 10));
+        }
+    }
+    // Polls at 0 and 1000 list the bus, the one at 2000 meets the broken code.
+    EXPECT_EQ(statuses, (std::vector<std::string>{"adapter fo", "bus error:"}));
+    // No departure of the devices the failed searches could not list.
+    EXPECT_EQ(DeviceEvents(Events(run.out)),
+              (std::vector<std::string>{"arrived " + first + " @0", "arrived " + chip + " @0"}));
 }
 
 }  // namespace

@@ -178,5 +178,29 @@ TEST_F(HltMeasurement, PageReadReportsItsCrcAndLeavesDestinationWhenNobodyAnswer
     EXPECT_EQ(untouched[0], 0xAA);
 }
 
+// Ctrl+F1 handled in the conversion wait: the rescan leaves the session on the last device it
+// found, another multisensor; the cycle's page-0 write must still reach only its own device.
+TEST_F(HltMeasurement, ARescanDuringTheConversionWaitDoesNotMoveTheCycleToAnotherDevice) {
+    auto& other = Attach(testing::HltRom(3));
+    index = Scan(device.rom());
+    ASSERT_EQ(index, 0);
+    state.curIndxHLT = index;
+    const uint8_t otherConfig = other.config();
+    const auto otherScratchpad = other.scratchpad(0);
+    const uint8_t before = device.config();
+    bool rescanned = false;
+    host.onProcessMessages = [&] {
+        if (!rescanned) {
+            rescanned = true;
+            (void)core.ScanSessionAndSearch();
+        }
+    };
+    ASSERT_TRUE(hlt.getValueHLT(index, dialog));
+    ASSERT_TRUE(rescanned);
+    EXPECT_EQ(other.config(), otherConfig);
+    EXPECT_EQ(other.scratchpad(0), otherScratchpad);
+    EXPECT_NE(device.config(), before);
+}
+
 }  // namespace
 }  // namespace velgrin

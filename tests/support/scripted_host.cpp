@@ -10,6 +10,9 @@ uint32_t ScriptedHost::tickCount() {
 void ScriptedHost::sleep(uint32_t ms) {
     sleeps.push_back(ms);
     clock_.advanceMs(ms);
+    if (onSleep) {
+        onSleep(ms);
+    }
 }
 
 void ScriptedHost::processMessages() {

@@ -50,6 +50,8 @@ class ScriptedHost : public Host {
     bool busyCursor = false;
     // Called by processMessages, so a test can act "between" steps of a bus sequence.
     std::function<void()> onProcessMessages;
+    // Called at the end of every sleep, likewise.
+    std::function<void(uint32_t ms)> onSleep;
 
     VirtualClock& clock() { return clock_; }
 

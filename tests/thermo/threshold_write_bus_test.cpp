@@ -15,19 +15,23 @@ std::vector<uint8_t> Eeprom(const sim::Ds18x20Device& device) {
     return {device.eeprom().begin(), device.eeprom().end()};
 }
 
-struct ThresholdWrite : ::testing::TestWithParam<bool>, testing::ThermometerBench {};
+struct ThresholdWriteBus : ::testing::TestWithParam<bool>, testing::ThermometerBench {};
 
-TEST_P(ThresholdWrite, WriteCopyAndReadBackOnTheBus) {
+TEST_P(ThresholdWriteBus, WriteCopyAndReadBackOnTheBus) {
     auto& device = Attach<sim::Ds18b20Device>(kB20);
     device.setParasite(GetParam());
     Scan();
     const std::string selection = Selection(kB20);
 
-    tab.thermometers().wrscr1820(30.9, -10.2, IndexOf(kB20));
+    EXPECT_EQ(tab.thermometers().wrscr1820(30.9, -10.2, IndexOf(kB20)), ThresholdWrite::Verified);
 
-    // Two data bytes only; the pull-up starts right after the copy command and holds 500 ms.
+    // Two data bytes only, seen in the scratchpad before the copy; the pull-up starts right
+    // after the copy command and holds 500 ms. Then the scratchpad, and what Recall E2 brings
+    // back from the EEPROM.
     EXPECT_EQ(Log(), selection + " " + Access(kB20) + " W4E W1E WF5 " + Access(kB20) + " " +
-                         selection + " W48 P+ P- " + selection + " " + ScratchpadRead(device));
+                         selection + " " + ScratchpadRead(device) + " " + selection +
+                         " W48 P+ P- " + selection + " " + ScratchpadRead(device) + " " +
+                         selection + " WB8 " + selection + " " + ScratchpadRead(device));
     EXPECT_GE(PullupHeldUs(), 500'000u);
     EXPECT_EQ(rig.host.messagePumps, 1);
     EXPECT_EQ(Eeprom(device), (std::vector<uint8_t>{0x1E, 0xF5, 0x7F}));
@@ -35,7 +39,7 @@ TEST_P(ThresholdWrite, WriteCopyAndReadBackOnTheBus) {
     EXPECT_EQ(tab.thermometers().iarray[3], 0xF5);
 }
 
-TEST_P(ThresholdWrite, ThresholdsSurviveAPowerCycle) {
+TEST_P(ThresholdWriteBus, ThresholdsSurviveAPowerCycle) {
     auto& device = Attach<sim::Ds18s20Device>(kS20);
     device.setParasite(GetParam());
     Scan();
@@ -45,7 +49,7 @@ TEST_P(ThresholdWrite, ThresholdsSurviveAPowerCycle) {
     EXPECT_EQ(device.scratchpad()[3], 20);
 }
 
-INSTANTIATE_TEST_SUITE_P(Power, ThresholdWrite, ::testing::Values(false, true),
+INSTANTIATE_TEST_SUITE_P(Power, ThresholdWriteBus, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "Parasite" : "External"; });
 
 struct WriteButton : ::testing::Test, testing::ThermometerBench {};
@@ -181,7 +185,7 @@ TEST(ThresholdWriteFault, NoCopyWhenTheDeviceNoLongerAnswers) {
         return !target.outgoing().data && ++bits > 128;
     };
 
-    t.tab.thermometers().wrscr1820(30, 10, t.IndexOf(kB20));
+    EXPECT_EQ(t.tab.thermometers().wrscr1820(30, 10, t.IndexOf(kB20)), ThresholdWrite::NotReached);
 
     const std::string log = t.Log();
     const std::string lostSelection = t.Selection(kB20);
@@ -190,6 +194,61 @@ TEST(ThresholdWriteFault, NoCopyWhenTheDeviceNoLongerAnswers) {
                        lostSelection + " " + lostSelection + " " + t.ScratchpadRead(bystander));
     EXPECT_EQ(Eeprom(bystander), (std::vector<uint8_t>{0x4B, 0x46, 0x7F}));
     EXPECT_EQ(Eeprom(target), (std::vector<uint8_t>{0x4B, 0x46, 0x7F}));
+}
+
+TEST(ThresholdWriteFault, ADeviceGoneDuringTheCopyIsNotVerifiedAndTheTabSaysSo) {
+    testing::ThermometerBench t;
+    auto& target = t.Attach<sim::Ds18b20Device>(kB20);
+    t.Scan();
+    t.rig.host.onProcessMessages = [&] { t.rig.bench->park(target.rom()); };
+    EXPECT_EQ(t.tab.thermometers().wrscr1820(30, 10, t.IndexOf(kB20)), ThresholdWrite::NotVerified);
+    t.rig.host.onProcessMessages = nullptr;
+
+    ASSERT_TRUE(t.rig.bench->unpark(target.rom()));
+    t.Scan();
+    t.Select(kB20);
+    t.Type("30", "10");
+    t.rig.host.onProcessMessages = [&] { t.rig.bench->park(target.rom()); };
+    t.tab.btn1820wrClick({t.ListEntry(kB20)});
+    EXPECT_EQ(t.rig.host.messages, std::vector<std::string>{"Не удалось записать параметры"});
+}
+
+// Ctrl+F1 during the copy wait of a write to all thermometers: the rescan finds a newcomer that
+// takes the first index. Every step after the wait still addresses the device being written.
+TEST(ThresholdWriteFault, ARescanDuringTheCopyWaitDoesNotMoveTheWrite) {
+    testing::ThermometerBench t;
+    auto& first = t.Attach<sim::Ds18b20Device>(kThird);
+    auto& second = t.Attach<sim::Ds18s20Device>(kS20);
+    t.Scan();
+    // The search ends on kThird, which the session is left on after the rescan.
+    const std::vector<std::string> entries{t.ListEntry(kS20), t.ListEntry(kThird)};
+    const RomCode newcomerRom = ThermometerRom(0x10, 0x00);
+    bool rescanned = false;
+    t.rig.host.onProcessMessages = [&] {
+        if (!rescanned) {
+            rescanned = true;
+            auto& newcomer = t.Attach<sim::Ds18s20Device>(newcomerRom);
+            newcomer.setAlarmThresholds(1, 2);
+            (void)t.rig.core.ScanSessionAndSearch();
+        }
+    };
+    t.Select(kS20);
+    t.Type("40", "-5");
+    t.controls.setChecked(thermo_control::kWriteAll, true);
+    t.tab.btn1820wrClick(entries);
+    t.rig.host.onProcessMessages = nullptr;
+
+    ASSERT_TRUE(rescanned);
+    EXPECT_EQ(t.rig.core.Asens[0].ROMS, RomText(newcomerRom));
+    EXPECT_TRUE(t.rig.host.messages.empty());
+    EXPECT_EQ(Eeprom(first)[0], 40);
+    EXPECT_EQ(Eeprom(first)[1], 0xFB);
+    EXPECT_EQ(Eeprom(second)[0], 40);
+    EXPECT_EQ(Eeprom(second)[1], 0xFB);
+    auto* newcomer = static_cast<sim::Ds18x20Device*>(t.rig.bus().find(newcomerRom));
+    ASSERT_NE(newcomer, nullptr);
+    EXPECT_EQ(Eeprom(*newcomer)[0], 1);
+    EXPECT_EQ(Eeprom(*newcomer)[1], 2);
 }
 
 }  // namespace

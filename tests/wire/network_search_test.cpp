@@ -90,12 +90,85 @@ TEST(NetworkSearch, TellsApartCodesThatDifferOnlyInTheLastSerialBit) {
     ExpectEachFoundOnce(roms, Enumerate(rig));
 }
 
-TEST(NetworkSearch, NeverReportsACodeWithABadCrc) {
+// Every pass that is repeated and still fails ends the enumeration as an error, not as a list.
+WireResult<bool> EnumerateToTheEnd(BenchRig& rig, std::vector<RomCode>& found, int& resets) {
+    sim::SimLink link(rig.bench);
+    EXPECT_TRUE(link.open().ok());
+    Network network(link);
+    SearchState state;
+    const uint64_t resetsBefore = rig.bus().resets();
+    auto r = network.first(state);
+    while (r.ok() && *r) {
+        found.push_back(state.rom);
+        r = network.next(state);
+    }
+    resets = static_cast<int>(rig.bus().resets() - resetsBefore);
+    return r;
+}
+
+TEST(NetworkSearch, ACodeFailingItsCrcIsSearchedAgainThenABusError) {
     BenchRig rig;
     RomCode bad = Rom(0x28, 0x42);
     bad[7] ^= 0x01;
-    Attach(rig, {bad});
-    EXPECT_TRUE(Enumerate(rig).empty());
+    Attach(rig, {Rom(0x10, 1), bad});
+    std::vector<RomCode> found;
+    int resets = 0;
+    const auto r = EnumerateToTheEnd(rig, found, resets);
+    ASSERT_FALSE(r.ok());
+    EXPECT_EQ(r.error().code, WireErrorCode::Protocol);
+    EXPECT_NE(r.error().message.find("4 times in a row"), std::string::npos);
+    // The good device, then the bad one's pass four times.
+    EXPECT_EQ(found.size(), 1u);
+    EXPECT_EQ(resets, 1 + kSearchPassAttempts);
+}
+
+TEST(NetworkSearch, AGarbledBitGivesTheWholeListOrABusErrorNeverAShorterOne) {
+    const std::vector<RomCode> roms{Rom(0x28, 1), Rom(0x28, 2), Rom(0x10, 3)};
+    // One bit of the ROM layer garbled on one device: a broken-off path or a code failing its
+    // CRC is searched again; a conflict read where there was none leads the next passes astray
+    // and ends as a bus error.
+    int whole = 0;
+    int errors = 0;
+    for (int garbledBit = 0; garbledBit < 3 * 128; garbledBit += 7) {
+        for (size_t victim = 0; victim < roms.size(); ++victim) {
+            SCOPED_TRACE(std::to_string(garbledBit) + " on device " + std::to_string(victim));
+            BenchRig rig;
+            Attach(rig, roms);
+            auto* device = rig.bus().find(roms[victim]);
+            int bits = 0;
+            device->corruptBit = [device, &bits, garbledBit] {
+                return !device->outgoing().data && bits++ == garbledBit;
+            };
+            std::vector<RomCode> found;
+            int resets = 0;
+            const auto r = EnumerateToTheEnd(rig, found, resets);
+            if (r.ok()) {
+                ExpectEachFoundOnce(roms, found);
+                ++whole;
+            } else {
+                EXPECT_EQ(r.error().code, WireErrorCode::Protocol);
+                ++errors;
+            }
+        }
+    }
+    // Most single garbles are simply searched again.
+    EXPECT_GT(whole, 3 * errors);
+}
+
+TEST(NetworkSearch, DevicesLeavingMidPassAreSearchedAgainAndTheEmptyBusReported) {
+    BenchRig rig;
+    const std::vector<RomCode> roms{Rom(0x28, 1), Rom(0x28, 2), Rom(0x28, 4)};
+    Attach(rig, roms);
+    // Gone in the middle of the first pass: devices answered the reset, then nobody.
+    ASSERT_TRUE(rig.bus().leaveAfterSlots(roms[0], 20));
+    ASSERT_TRUE(rig.bus().leaveAfterSlots(roms[1], 20));
+    ASSERT_TRUE(rig.bus().leaveAfterSlots(roms[2], 20));
+    std::vector<RomCode> found;
+    int resets = 0;
+    const auto r = EnumerateToTheEnd(rig, found, resets);
+    // The bus is empty by the second pass: nothing was listed, and nothing half.
+    EXPECT_TRUE(found.empty());
+    EXPECT_TRUE(r.ok() && !*r);
 }
 
 TEST(NetworkSearch, EmptyBusReportsNothing) {

@@ -38,7 +38,8 @@ WireResult<void> CheckDevice(const PortSpec& spec) {
 
 }  // namespace
 
-PortBackend Ds2480bBackend(Ds2480bOptions options) {
+PortBackend Ds2480bBackend(Ds2480bOptions options,
+                           std::function<std::vector<std::string>()> listPorts) {
     PortBackend backend;
     backend.kind = "ds2480b";
     backend.description = "DS2480B serial adapter (DS9097U type): ds2480b:DEVICE";
@@ -48,8 +49,8 @@ PortBackend Ds2480bBackend(Ds2480bOptions options) {
         return std::unique_ptr<Link>(std::make_unique<Ds2480bLink>(
             std::make_unique<PosixSerialPort>(spec.argument), options));
     };
-    backend.numberedPort = [](int portNumber) -> std::optional<PortSpec> {
-        const auto ports = SystemSerialPorts();
+    backend.numberedPort = [listPorts](int portNumber) -> std::optional<PortSpec> {
+        const auto ports = listPorts();
         if (portNumber < 1 || static_cast<size_t>(portNumber) > ports.size()) {
             return std::nullopt;
         }

@@ -63,6 +63,13 @@ SimDevice* SimBench::find(const RomCode& rom) const {
     return parked(rom);
 }
 
+std::optional<uint64_t> SimBench::nextEventMs() const {
+    if (timeline_.empty()) {
+        return std::nullopt;
+    }
+    return timeline_.front().atMs;
+}
+
 std::vector<std::string> SimBench::pendingEvents() const {
     std::vector<std::string> descriptions;
     for (const auto& e : timeline_) {

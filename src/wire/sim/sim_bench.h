@@ -4,6 +4,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,8 @@ class SimBench {
 
     // Descriptions of the events still to come, in order.
     std::vector<std::string> pendingEvents() const;
+    // When the next timeline event is due, in milliseconds since the bench was made.
+    std::optional<uint64_t> nextEventMs() const;
 
     // Adapter faults.
     bool unplugged = false;       // the adapter is gone: every operation fails

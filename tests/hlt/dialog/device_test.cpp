@@ -8,10 +8,9 @@
 #include <QTest>
 
 #include "app/central_exception_handler.h"
-#include "common/number_text.h"
 #include "dialog_rig.h"
-#include "hlt/crc_hlt.h"
 #include "hlt/hlt_config.h"
+#include "reference_crc.h"
 
 namespace velgrin {
 namespace {
@@ -46,7 +45,7 @@ int32_t Field(Block block, HltField field) {
 }
 
 bool Sealed(Block block) {
-    return block[5] == kHltConfigMark && block[31] == CrcHLT(31, block);
+    return block[5] == kHltConfigMark && testing::ReferenceCrc8(block) == 0;
 }
 
 class DialogOnHlt : public ::testing::Test, public testing::DialogRig {
@@ -223,15 +222,15 @@ TEST_F(DialogOnHlt, AFailureDuringWriteCrcIsReportedAndLeavesThePollStopped) {
 
 TEST_F(DialogOnHlt, InViewModeEveryTickRefreshesTheDialog) {
     dialog.Open(cmbhlt);
-    for (double celsius : {30.0, 31.5}) {
+    for (auto [celsius, shown] : {std::pair{30.0, "30"}, {31.5, "31,5"}}) {
         device.setTemperature(sim::SimValue::Constant(celsius));
         sim::HltBlockFields changed = Configured();
         changed.s0UpValue = celsius;
         device.setConfigBlock(sim::EncodeHltBlock(changed));
 
         Tick();
-        EXPECT_EQ(text("lblCurrentT"), "T = " + FormatNumber(celsius) + "C");
-        EXPECT_EQ(text("edtS0UpValue"), FormatNumber(celsius));
+        EXPECT_EQ(text("lblCurrentT"), std::string("T = ") + shown + "C");
+        EXPECT_EQ(text("edtS0UpValue"), shown);
         EXPECT_TRUE(poll.enabled);
         EXPECT_EQ(controls().color("shpindik"), colors::kLime);
     }
@@ -281,7 +280,8 @@ TEST_F(DialogOnHlt, AssistantButtonsFillTheirChannelsEdits) {
     host.inputAnswers = {"0", "100", "10", "90", "1", "0,", "4,0"};
     click("btnWiz");
     EXPECT_EQ(text("edtS1Max"), "100");
-    EXPECT_EQ(text("edtS1MaxVoltage"), FormatNumber(4.0 / 20.54545));
+    // 4 V at the input over the divider's 20,54545.
+    EXPECT_EQ(text("edtS1MaxVoltage"), "0,194690308559803");
     EXPECT_EQ(host.messages.back(), "Перемычка на плате J4 должна быть установлена!");
 }
 

@@ -63,14 +63,13 @@ TEST(Ds2480bPortNumbers, SystemPortsCountInNameOrderWithNumbersAsNumbers) {
     EXPECT_EQ(names, (std::vector<std::string>{"/dev/ttyACM1", "/dev/ttyS1", "/dev/ttyS2",
                                                "/dev/ttyS02x", "/dev/ttyS10", "/dev/ttyUSB0"}));
 
-    const auto ports = SystemSerialPorts();
-    EXPECT_TRUE(std::is_sorted(ports.begin(), ports.end(), PortNameLess));
-    const auto registry = Registry();
-    const PortBackend* backend = registry.find("ds2480b");
-    for (size_t i = 0; i < ports.size(); ++i) {
-        EXPECT_EQ(backend->numberedPort(static_cast<int>(i + 1)), (PortSpec{"ds2480b", ports[i]}));
-    }
-    EXPECT_FALSE(backend->numberedPort(static_cast<int>(ports.size() + 1)));
+    const PortBackend backend = Ds2480bBackend({}, [] {
+        return std::vector<std::string>{"/dev/ttyACM1", "/dev/ttyS1", "/dev/ttyUSB0"};
+    });
+    EXPECT_FALSE(backend.numberedPort(0));
+    EXPECT_EQ(backend.numberedPort(1), (PortSpec{"ds2480b", "/dev/ttyACM1"}));
+    EXPECT_EQ(backend.numberedPort(3), (PortSpec{"ds2480b", "/dev/ttyUSB0"}));
+    EXPECT_FALSE(backend.numberedPort(4));
 }
 
 }  // namespace
