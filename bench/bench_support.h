@@ -60,7 +60,7 @@ struct ScanRig {
                                      return std::unique_ptr<Link>(
                                          std::make_unique<sim::SimLink>(bench));
                                  },
-                                 nullptr});
+                                 nullptr, nullptr});
         return registry;
     }
 

@@ -247,6 +247,9 @@ int16_t TFrmMain::ScanNetwork() {
         ui_.cbAdapter->setCurrentIndex(kFallbackAdapterItem);
     }
     ShowScanTexts();
+    // The status texts are fixed; why the adapter could not be used is the status's tooltip.
+    ui_.stat11->setToolTip(outcome.result < 1 ? QString::fromStdString(core_.driver().lastError())
+                                              : QString());
     if (outcome.noPortChosen) {
         RefreshView(true);
     }

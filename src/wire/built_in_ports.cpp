@@ -1,4 +1,5 @@
 #include "wire/ds2480b/ds2480b_backend.h"
+#include "wire/ds2490/ds2490_backend.h"
 #include "wire/port_registry.h"
 #include "wire/sim/sim_backend.h"
 
@@ -8,6 +9,7 @@ PortRegistry BuiltInPorts(const Clock& clock) {
     PortRegistry registry;
     registry.add(sim::SimBackend(clock));
     registry.add(ds2480b::Ds2480bBackend());
+    registry.add(ds2490::Ds2490Backend());
     return registry;
 }
 

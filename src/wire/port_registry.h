@@ -25,6 +25,8 @@ struct PortBackend {
     std::function<WireResult<std::unique_ptr<Link>>(const PortSpec&)> makeLink;
     // Port number N of this type in manual mode (1-based), when the kind has numbered ports.
     std::function<std::optional<PortSpec>(int portNumber)> numberedPort;
+    // Without --port: the port to use when exactly one adapter of this kind is attached.
+    std::function<std::optional<PortSpec>()> soleAttached;
 };
 
 class PortRegistry {

@@ -16,9 +16,13 @@ TmexDriver::~TmexDriver() {
 
 int16_t TmexDriver::TMReadDefaultPort(int16_t& portNum, int16_t& portType) {
     if (!defaultPort_) {
+        detectDefaultPort();
+    }
+    const auto& port = defaultPort_ ? defaultPort_ : detectedPort_;
+    if (!port) {
         return 0;
     }
-    const auto* backend = registry_.find(defaultPort_->kind);
+    const auto* backend = registry_.find(port->kind);
     if (backend == nullptr) {
         return 0;
     }
@@ -42,11 +46,28 @@ int16_t TmexDriver::TMGetTypeVersion(int16_t portType, std::string& text) {
     return 1;
 }
 
+void TmexDriver::detectDefaultPort() {
+    // Found once, the port stays the default for the run, also while its adapter is unplugged.
+    if (detectedPort_) {
+        return;
+    }
+    for (const auto& backend : registry_.backends()) {
+        if (!backend.soleAttached) {
+            continue;
+        }
+        if (auto port = backend.soleAttached()) {
+            detectedPort_ = std::move(port);
+            return;
+        }
+    }
+}
+
 std::optional<PortSpec> TmexDriver::specFor(int16_t portNum, int16_t portType) const {
-    if (defaultPort_) {
-        const auto* backend = registry_.find(defaultPort_->kind);
+    const auto& port = defaultPort_ ? defaultPort_ : detectedPort_;
+    if (port) {
+        const auto* backend = registry_.find(port->kind);
         if (backend != nullptr && portNum == 1 && portType == backend->portType) {
-            return defaultPort_;
+            return port;
         }
     }
     const auto* backend = registry_.findByType(portType);
@@ -61,6 +82,8 @@ int16_t TmexDriver::fail(const WireError& error) {
     switch (error.code) {
         case WireErrorCode::PortBusy:
             return tmex_error::kPortBusy;
+        case WireErrorCode::NoPermission:
+            return tmex_error::kPortFailed;
         case WireErrorCode::NoSuchPort:
         case WireErrorCode::BadPortSpec:
             return tmex_error::kNoSuchPort;
@@ -70,6 +93,7 @@ int16_t TmexDriver::fail(const WireError& error) {
 }
 
 int32_t TmexDriver::TMExtendedStartSession(int16_t portNum, int16_t portType) {
+    lastError_.clear();
     auto spec = specFor(portNum, portType);
     if (!spec) {
         lastError_ = "port " + std::to_string(portNum) + " of type " + std::to_string(portType) +

@@ -35,7 +35,8 @@ struct TmexState {
 // older ones invalid.
 class TmexDriver {
   public:
-    // `defaultPort` is what --port named; without it the driver reports no default port.
+    // `defaultPort` is what --port named. Without it the default port is the adapter of a
+    // kind that has exactly one attached (a lone DS2490), else there is none.
     TmexDriver(PortRegistry registry, std::optional<PortSpec> defaultPort);
     ~TmexDriver();
 
@@ -65,12 +66,14 @@ class TmexDriver {
     Link* link() { return link_.get(); }
 
   private:
+    void detectDefaultPort();
     std::optional<PortSpec> specFor(int16_t portNum, int16_t portType) const;
     bool usable(int32_t handle);
     int16_t fail(const WireError& error);
 
     PortRegistry registry_;
     std::optional<PortSpec> defaultPort_;
+    std::optional<PortSpec> detectedPort_;
     std::optional<PortSpec> openSpec_;
     std::unique_ptr<Link> link_;
     std::unique_ptr<Network> network_;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QLabel>
 #include <QTest>
 
 #include "common/number_text.h"
@@ -66,6 +67,7 @@ TEST_F(Poll, UnpluggedAdapterEmptiesTheViewsWithoutDisablingTabsUntilReplugged) 
     Tick();
 
     EXPECT_EQ(ui().text("stat11"), " Проверьте подключение адаптера 1Wire!!!");
+    EXPECT_EQ(Find<QLabel>("stat11")->toolTip(), "the simulated adapter is unplugged");
     EXPECT_EQ(ui().color("shpindik"), colors::kRed);
     EXPECT_EQ(ui().text("Stat1"), "");
     EXPECT_TRUE(AllListsEmpty());
@@ -77,6 +79,7 @@ TEST_F(Poll, UnpluggedAdapterEmptiesTheViewsWithoutDisablingTabsUntilReplugged) 
     bench->unplugged = false;
     Tick();
     EXPECT_EQ(ui().text("stat11"), "Адаптер найден");
+    EXPECT_EQ(Find<QLabel>("stat11")->toolTip(), "");
     EXPECT_EQ(ui().color("shpindik"), colors::kLime);
     EXPECT_EQ(ui().text("Stat1"), kAdapterChip);
     EXPECT_EQ(Items("cmb1820"), kThermometers);

@@ -28,7 +28,7 @@ inline PortRegistry BenchRegistry(std::shared_ptr<sim::SimBench> bench) {
                                  return std::unique_ptr<Link>(
                                      std::make_unique<sim::SimLink>(bench));
                              },
-                             nullptr});
+                             nullptr, nullptr});
     return registry;
 }
 

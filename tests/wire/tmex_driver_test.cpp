@@ -27,7 +27,7 @@ struct CountingRig {
                                      return std::unique_ptr<Link>(
                                          std::make_unique<sim::SimLink>(bench));
                                  },
-                                 nullptr});
+                                 nullptr, nullptr});
         return registry;
     }
 };

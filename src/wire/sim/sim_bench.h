@@ -47,6 +47,8 @@ class SimBench {
     // Adapter faults.
     bool unplugged = false;       // the adapter is gone: every operation fails
     bool sessionRefused = false;  // the driver grants no session (start gives 0)
+    // The link holding the adapter; like a real port, the bench serves one program at a time.
+    const void* heldBy = nullptr;
 
     std::string name;
 

@@ -15,8 +15,20 @@ WireResult<void> SimLink::open() {
     if (bench_->unplugged) {
         return Unplugged();
     }
+    if (bench_->heldBy != nullptr && bench_->heldBy != this) {
+        return WireError{WireErrorCode::PortBusy,
+                         "the simulated adapter is in use by another program"};
+    }
+    bench_->heldBy = this;
     open_ = true;
     return {};
+}
+
+void SimLink::close() {
+    if (bench_->heldBy == this) {
+        bench_->heldBy = nullptr;
+    }
+    open_ = false;
 }
 
 bool SimLink::grantsSession() {
@@ -30,6 +42,7 @@ WireResult<void> SimLink::ready() {
         return WireError{WireErrorCode::Io, "the simulated adapter is not open"};
     }
     if (bench_->unplugged) {
+        close();  // as a vanished port ends its open file
         return Unplugged();
     }
     return {};

@@ -12,9 +12,12 @@ namespace velgrin::sim {
 class SimLink final : public Link {
   public:
     explicit SimLink(std::shared_ptr<SimBench> bench) : bench_(std::move(bench)) {}
+    ~SimLink() override { close(); }
+    SimLink(const SimLink&) = delete;
+    SimLink& operator=(const SimLink&) = delete;
 
     WireResult<void> open() override;
-    void close() override { open_ = false; }
+    void close() override;
     bool isOpen() const override { return open_; }
     bool grantsSession() override;
 

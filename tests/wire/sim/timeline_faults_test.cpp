@@ -92,7 +92,10 @@ TEST(Faults, ShortedBusAndUnpluggedAdapterComeAndGo) {
     const auto gone = t.link.reset();
     ASSERT_FALSE(gone.ok());
     EXPECT_EQ(gone.error().code, WireErrorCode::PortGone);
+    // As with a real port, the vanished adapter took the open link with it.
+    EXPECT_FALSE(t.link.isOpen());
     clock.advanceMs(100);
+    ASSERT_TRUE(t.link.open().ok());
     EXPECT_EQ(*t.link.reset(), ResetOutcome::Presence);
 }
 

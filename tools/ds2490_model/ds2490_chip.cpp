@@ -1,0 +1,338 @@
+#include "ds2490_model/ds2490_chip.h"
+
+namespace velgrin::ds2490 {
+
+namespace {
+
+// The command of a communication wValue without its IM and bit-3 flags.
+constexpr uint16_t kCodeMask = 0x00F6;
+constexpr uint16_t kSetDuration = 0x0012;
+// Power-up strong pull-up duration: 512 ms in 16 ms steps.
+constexpr uint8_t kPowerUpDuration = 0x20;
+constexpr uint64_t kDurationStepUs = 16'000;
+// Status byte 8 while an externally powered chip waits for work.
+constexpr uint8_t kExternalPower = 0x08;
+
+bool Has(uint16_t value, uint16_t bit) {
+    return (value & bit) != 0;
+}
+
+}  // namespace
+
+Ds2490Chip::Ds2490Chip(sim::SimBench& bench) : bench_(bench) {
+    powerUp();
+}
+
+void Ds2490Chip::powerUp() {
+    endPullup();
+    pulseEnable_ = 0;
+    speed_ = 0;
+    pullupDuration_ = kPowerUpDuration;
+    speedChangeEnable_ = false;
+    halted_ = false;
+    toBus_.clear();
+    fromBus_.clear();
+    results_.clear();
+}
+
+void Ds2490Chip::startPullup() {
+    if ((pulseEnable_ & mode::kEnableStrongPullup) == 0) {
+        return;
+    }
+    pullupOn_ = true;
+    bench_.bus().setStrongPullup(true);
+    if (pullupDuration_ == mode::kInfiniteDuration) {
+        pullupEndsAtUs_.reset();
+    } else {
+        pullupEndsAtUs_ = bench_.clock().nowUs() + pullupDuration_ * kDurationStepUs;
+    }
+}
+
+void Ds2490Chip::endPullup() {
+    if (pullupOn_) {
+        bench_.bus().setStrongPullup(false);
+    }
+    pullupOn_ = false;
+    pullupEndsAtUs_.reset();
+}
+
+void Ds2490Chip::expirePullup() {
+    if (pullupOn_ && pullupEndsAtUs_ && bench_.clock().nowUs() >= *pullupEndsAtUs_) {
+        endPullup();
+    }
+}
+
+bool Ds2490Chip::control(uint8_t request, uint16_t value, uint16_t index) {
+    bench_.catchUp();
+    expirePullup();
+    switch (static_cast<Request>(request)) {
+        case Request::Control:
+            return controlCommand(value);
+        case Request::Mode:
+            return modeCommand(value, index);
+        case Request::Communication:
+            ++commands_;
+            return communication(value, index);
+    }
+    return false;
+}
+
+bool Ds2490Chip::controlCommand(uint16_t value) {
+    switch (value) {
+        case control::kResetDevice:
+            powerUp();
+            return true;
+        case control::kStartExecution:
+        case control::kResumeExecution:
+            halted_ = false;
+            return true;
+        case control::kHaltWhenIdle:
+        case control::kHaltWhenDone:
+            // A running pulse is the command in progress; halting ends it.
+            endPullup();
+            halted_ = true;
+            return true;
+        case control::kFlushCommands:
+            return true;
+        case control::kFlushReceiveBuffer:
+            fromBus_.clear();
+            return true;
+        case control::kFlushTransmitBuffer:
+            toBus_.clear();
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool Ds2490Chip::modeCommand(uint16_t value, uint16_t index) {
+    const auto parameter = static_cast<uint8_t>(index);
+    switch (value) {
+        case mode::kPulseEnable:
+            pulseEnable_ = parameter & 0x03;
+            return true;
+        case mode::kSpeedChangeEnable:
+            speedChangeEnable_ = parameter != 0;
+            return true;
+        case mode::kOneWireSpeed:
+            if (parameter > 2) {
+                return false;
+            }
+            speed_ = parameter;
+            return true;
+        case mode::kStrongPullupDuration:
+            pullupDuration_ = parameter;
+            return true;
+        case mode::kPulldownSlewRate:
+        case mode::kProgrammingPulseDuration:
+        case mode::kWrite1LowTime:
+        case mode::kSampleOffset:
+            return true;  // timing the model does not need
+        default:
+            return false;
+    }
+}
+
+void Ds2490Chip::busReset(uint16_t value) {
+    endPullup();
+    const ResetOutcome outcome = bench_.bus().reset();
+    // A device that joined since the last reset is announced first.
+    const size_t devices = bench_.bus().devices().size();
+    if (devices > devicesSeen_ && outcome == ResetOutcome::Presence) {
+        results_.push_back(result::kDeviceDetected);
+    }
+    devicesSeen_ = devices;
+    uint8_t code = 0;
+    if (outcome == ResetOutcome::Short) {
+        code = result::kShort;
+    } else if (outcome == ResetOutcome::NoPresence) {
+        code = result::kNoPresence;
+    }
+    if (code != 0 || Has(value, comm::kNotify)) {
+        results_.push_back(code);
+    }
+}
+
+uint8_t Ds2490Chip::touchByte(uint8_t byte) {
+    uint8_t read = 0;
+    for (int bit = 0; bit < 8; ++bit) {
+        if (bench_.bus().slot(((byte >> bit) & 1) != 0)) {
+            read |= static_cast<uint8_t>(1u << bit);
+        }
+    }
+    return read;
+}
+
+std::optional<std::array<uint8_t, 8>> Ds2490Chip::takeRom() {
+    if (toBus_.size() < 8) {
+        return std::nullopt;
+    }
+    std::array<uint8_t, 8> rom{};
+    for (auto& b : rom) {
+        b = toBus_.front();
+        toBus_.pop_front();
+    }
+    return rom;
+}
+
+bool Ds2490Chip::communication(uint16_t value, uint16_t index) {
+    if (!Has(value, comm::kImmediate)) {
+        return false;  // macros queued for START_EXE are not modelled
+    }
+    if (pullupOn_) {
+        return false;  // the pulse is the command in progress; the host must end it first
+    }
+    const bool pullup = Has(value, comm::kStrongPullup);
+    switch (value & kCodeMask) {
+        case comm::kOneWireReset& kCodeMask:
+            if (Has(value, comm::kBit3)) {
+                speed_ = static_cast<uint8_t>(index & 0x03);
+            }
+            busReset(value);
+            return true;
+        case comm::kBitIo: {
+            const bool read = bench_.bus().slot(Has(value, comm::kBit3));
+            fromBus_.push_back(read ? 1 : 0);
+            if (pullup) {
+                startPullup();
+            }
+            return true;
+        }
+        case comm::kByteIo& kCodeMask:
+            if (Has(value, comm::kResetFirst)) {
+                busReset(value);
+            }
+            fromBus_.push_back(touchByte(static_cast<uint8_t>(index)));
+            if (pullup) {
+                startPullup();
+            }
+            return true;
+        case comm::kBlockIo& kCodeMask: {
+            if (Has(value, comm::kResetFirst)) {
+                busReset(value);
+            }
+            if (index > toBus_.size()) {
+                results_.push_back(result::kCompareFailed);
+                return true;
+            }
+            for (uint16_t i = 0; i < index; ++i) {
+                const uint8_t out = toBus_.front();
+                toBus_.pop_front();
+                fromBus_.push_back(touchByte(out));
+            }
+            if (pullup) {
+                startPullup();
+            }
+            return true;
+        }
+        case comm::kMatchAccess& kCodeMask: {
+            if (Has(value, comm::kResetFirst)) {
+                busReset(value);
+            }
+            const auto rom = takeRom();
+            if (!rom) {
+                return false;
+            }
+            (void)touchByte(static_cast<uint8_t>(index));
+            for (uint8_t b : *rom) {
+                (void)touchByte(b);
+            }
+            return true;
+        }
+        case comm::kSearchAccess& kCodeMask:
+            search(value, index);
+            return true;
+        case comm::kPulse:
+            startPullup();
+            return true;
+        case kSetDuration:
+            if (!Has(value, comm::kBit3)) {
+                pullupDuration_ = static_cast<uint8_t>(index);
+            }
+            return true;
+        default:
+            return false;
+    }
+}
+
+void Ds2490Chip::search(uint16_t value, uint16_t index) {
+    const auto start = takeRom();
+    if (!start || (index >> 8) != 1) {
+        results_.push_back(result::kEndOfSearch);
+        return;
+    }
+    if (Has(value, comm::kResetFirst)) {
+        busReset(value);
+    }
+    (void)touchByte(static_cast<uint8_t>(index));
+    std::array<uint8_t, 8> rom{};
+    std::array<uint8_t, 8> discrepancies{};
+    bool anotherRemains = false;
+    for (int n = 0; n < 64; ++n) {
+        const bool id = bench_.bus().slot(true);
+        const bool complement = bench_.bus().slot(true);
+        if (id && complement) {
+            results_.push_back(result::kNoPresence);
+            return;
+        }
+        bool direction = id;
+        if (!id && !complement) {
+            direction = ((*start)[static_cast<size_t>(n / 8)] >> (n % 8)) & 1;
+            discrepancies[static_cast<size_t>(n / 8)] |= static_cast<uint8_t>(1u << (n % 8));
+            anotherRemains = anotherRemains || !direction;
+        }
+        (void)bench_.bus().slot(direction);
+        if (direction) {
+            rom[static_cast<size_t>(n / 8)] |= static_cast<uint8_t>(1u << (n % 8));
+        }
+    }
+    fromBus_.insert(fromBus_.end(), rom.begin(), rom.end());
+    if (Has(value, comm::kReturnDiscrepancies) && anotherRemains) {
+        fromBus_.insert(fromBus_.end(), discrepancies.begin(), discrepancies.end());
+    }
+}
+
+bool Ds2490Chip::bulkOut(std::span<const uint8_t> bytes) {
+    if (toBus_.size() + bytes.size() > kFifoSize) {
+        return false;
+    }
+    toBus_.insert(toBus_.end(), bytes.begin(), bytes.end());
+    return true;
+}
+
+std::vector<uint8_t> Ds2490Chip::bulkIn(size_t most) {
+    std::vector<uint8_t> out;
+    while (out.size() < most && !fromBus_.empty()) {
+        out.push_back(fromBus_.front());
+        fromBus_.pop_front();
+    }
+    return out;
+}
+
+std::vector<uint8_t> Ds2490Chip::statusPacket() {
+    bench_.catchUp();
+    expirePullup();
+    const size_t posted = std::min<size_t>(results_.size(), 16);
+    std::vector<uint8_t> packet(status::kResultsAt + posted, 0);
+    packet[status::kEnableFlags] = pulseEnable_;
+    packet[status::kSpeed] = speed_;
+    packet[status::kPullupDuration] = pullupDuration_;
+    uint8_t flags = kExternalPower;
+    if (pullupOn_) {
+        flags |= status::kPullupActive;
+    } else {
+        flags |= status::kIdle;
+    }
+    if (halted_) {
+        flags |= status::kHalted;
+    }
+    packet[status::kDeviceFlags] = flags;
+    packet[status::kDataOutCount] = static_cast<uint8_t>(toBus_.size());
+    packet[status::kDataInCount] = static_cast<uint8_t>(std::min<size_t>(fromBus_.size(), 255));
+    std::copy(results_.begin(), results_.begin() + static_cast<long>(posted),
+              packet.begin() + status::kResultsAt);
+    results_.erase(results_.begin(), results_.begin() + static_cast<long>(posted));
+    return packet;
+}
+
+}  // namespace velgrin::ds2490
