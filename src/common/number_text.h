@@ -24,7 +24,7 @@ std::optional<double> ParseNumber(std::string_view text);
 // The general form with a dot, as the command-line tool and English messages show numbers.
 std::string FormatDotNumber(double value);
 
-// Fixed-point text with a dot and the given number of decimals ("%.1f" without the locale).
+// Fixed-point text with a dot and the given number of decimals, whatever the locale.
 std::string FormatFixedDot(double value, int decimals);
 
 // A number as options and English texts write it: a dot, an optional exponent, nothing around it.
