@@ -4,7 +4,6 @@
 #include <string_view>
 #include <vector>
 
-#include "common/number_text.h"
 #include "numberlog/number_log.h"
 #include "thermo/threshold_input.h"
 #include "wire/bus_core.h"
@@ -94,10 +93,6 @@ std::string EnglishText(const std::string& coreText) {
         english += (english.empty() ? "" : ": ") + shown;
     }
     return english;
-}
-
-std::string EnglishNumber(double value) {
-    return FormatDotNumber(value);
 }
 
 }  // namespace velgrin::cli

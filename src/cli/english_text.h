@@ -9,7 +9,4 @@ namespace velgrin::cli {
 // tool does not know is kept as it stands.
 std::string EnglishText(const std::string& coreText);
 
-// A number for the console: the program's general form with a decimal point ("21.5").
-std::string EnglishNumber(double value);
-
 }  // namespace velgrin::cli

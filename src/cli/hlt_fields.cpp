@@ -1,6 +1,7 @@
 #include "cli/hlt_fields.h"
 
 #include "cli/english_text.h"
+#include "common/number_text.h"
 #include "hlt/sensor_type.h"
 
 namespace velgrin::cli {
@@ -101,7 +102,7 @@ std::string HltConfigText(const nlohmann::json& config) {
     for (const std::string& name : order) {
         const nlohmann::json& value = config.at(name);
         text += "  " + name + ": " +
-                (value.is_number_float() ? EnglishNumber(value.get<double>())
+                (value.is_number_float() ? FormatDotNumber(value.get<double>())
                  : value.is_string()     ? value.get<std::string>()
                                          : value.dump()) +
                 "\n";

@@ -48,12 +48,12 @@ std::string ChannelValueText(const nlohmann::json& value) {
     if (value.contains("note")) {
         return value.at("note");
     }
-    std::string text = EnglishNumber(value.at("value").get<double>());
+    std::string text = FormatDotNumber(value.at("value").get<double>());
     return value.contains("unit") ? text + " %" : text;
 }
 
 std::string Field(const nlohmann::json& config, const std::string& name) {
-    return EnglishNumber(config.at(name).get<double>());
+    return FormatDotNumber(config.at(name).get<double>());
 }
 
 std::string ChannelText(const nlohmann::json& config, int channel, int type,
@@ -116,11 +116,11 @@ CliResult<ExitStatus> RunHltShow(CommandContext& context) {
 
     const bool hidden = config.at("Tdis") == "hidden";
     std::string text = "HLT multisensor " + hlt.rom() + " (index " + IndexText(hlt.index()) +
-                       ")\nlive readings: temperature " + EnglishNumber(state.Temperature) +
-                       " C, VDD " + EnglishNumber(state.Vsens) + " V, VAD " +
-                       EnglishNumber(state.ADC0_val) + " V, current input " +
-                       EnglishNumber(state.ADC1_val) + " V (channel 1 input " +
-                       (channel1Input ? EnglishNumber(*channel1Input) : "?") + " V)\n";
+                       ")\nlive readings: temperature " + FormatDotNumber(state.Temperature) +
+                       " C, VDD " + FormatDotNumber(state.Vsens) + " V, VAD " +
+                       FormatDotNumber(state.ADC0_val) + " V, current input " +
+                       FormatDotNumber(state.ADC1_val) + " V (channel 1 input " +
+                       (channel1Input ? FormatDotNumber(*channel1Input) : "?") + " V)\n";
     text += std::string("configuration block: ") +
             (crcOk ? "CRC matches" : "CRC DOES NOT MATCH: the device does not trust it") + "\n";
     text += channelsText;
@@ -128,7 +128,7 @@ CliResult<ExitStatus> RunHltShow(CommandContext& context) {
             (hidden ? std::string("not shown on the device")
                     : "offset " + Field(config, "Tdis") + " C, shown on the device") +
             ", limits " + Field(config, "TdownLimit") + " .. " + Field(config, "TupLimit") +
-            ", corrected " + (corrected ? EnglishNumber(*corrected) + " C" : "?") + "\n";
+            ", corrected " + (corrected ? FormatDotNumber(*corrected) + " C" : "?") + "\n";
     text += "  bytes: " + HexText(block) + "\n";
     context.output().result(document, text);
     return ExitStatus::kSuccess;

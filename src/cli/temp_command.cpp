@@ -5,6 +5,7 @@
 #include "cli/text_table.h"
 #include "cli/thermometer_reading.h"
 #include "cli/thermometer_targets.h"
+#include "common/number_text.h"
 
 namespace velgrin::cli {
 
@@ -39,8 +40,8 @@ CliResult<ExitStatus> RunTemp(CommandContext& context) {
             entry["temperature"] = reading->temperature;
             entry["th"] = static_cast<int>(reading->th);
             entry["tl"] = static_cast<int>(reading->tl);
-            text += TableRow({IndexText(index), rom, EnglishNumber(reading->temperature) + " C",
-                              EnglishNumber(reading->th), EnglishNumber(reading->tl)},
+            text += TableRow({IndexText(index), rom, FormatDotNumber(reading->temperature) + " C",
+                              FormatDotNumber(reading->th), FormatDotNumber(reading->tl)},
                              kColumns);
         }
         readings.push_back(entry);

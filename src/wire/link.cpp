@@ -27,6 +27,15 @@ WireResult<void> Link::touchBlock(std::span<uint8_t> bytes) {
     return {};
 }
 
+WireResult<std::span<uint8_t>> Link::touchFirstByteAlone(std::span<uint8_t> bytes) {
+    auto first = touchByte(bytes[0]);
+    if (!first) {
+        return first.error();
+    }
+    bytes[0] = *first;
+    return bytes.subspan(1);
+}
+
 WireResult<SearchPass> Link::searchPass(const RomCode&, bool) {
     return WireError{WireErrorCode::Unsupported, "this adapter has no search accelerator"};
 }

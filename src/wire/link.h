@@ -49,6 +49,12 @@ class Link {
     // caller, including the 0xF0 or 0xEC command byte).
     virtual bool hasSearchAccelerator() const { return false; }
     virtual WireResult<SearchPass> searchPass(const RomCode& directions, bool alarmOnly);
+
+  protected:
+    // A strong pull-up armed for "after the next byte" follows the first byte of a block, so an
+    // adapter sends that byte alone and the rest (which ends the pull-up) after it. Gives the
+    // rest; empty when the block was that one byte and the pull-up holds.
+    WireResult<std::span<uint8_t>> touchFirstByteAlone(std::span<uint8_t> bytes);
 };
 
 }  // namespace velgrin

@@ -314,13 +314,11 @@ WireResult<void> Ds2490Link::touchBlock(std::span<uint8_t> bytes) {
         return {};
     }
     if (pullup_ == Pullup::ArmedAfterByte || pullup_ == Pullup::ArmedAfterBit) {
-        // The pull-up follows the first byte; the rest of the block ends it.
-        auto first = touchByte(bytes[0]);
-        if (!first) {
-            return first.error();
+        auto rest = touchFirstByteAlone(bytes);
+        if (!rest) {
+            return rest.error();
         }
-        bytes[0] = *first;
-        bytes = bytes.subspan(1);
+        bytes = *rest;
         if (bytes.empty()) {
             return {};  // the pull-up holds
         }
