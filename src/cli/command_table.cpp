@@ -18,12 +18,22 @@ const std::vector<Command>& Commands() {
          {},
          RunList},
         {"temp",
-         "temp [ROM...]",
+         "temp [--one-by-one] [ROM...]",
          "measure thermometers: temperature, TH and TL",
          "Measures the named DS18S20/DS18B20 thermometers, or every one on the bus when none is\n"
-         "named, with the window's bus sequence (Convert T with strong pull-up, a 1000 ms wait,\n"
-         "Read Scratchpad) and arithmetic. Exit status 1 when a thermometer does not answer.\n",
-         {},
+         "named, with the window's arithmetic. All of them convert within one conversion time:\n"
+         "Convert T by Skip ROM when they are all the bus holds, else by Match ROM to each one;\n"
+         "parasite-powered ones under the strong pull-up for 750 ms, externally powered ones\n"
+         "watched with read slots until done. Then each is read by Match ROM, its CRC checked.\n"
+         "A thermometer holding the power-on value (85 C) is converted alone once more and read\n"
+         "at once: 85 C is then a temperature, or \"power-on value, no conversion\" when its\n"
+         "conversion cannot be seen complete. Exit status 1 when a thermometer does not answer\n"
+         "or gives no temperature.\n"
+         "\n"
+         "Options:\n"
+         "  --one-by-one  the window's sequence: each thermometer converts (strong pull-up,\n"
+         "                a 1000 ms wait) and is read before the next\n",
+         {{"--one-by-one", false}},
          RunTemp},
         {"alarms",
          "alarms --th X --tl Y (ROM... | --all)",
