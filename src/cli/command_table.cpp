@@ -51,14 +51,16 @@ const std::vector<Command>& Commands() {
          {{"--th", true}, {"--tl", true}, {"--all", false}},
          RunAlarms},
         {"watch",
-         "watch [--auto-store FILE] [--count N]",
+         "watch [--auto-store FILE] [--count N] [--temp [--one-by-one]]",
          "poll once a second and print devices as they arrive and leave",
          "Polls like the window: a session and a search, then the next one a second after the\n"
          "last one ended. Prints the adapter's status when it changes and each device that\n"
          "arrives or leaves (with --json one object per line). On a simulated bench the second\n"
          "passes on the bench's virtual clock, and without --count the watch ends once the\n"
          "bench's timeline has nothing more to come; on an adapter it runs until interrupted.\n"
-         "Exit status 1 when the last poll failed or a log file could not be written.\n"
+         "With --temp each poll also measures every thermometer its search found, as `temp`\n"
+         "does, and prints one line per thermometer. Exit status 1 when the last poll failed,\n"
+         "a thermometer gave no temperature in it, or a log file could not be written.\n"
          "\n"
          "Options:\n"
          "  --auto-store FILE  append new numbers to FILE and FILE_e_.txt exactly as the\n"
@@ -66,8 +68,12 @@ const std::vector<Command>& Commands() {
          "                     the first thermometer and the first DS1921/DS1922/DS1925\n"
          "                     logger, each number once per run, under the adapter and type\n"
          "                     headers\n"
-         "  --count N          stop after N polls\n",
-         {{"--auto-store", true}, {"--count", true}},
+         "  --count N          stop after N polls\n"
+         "  --temp             measure the thermometers at every poll, within one conversion\n"
+         "                     time\n"
+         "  --one-by-one       with --temp: the window's sequence, one thermometer after the\n"
+         "                     other\n",
+         {{"--auto-store", true}, {"--count", true}, {"--temp", false}, {"--one-by-one", false}},
          RunWatch},
         {"save-number",
          "save-number ROM --file F [--comment TEXT]",

@@ -13,19 +13,9 @@ namespace {
 
 const std::vector<size_t> kColumns{5, 16, 11, 4};
 
-const char* FailureText(ThermometerReading::State state) {
-    switch (state) {
-        case ThermometerReading::State::PowerOnValue:
-            return "power-on value, no conversion";
-        case ThermometerReading::State::NotConverted:
-            return "no conversion seen complete";
-        default:
-            return "no intact scratchpad came back (no answer or a bad CRC)";
-    }
-}
-
+// The table keeps its short word for a silent device.
 const char* FailureCell(ThermometerReading::State state) {
-    return state == ThermometerReading::State::NoAnswer ? "no answer" : FailureText(state);
+    return state == ThermometerReading::State::NoAnswer ? "no answer" : ReadingProblem(state);
 }
 
 }  // namespace
@@ -51,7 +41,7 @@ CliResult<ExitStatus> RunTemp(CommandContext& context) {
         nlohmann::json entry{{"index", index}, {"rom", rom}};
         if (reading.state != ThermometerReading::State::Measured) {
             status = ExitStatus::kFailure;
-            entry["error"] = FailureText(reading.state);
+            entry["error"] = ReadingProblem(reading.state);
             text += TableRow({IndexText(index), rom, FailureCell(reading.state)}, kColumns);
         } else {
             entry["temperature"] = reading.temperature;

@@ -67,6 +67,20 @@ ThermometerOutcome MeasureOneByOne(BusCore& core, Thermometers& thermometers, in
 
 }  // namespace
 
+const char* ReadingProblem(ThermometerReading::State state) {
+    switch (state) {
+        case ThermometerReading::State::Measured:
+            break;
+        case ThermometerReading::State::PowerOnValue:
+            return "power-on value, no conversion";
+        case ThermometerReading::State::NotConverted:
+            return "no conversion seen complete";
+        case ThermometerReading::State::NoAnswer:
+            return "no intact scratchpad came back (no answer or a bad CRC)";
+    }
+    return "";
+}
+
 std::vector<ThermometerReading> MeasureThermometers(BusCore& core, const std::vector<int>& indexes,
                                                     Sequence sequence) {
     std::vector<ThermometerReading> readings;

@@ -19,6 +19,9 @@ struct ThermometerReading {
     double tl = 0;
 };
 
+// Why a reading has no temperature, as the tool prints it ("power-on value, no conversion").
+const char* ReadingProblem(ThermometerReading::State state);
+
 enum class Sequence {
     Together,  // every thermometer converts within one conversion time
     OneByOne,  // the window's: each converts and is read before the next
