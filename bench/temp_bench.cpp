@@ -44,7 +44,12 @@ std::string Fixed(double value, int decimals) {
     return FormatFixedDot(value, decimals);
 }
 
-void AttachThermometers(sim::SimBench& bench, int devices) {
+// With `idChip` the bus also holds an adapter's serial-number chip, as many DS9097U-type
+// adapters do, so that Convert T must go to each thermometer by Match ROM.
+void AttachThermometers(sim::SimBench& bench, int devices, bool idChip) {
+    if (idChip) {
+        bench.bus().attach(std::make_unique<sim::PlainRomDevice>(SerialRom(0x81, 0x24A1C3)));
+    }
     for (int i = 0; i < devices; ++i) {
         auto device = std::make_unique<sim::Ds18b20Device>(
             SerialRom(0x28, 0x9E3779B97F4Aull * static_cast<uint64_t>(i + 1)));
@@ -53,10 +58,12 @@ void AttachThermometers(sim::SimBench& bench, int devices) {
     }
 }
 
-std::vector<int> AllIndexes(const BusCore& core) {
+std::vector<int> ThermometerIndexes(const BusCore& core) {
     std::vector<int> indexes;
     for (int i = 0; i < core.FoundDev; ++i) {
-        indexes.push_back(i);
+        if (core.Asens[static_cast<size_t>(i)].Family == device_group::kDs18B20) {
+            indexes.push_back(i);
+        }
     }
     return indexes;
 }
@@ -114,17 +121,17 @@ class BusTimedHost final : public Host {
 };
 
 // Milliseconds on that clock for the measurement, after a scan.
-double SimulatedMs(int devices, Sequence sequence) {
+double SimulatedMs(int devices, Sequence sequence, bool idChip = false) {
     VirtualClock clock;
     auto bench = std::make_shared<sim::SimBench>(clock);
-    AttachThermometers(*bench, devices);
+    AttachThermometers(*bench, devices, idChip);
     BusTimedHost host(clock, bench->bus());
     TmexDriver driver(ScanRig::Registry(bench), PortSpec{"bench", ""});
     BusCore core(driver, host);
     (void)core.ScanSessionAndSearch();
     host.sync();
     const uint64_t before = clock.nowUs();
-    const auto readings = cli::MeasureThermometers(core, AllIndexes(core), sequence);
+    const auto readings = cli::MeasureThermometers(core, ThermometerIndexes(core), sequence);
     host.sync();
     return AllMeasured(readings, devices) ? static_cast<double>(clock.nowUs() - before) / 1000.0
                                           : -1;
@@ -132,8 +139,8 @@ double SimulatedMs(int devices, Sequence sequence) {
 
 // A bench of thermometers on the real clock behind the emulator in timing mode.
 struct TimedEmulator {
-    explicit TimedEmulator(int devices) {
-        AttachThermometers(*bench, devices);
+    TimedEmulator(int devices, bool idChip) {
+        AttachThermometers(*bench, devices, idChip);
         ds2480b::EmulatorOptions options;
         options.timing = true;
         emulator = std::make_unique<ds2480b::Ds2480bEmulator>(bench, options);
@@ -146,8 +153,8 @@ struct TimedEmulator {
 };
 
 // Wall milliseconds of the measurement alone, after a scan.
-double EmulatedMs(int devices, Sequence sequence) {
-    TimedEmulator timed(devices);
+double EmulatedMs(int devices, Sequence sequence, bool idChip = false) {
+    TimedEmulator timed(devices, idChip);
     if (!timed.started) {
         return -1;
     }
@@ -158,18 +165,18 @@ double EmulatedMs(int devices, Sequence sequence) {
     TmexDriver driver(std::move(registry), PortSpec{"ds2480b", timed.emulator->clientPath()});
     BusCore core(driver, host);
     (void)core.ScanSessionAndSearch();
-    if (core.FoundDev != devices) {
+    if (core.FoundDev != devices + (idChip ? 1 : 0)) {
         return -1;
     }
     const auto start = std::chrono::steady_clock::now();
-    const auto readings = cli::MeasureThermometers(core, AllIndexes(core), sequence);
+    const auto readings = cli::MeasureThermometers(core, ThermometerIndexes(core), sequence);
     const std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - start;
     return AllMeasured(readings, devices) ? took.count() : -1;
 }
 
 // Wall milliseconds of `velgrin-cli --port ds2480b:PTY temp [--one-by-one]`.
 double ToolMs(int devices, bool oneByOne) {
-    TimedEmulator timed(devices);
+    TimedEmulator timed(devices, false);
     if (!timed.started) {
         return -1;
     }
@@ -225,8 +232,13 @@ int main(int argc, char** argv) {
         std::printf("  simulated bench (bus-time clock): together %s, one by one %s\n",
                     Cell(SimulatedMs(n, velgrin::cli::Sequence::Together), limit).c_str(),
                     Cell(SimulatedMs(n, velgrin::cli::Sequence::OneByOne), limit).c_str());
-        std::printf("  DS2480B emulator, timing, 115200, measurement: together %s",
-                    Cell(EmulatedMs(n, velgrin::cli::Sequence::Together), limit).c_str());
+        std::printf("  simulated bench with an ID chip (Match ROM each): together %s\n",
+                    Cell(SimulatedMs(n, velgrin::cli::Sequence::Together, true), limit).c_str());
+        std::printf(
+            "  DS2480B emulator, timing, 115200, measurement: together %s, with an ID "
+            "chip (Match ROM each) %s",
+            Cell(EmulatedMs(n, velgrin::cli::Sequence::Together), limit).c_str(),
+            Cell(EmulatedMs(n, velgrin::cli::Sequence::Together, true), limit).c_str());
         if (oneByOne) {
             std::printf(", one by one %s",
                         Cell(EmulatedMs(n, velgrin::cli::Sequence::OneByOne), limit).c_str());

@@ -31,6 +31,7 @@ std::vector<ThermometerOutcome> ThermometerSet::measure(const std::vector<RomCod
     for (const Target& target : targets) {
         ThermometerOutcome outcome{target.rom};
         if (target.present) {
+            waitUntilDone(target);
             readOut(target, outcome);
         }
         outcomes.push_back(settle(outcome));
@@ -69,15 +70,13 @@ void ThermometerSet::convertInTurn(std::vector<Target>& targets) {
         target.present = readPowerSupply(target);
     }
     Link& link = network_.link();
-    bool anyPowered = false;
-    uint32_t lastStart = 0;
     for (Target& target : targets) {
         if (!target.present || target.parasite || !Succeeded(network_.access(target.rom)) ||
             !link.touchByte(ds18x20_command::kConvertT)) {
             continue;
         }
-        lastStart = host_.tickCount();
-        anyPowered = true;
+        target.startTick = host_.tickCount();
+        target.waiting = true;
         // A device that has started answers its read slots with 0 until it is done.
         const auto bit = link.touchBit(true);
         target.converted = bit && !*bit;
@@ -87,12 +86,18 @@ void ThermometerSet::convertInTurn(std::vector<Target>& targets) {
             target.converted = convertUnderPullup();
         }
     }
-    // The resolutions are not known before the read, so each one gets the longest time.
-    if (anyPowered) {
-        const uint32_t elapsed = host_.tickCount() - lastStart;
-        if (elapsed < kLongestConversionMs) {
-            host_.sleep(kLongestConversionMs - elapsed);
-        }
+}
+
+// The resolution is not known before the read, so an externally powered one started by Match ROM
+// gets the longest conversion time from its own start. Reading each as soon as its time is up
+// lets the reads of the first ones overlap the waits of the last ones.
+void ThermometerSet::waitUntilDone(const Target& target) {
+    if (!target.waiting) {
+        return;
+    }
+    const uint32_t elapsed = host_.tickCount() - target.startTick;
+    if (elapsed < kLongestConversionMs) {
+        host_.sleep(kLongestConversionMs - elapsed);
     }
 }
 

@@ -52,10 +52,13 @@ class ThermometerSet {
         bool present = true;
         bool parasite = false;
         bool converted = false;  // a conversion of it was seen complete
+        bool waiting = false;    // started by Match ROM at startTick, its end not watched
+        uint32_t startTick = 0;
     };
 
     void convertTogether(std::vector<Target>& targets);
     void convertInTurn(std::vector<Target>& targets);
+    void waitUntilDone(const Target& target);
     // Read Power Supply of one device; false when it did not answer the selection.
     bool readPowerSupply(Target& target);
     // Convert T to the selected device(s) with the pull-up on for the longest conversion.
