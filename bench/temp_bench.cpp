@@ -7,9 +7,11 @@
 //    the measurement in process, and of a whole `velgrin-cli temp` run (session, confirmed scan,
 //    measurement) against the same emulator.
 // Arguments: device counts (default 1 5 20 50); --no-one-by-one skips the slow sequence on the
-// emulator, --no-cli the tool runs.
+// emulator, --no-cli the tool runs; the emulator's figures of the set are the median of three
+// runs (--once: one).
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <charconv>
 #include <chrono>
 #include <cstdio>
@@ -189,6 +191,22 @@ double ToolMs(int devices, bool oneByOne) {
     return status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0 ? took.count() : -1;
 }
 
+// The median of `runs` runs of `measure` (wall times vary with the machine's load); -1 when one
+// of them failed.
+template <typename Measure>
+double Median(int runs, Measure&& measure) {
+    std::vector<double> times;
+    for (int i = 0; i < runs; ++i) {
+        const double ms = measure();
+        if (ms < 0) {
+            return -1;
+        }
+        times.push_back(ms);
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
 std::string Cell(double ms, double limitMs) {
     if (ms < 0) {
         return "failed";
@@ -201,21 +219,26 @@ std::string Cell(double ms, double limitMs) {
 
 int main(int argc, char** argv) {
     using namespace velgrin::bench;
+    using velgrin::cli::Sequence;
     std::vector<int> counts;
     bool oneByOne = true;
     bool tool = true;
+    int runs = 3;
     for (int i = 1; i < argc; ++i) {
         const std::string word = argv[i];
         if (word == "--no-one-by-one") {
             oneByOne = false;
         } else if (word == "--no-cli") {
             tool = false;
+        } else if (word == "--once") {
+            runs = 1;
         } else {
             int count = 0;
             const auto [end, ec] = std::from_chars(word.data(), word.data() + word.size(), count);
             if (ec != std::errc() || end != word.data() + word.size() || count < 1 || count > 99) {
-                std::fprintf(stderr,
-                             "usage: velgrin-temp-bench [--no-one-by-one] [--no-cli] [N...]\n");
+                std::fprintf(
+                    stderr,
+                    "usage: velgrin-temp-bench [--no-one-by-one] [--no-cli] [--once] [N...]\n");
                 return 2;
             }
             counts.push_back(count);
@@ -230,23 +253,23 @@ int main(int argc, char** argv) {
         const double limit = LimitMs(n);
         std::printf("\nN = %d, limit %s ms\n", n, Fixed(limit, 1).c_str());
         std::printf("  simulated bench (bus-time clock): together %s, one by one %s\n",
-                    Cell(SimulatedMs(n, velgrin::cli::Sequence::Together), limit).c_str(),
-                    Cell(SimulatedMs(n, velgrin::cli::Sequence::OneByOne), limit).c_str());
+                    Cell(SimulatedMs(n, Sequence::Together), limit).c_str(),
+                    Cell(SimulatedMs(n, Sequence::OneByOne), limit).c_str());
         std::printf("  simulated bench with an ID chip (Match ROM each): together %s\n",
-                    Cell(SimulatedMs(n, velgrin::cli::Sequence::Together, true), limit).c_str());
+                    Cell(SimulatedMs(n, Sequence::Together, true), limit).c_str());
         std::printf(
             "  DS2480B emulator, timing, 115200, measurement: together %s, with an ID "
             "chip (Match ROM each) %s",
-            Cell(EmulatedMs(n, velgrin::cli::Sequence::Together), limit).c_str(),
-            Cell(EmulatedMs(n, velgrin::cli::Sequence::Together, true), limit).c_str());
+            Cell(Median(runs, [n] { return EmulatedMs(n, Sequence::Together); }), limit).c_str(),
+            Cell(Median(runs, [n] { return EmulatedMs(n, Sequence::Together, true); }), limit)
+                .c_str());
         if (oneByOne) {
-            std::printf(", one by one %s",
-                        Cell(EmulatedMs(n, velgrin::cli::Sequence::OneByOne), limit).c_str());
+            std::printf(", one by one %s", Cell(EmulatedMs(n, Sequence::OneByOne), limit).c_str());
         }
         std::printf("\n");
         if (tool) {
             std::printf("  DS2480B emulator, timing, 115200, whole `velgrin-cli temp`: together %s",
-                        Cell(ToolMs(n, false), limit).c_str());
+                        Cell(Median(runs, [n] { return ToolMs(n, false); }), limit).c_str());
             if (oneByOne) {
                 std::printf(", --one-by-one %s", Cell(ToolMs(n, true), limit).c_str());
             }
