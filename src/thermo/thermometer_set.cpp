@@ -56,7 +56,6 @@ void ThermometerSet::convertTogether(std::vector<Target>& targets) {
         converted = pollUntilDone();
     }
     for (Target& target : targets) {
-        target.parasite = !*powered;
         target.converted = converted;
     }
 }

@@ -59,7 +59,8 @@ class ThermometerSet {
     void convertTogether(std::vector<Target>& targets);
     void convertInTurn(std::vector<Target>& targets);
     void waitUntilDone(const Target& target);
-    // Read Power Supply of one device; false when it did not answer the selection.
+    // Read Power Supply of one device; false when nothing answered the reset or the adapter
+    // failed.
     bool readPowerSupply(Target& target);
     // Convert T to the selected device(s) with the pull-up on for the longest conversion.
     bool convertUnderPullup();
