@@ -18,12 +18,22 @@ const std::vector<Command>& Commands() {
          {},
          RunList},
         {"temp",
-         "temp [ROM...]",
+         "temp [--one-by-one] [ROM...]",
          "measure thermometers: temperature, TH and TL",
          "Measures the named DS18S20/DS18B20 thermometers, or every one on the bus when none is\n"
-         "named, with the window's bus sequence (Convert T with strong pull-up, a 1000 ms wait,\n"
-         "Read Scratchpad) and arithmetic. Exit status 1 when a thermometer does not answer.\n",
-         {},
+         "named, with the window's arithmetic. All of them convert within one conversion time:\n"
+         "Convert T by Skip ROM when they are all the bus holds, else by Match ROM to each one;\n"
+         "parasite-powered ones under the strong pull-up for 750 ms, externally powered ones\n"
+         "watched with read slots until done. Then each is read by Match ROM, its CRC checked.\n"
+         "A thermometer holding the power-on value (85 C) is converted alone once more and read\n"
+         "at once: 85 C is then a temperature, or \"power-on value, no conversion\" when its\n"
+         "conversion cannot be seen complete. Exit status 1 when a thermometer does not answer\n"
+         "or gives no temperature.\n"
+         "\n"
+         "Options:\n"
+         "  --one-by-one  the window's sequence: each thermometer converts (strong pull-up,\n"
+         "                a 1000 ms wait) and is read before the next\n",
+         {{"--one-by-one", false}},
          RunTemp},
         {"alarms",
          "alarms --th X --tl Y (ROM... | --all)",
@@ -41,14 +51,16 @@ const std::vector<Command>& Commands() {
          {{"--th", true}, {"--tl", true}, {"--all", false}},
          RunAlarms},
         {"watch",
-         "watch [--auto-store FILE] [--count N]",
+         "watch [--auto-store FILE] [--count N] [--temp [--one-by-one]]",
          "poll once a second and print devices as they arrive and leave",
          "Polls like the window: a session and a search, then the next one a second after the\n"
          "last one ended. Prints the adapter's status when it changes and each device that\n"
          "arrives or leaves (with --json one object per line). On a simulated bench the second\n"
          "passes on the bench's virtual clock, and without --count the watch ends once the\n"
          "bench's timeline has nothing more to come; on an adapter it runs until interrupted.\n"
-         "Exit status 1 when the last poll failed or a log file could not be written.\n"
+         "With --temp each poll also measures every thermometer its search found, as `temp`\n"
+         "does, and prints one line per thermometer. Exit status 1 when the last poll failed,\n"
+         "a thermometer gave no temperature in it, or a log file could not be written.\n"
          "\n"
          "Options:\n"
          "  --auto-store FILE  append new numbers to FILE and FILE_e_.txt exactly as the\n"
@@ -56,8 +68,12 @@ const std::vector<Command>& Commands() {
          "                     the first thermometer and the first DS1921/DS1922/DS1925\n"
          "                     logger, each number once per run, under the adapter and type\n"
          "                     headers\n"
-         "  --count N          stop after N polls\n",
-         {{"--auto-store", true}, {"--count", true}},
+         "  --count N          stop after N polls\n"
+         "  --temp             measure the thermometers at every poll, within one conversion\n"
+         "                     time\n"
+         "  --one-by-one       with --temp: the window's sequence, one thermometer after the\n"
+         "                     other\n",
+         {{"--auto-store", true}, {"--count", true}, {"--temp", false}, {"--one-by-one", false}},
          RunWatch},
         {"save-number",
          "save-number ROM --file F [--comment TEXT]",

@@ -13,6 +13,11 @@ namespace {
 
 const std::vector<size_t> kColumns{5, 16, 11, 4};
 
+// The table keeps its short word for a silent device.
+const char* FailureCell(ThermometerReading::State state) {
+    return state == ThermometerReading::State::NoAnswer ? "no answer" : ReadingProblem(state);
+}
+
 }  // namespace
 
 CliResult<ExitStatus> RunTemp(CommandContext& context) {
@@ -20,28 +25,30 @@ CliResult<ExitStatus> RunTemp(CommandContext& context) {
     if (!scanned) {
         return scanned.error();
     }
-    BenchSession* const session = scanned->session;
-    BusCore& core = session->core();
+    BusCore& core = scanned->session->core();
     const std::vector<int>& targets = scanned->targets;
+    const Sequence sequence =
+        context.options().has("--one-by-one") ? Sequence::OneByOne : Sequence::Together;
+    const std::vector<ThermometerReading> measured = MeasureThermometers(core, targets, sequence);
 
-    Thermometers thermometers(core);
     ExitStatus status = ExitStatus::kSuccess;
     nlohmann::json readings = nlohmann::json::array();
     std::string text = TableRow({"index", "ROM", "temperature", "TH", "TL"}, kColumns);
-    for (const int index : targets) {
+    for (size_t i = 0; i < targets.size(); ++i) {
+        const int index = targets[i];
+        const ThermometerReading& reading = measured[i];
         const std::string rom = core.Asens[static_cast<size_t>(index)].ROMS;
         nlohmann::json entry{{"index", index}, {"rom", rom}};
-        const auto reading = MeasureThermometer(core, thermometers, index);
-        if (!reading) {
+        if (reading.state != ThermometerReading::State::Measured) {
             status = ExitStatus::kFailure;
-            entry["error"] = "no intact scratchpad came back (no answer or a bad CRC)";
-            text += TableRow({IndexText(index), rom, "no answer"}, kColumns);
+            entry["error"] = ReadingProblem(reading.state);
+            text += TableRow({IndexText(index), rom, FailureCell(reading.state)}, kColumns);
         } else {
-            entry["temperature"] = reading->temperature;
-            entry["th"] = static_cast<int>(reading->th);
-            entry["tl"] = static_cast<int>(reading->tl);
-            text += TableRow({IndexText(index), rom, FormatDotNumber(reading->temperature) + " C",
-                              FormatDotNumber(reading->th), FormatDotNumber(reading->tl)},
+            entry["temperature"] = reading.temperature;
+            entry["th"] = static_cast<int>(reading.th);
+            entry["tl"] = static_cast<int>(reading.tl);
+            text += TableRow({IndexText(index), rom, FormatDotNumber(reading.temperature) + " C",
+                              FormatDotNumber(reading.th), FormatDotNumber(reading.tl)},
                              kColumns);
         }
         readings.push_back(entry);

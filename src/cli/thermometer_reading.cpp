@@ -1,5 +1,10 @@
 #include "cli/thermometer_reading.h"
 
+#include <algorithm>
+
+#include "thermo/thermometer_set.h"
+#include "thermo/thermometers.h"
+
 namespace velgrin::cli {
 
 namespace {
@@ -7,16 +12,102 @@ namespace {
 // No byte the bus delivers reads as -1.
 constexpr Scratchpad kNothingRead = {-1, -1, -1, -1, -1, -1, -1, -1, -1};
 
-}  // namespace
+RomCode RomOf(const CurrentSens& sens) {
+    RomCode rom{};
+    std::transform(sens.ROM.begin(), sens.ROM.begin() + 8, rom.begin(),
+                   [](int16_t word) { return static_cast<uint8_t>(word); });
+    return rom;
+}
 
-std::optional<ThermometerReading> MeasureThermometer(BusCore& core, Thermometers& thermometers,
-                                                     int index) {
+// The search just before found these devices and nothing else (a full table may have left
+// some out).
+bool BusHoldsOnly(const BusCore& core, const std::vector<int>& indexes) {
+    if (core.FoundDev >= kDeviceTableSize) {
+        return false;
+    }
+    std::vector<int> sorted = indexes;
+    std::sort(sorted.begin(), sorted.end());
+    sorted.erase(std::unique(sorted.begin(), sorted.end()), sorted.end());
+    return static_cast<int>(sorted.size()) == core.FoundDev;
+}
+
+ThermometerReading Reading(BusCore& core, int index, const ThermometerOutcome& outcome) {
+    switch (outcome.state) {
+        case ThermometerOutcome::State::Measured:
+            break;
+        case ThermometerOutcome::State::PowerOnValue:
+            return {ThermometerReading::State::PowerOnValue};
+        case ThermometerOutcome::State::NotConverted:
+            return {ThermometerReading::State::NotConverted};
+        case ThermometerOutcome::State::NoIntactReply:
+            return {ThermometerReading::State::NoAnswer};
+    }
+    Scratchpad bytes{};
+    std::copy(outcome.scratchpad.begin(), outcome.scratchpad.end(), bytes.begin());
+    CurrentSens& sens = core.Asens[static_cast<size_t>(index)];
+    ApplyScratchpad(sens, bytes);
+    return {ThermometerReading::State::Measured, sens.CorrectTemp, sens.UpLimitT, sens.DownLimitT};
+}
+
+// The window's sequence: a 1000 ms wait covers any resolution, so the bytes count as a
+// completed conversion unless they hold the power-on value.
+ThermometerOutcome MeasureOneByOne(BusCore& core, Thermometers& thermometers, int index) {
+    const RomCode rom = RomOf(core.Asens[static_cast<size_t>(index)]);
+    ThermometerOutcome outcome{rom};
     thermometers.iarray = kNothingRead;
     if (thermometers.Measure1820(index) != kMeasured || thermometers.iarray == kNothingRead) {
-        return std::nullopt;
+        return outcome;
     }
-    const CurrentSens& sens = core.Asens[static_cast<size_t>(index)];
-    return ThermometerReading{sens.CorrectTemp, sens.UpLimitT, sens.DownLimitT};
+    std::transform(thermometers.iarray.begin(), thermometers.iarray.end(),
+                   outcome.scratchpad.begin(),
+                   [](int16_t byte) { return static_cast<uint8_t>(byte); });
+    outcome.state = ThermometerOutcome::State::Measured;
+    return outcome;
+}
+
+}  // namespace
+
+const char* ReadingProblem(ThermometerReading::State state) {
+    switch (state) {
+        case ThermometerReading::State::Measured:
+            break;
+        case ThermometerReading::State::PowerOnValue:
+            return "power-on value, no conversion";
+        case ThermometerReading::State::NotConverted:
+            return "no conversion seen complete";
+        case ThermometerReading::State::NoAnswer:
+            return "no intact scratchpad came back (no answer or a bad CRC)";
+    }
+    return "";
+}
+
+std::vector<ThermometerReading> MeasureThermometers(BusCore& core, const std::vector<int>& indexes,
+                                                    Sequence sequence) {
+    std::vector<ThermometerReading> readings;
+    Link* const link = core.driver().link();
+    if (link == nullptr || core.driver().TMValidSession(core.SHandle) < 1) {
+        readings.resize(indexes.size());
+        return readings;
+    }
+    Network network(*link);
+    ThermometerSet set(network, core.host());
+    if (sequence == Sequence::OneByOne) {
+        Thermometers thermometers(core);
+        for (const int index : indexes) {
+            const ThermometerOutcome first = MeasureOneByOne(core, thermometers, index);
+            readings.push_back(Reading(core, index, set.settle(first)));
+        }
+        return readings;
+    }
+    std::vector<RomCode> roms;
+    for (const int index : indexes) {
+        roms.push_back(RomOf(core.Asens[static_cast<size_t>(index)]));
+    }
+    const auto outcomes = set.measure(roms, BusHoldsOnly(core, indexes));
+    for (size_t i = 0; i < indexes.size(); ++i) {
+        readings.push_back(Reading(core, indexes[i], outcomes[i]));
+    }
+    return readings;
 }
 
 }  // namespace velgrin::cli

@@ -1,22 +1,38 @@
 #pragma once
 
-#include <optional>
+#include <vector>
 
-#include "thermo/thermometers.h"
+#include "wire/bus_core.h"
 
 namespace velgrin::cli {
 
 struct ThermometerReading {
-    double temperature = 0;  // degrees C, as the thermometer tab shows it
-    double th = 0;           // the alarm registers, whole degrees
+    enum class State {
+        Measured,
+        PowerOnValue,  // it holds the power-on value and no conversion of it completed
+        NotConverted,  // it answers, but no conversion of it could be seen complete
+        NoAnswer,      // no intact scratchpad came back (no answer, or a bad CRC)
+    };
+    State state = State::NoAnswer;
+    double temperature = 0;  // degrees C, as the thermometer tab shows it (Measured only)
+    double th = 0;           // the alarm registers, whole degrees (Measured only)
     double tl = 0;
 };
 
-// Measures the thermometer at a table index with the window's sequence and arithmetic. None
-// when no intact scratchpad came back (no answer, or a bad CRC): the window would then show what
-// the previous read of any thermometer left in the buffer, which a console must not pass off as
-// this device's values.
-std::optional<ThermometerReading> MeasureThermometer(BusCore& core, Thermometers& thermometers,
-                                                     int index);
+// Why a reading has no temperature, as the tool prints it ("power-on value, no conversion").
+const char* ReadingProblem(ThermometerReading::State state);
+
+enum class Sequence {
+    Together,  // every thermometer converts within one conversion time
+    OneByOne,  // the window's: each converts and is read before the next
+};
+
+// Measures the thermometers at these table indexes, with the window's arithmetic. A reading
+// holding the power-on value is settled by a conversion seen complete. A thermometer whose
+// scratchpad does not come back intact gets no values: the window would show what the previous
+// read of any thermometer left in its buffer, which a console must not pass off as this
+// device's.
+std::vector<ThermometerReading> MeasureThermometers(BusCore& core, const std::vector<int>& indexes,
+                                                    Sequence sequence);
 
 }  // namespace velgrin::cli

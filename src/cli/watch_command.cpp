@@ -6,6 +6,8 @@
 #include "cli/device_kind.h"
 #include "cli/english_text.h"
 #include "cli/list_rebuild.h"
+#include "cli/thermometer_reading.h"
+#include "cli/thermometer_targets.h"
 #include "common/number_text.h"
 #include "common/plain_surface.h"
 #include "numberlog/number_log.h"
@@ -58,6 +60,20 @@ class WatchReport {
               {"kind", DeviceKind(device.family)}},
              Padded(event, 7) + "  " + device.rom + "  " + DeviceKind(device.family));
     }
+    void temperature(const std::string& rom, const ThermometerReading& reading) {
+        nlohmann::json document{{"event", "temperature"}, {"rom", rom}};
+        std::string text = Padded("temp", 7) + "  " + rom + "  ";
+        if (reading.state == ThermometerReading::State::Measured) {
+            document["temperature"] = reading.temperature;
+            document["th"] = static_cast<int>(reading.th);
+            document["tl"] = static_cast<int>(reading.tl);
+            text += FormatDotNumber(reading.temperature) + " C";
+        } else {
+            document["error"] = ReadingProblem(reading.state);
+            text += ReadingProblem(reading.state);
+        }
+        emit(document, text);
+    }
     void stored(const std::string& number, const std::string& file) {
         emit({{"event", "stored"}, {"rom", number}, {"file", file}},
              Padded("stored", 7) + "  " + number + "  in " + file);
@@ -109,6 +125,12 @@ CliResult<ExitStatus> RunWatch(CommandContext& context) {
     if (!count) {
         return count.error();
     }
+    const bool measure = context.options().has("--temp");
+    if (context.options().has("--one-by-one") && !measure) {
+        return UsageError("--one-by-one chooses how --temp measures; give --temp as well");
+    }
+    const Sequence sequence =
+        context.options().has("--one-by-one") ? Sequence::OneByOne : Sequence::Together;
     auto opened = context.session();
     if (!opened) {
         return opened.error();
@@ -140,6 +162,7 @@ CliResult<ExitStatus> RunWatch(CommandContext& context) {
     std::string lastStatus;
     bool lastPollFailed = false;
     bool busError = false;
+    bool measureFailed = false;
     // One search of the poll; false when it ended in a bus error, which is reported.
     const auto search = [&](bool& redraw, std::vector<BusRoster::Device>& listed) {
         const ScanOutcome outcome = core.ScanSessionAndSearch();
@@ -181,6 +204,19 @@ CliResult<ExitStatus> RunWatch(CommandContext& context) {
                     report.device("arrived", device);
                 }
             }
+            if (searched && measure) {
+                // The thermometers this poll's search found, measured together (or as the
+                // window does, one after the other).
+                const auto targets = ThermometerTargets(core, {});
+                const auto readings = MeasureThermometers(core, *targets, sequence);
+                measureFailed = false;
+                for (size_t i = 0; i < readings.size(); ++i) {
+                    report.temperature(core.Asens[static_cast<size_t>((*targets)[i])].ROMS,
+                                       readings[i]);
+                    measureFailed =
+                        measureFailed || readings[i].state != ThermometerReading::State::Measured;
+                }
+            }
             if (redraw) {
                 const size_t storedBefore = numberLog.autoStore().List.size();
                 RebuildLists(core, lists, numberLog);
@@ -196,7 +232,8 @@ CliResult<ExitStatus> RunWatch(CommandContext& context) {
     }
     std::signal(SIGINT, SIG_DFL);
     std::signal(SIGTERM, SIG_DFL);
-    return lastPollFailed || fileFailed || busError ? ExitStatus::kFailure : ExitStatus::kSuccess;
+    return lastPollFailed || fileFailed || busError || measureFailed ? ExitStatus::kFailure
+                                                                     : ExitStatus::kSuccess;
 }
 
 }  // namespace velgrin::cli

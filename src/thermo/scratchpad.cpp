@@ -61,4 +61,18 @@ void ApplyScratchpad(CurrentSens& sens, const Scratchpad& iarray) {
     sens.DownLimitT = SignedByte(Byte(iarray, scratchpad_byte::kTl));
 }
 
+bool HoldsPowerOnValue(uint8_t familyCode, std::span<const uint8_t, 9> bytes) {
+    const int lsb = bytes[scratchpad_byte::kTemperatureLsb];
+    const int msb = bytes[scratchpad_byte::kTemperatureMsb];
+    switch (familyCode) {
+        case family_code::kDs18S20:
+            return lsb == 0xAA && msb == 0x00;
+        case family_code::kDs1822:
+        case family_code::kDs18B20:
+            return lsb == 0x50 && msb == 0x05;
+        default:
+            return false;
+    }
+}
+
 }  // namespace velgrin

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 
 #include "wire/device_table.h"
 
@@ -25,5 +26,9 @@ inline constexpr int kCountPerC = 7;      // DS18S20
 // formula follows the record's device group (DS18S20 or DS18B20); where the bytes give no
 // temperature (COUNT_PER_C 0, a configuration byte with its top bit set) the previous one stays.
 void ApplyScratchpad(CurrentSens& sens, const Scratchpad& iarray);
+
+// The temperature bytes hold what the family powers up with (+85 degrees: 0x0550 on a DS18B20 or
+// DS1822, 0x00AA on a DS18S20), which a real 85 degrees also gives.
+bool HoldsPowerOnValue(uint8_t familyCode, std::span<const uint8_t, 9> bytes);
 
 }  // namespace velgrin

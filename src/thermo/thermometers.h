@@ -14,6 +14,7 @@ inline constexpr uint8_t kWriteScratchpad = 0x4E;
 inline constexpr uint8_t kCopyScratchpad = 0x48;
 inline constexpr uint8_t kReadScratchpad = 0xBE;
 inline constexpr uint8_t kRecallE2 = 0xB8;
+inline constexpr uint8_t kReadPowerSupply = 0xB4;
 }  // namespace ds18x20_command
 
 // Longest conversion (12 bits) with margin, and the EEPROM copy.

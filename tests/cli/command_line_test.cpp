@@ -15,8 +15,8 @@ TEST(CommandLine, ToolHelpNamesEveryCommandTheDefaultPortAndTheExitStatuses) {
     const CliRun run = RunTool({"--help"});
     EXPECT_EQ(run.status, 0);
     for (const char* word :
-         {"list", "temp [ROM...]", "alarms --th X --tl Y", "watch", "save-number", "default: sim",
-          "0 success", "1 the bus", "2 usage error"}) {
+         {"list", "temp [--one-by-one] [ROM...]", "alarms --th X --tl Y", "watch", "save-number",
+          "default: sim", "0 success", "1 the bus", "2 usage error"}) {
         EXPECT_NE(run.out.find(word), std::string::npos) << word;
     }
     EXPECT_EQ(RunTool({"help"}).out, run.out);

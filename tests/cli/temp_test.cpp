@@ -130,6 +130,86 @@ TEST_F(TempTest, AScratchpadThatFailsItsCrcIsNoReading) {
     EXPECT_EQ(Reading(readings, coarse).at("temperature"), 21.5);
 }
 
+TEST_F(TempTest, OneByOneGivesTheSameReadingsAsTogether) {
+    const std::string port = folder.bench("bench.json", bench());
+    const CliRun together = RunTool({"--port", port, "temp"});
+    const CliRun oneByOne = RunTool({"--port", port, "temp", "--one-by-one"});
+    ASSERT_EQ(together.status, 0) << together.err;
+    EXPECT_EQ(oneByOne.status, 0) << oneByOne.err;
+    EXPECT_EQ(oneByOne.out, together.out);
+    EXPECT_NE(together.out.find(coarse + "  21.5 C       8     0\n"), std::string::npos)
+        << together.out;
+}
+
+TEST_F(TempTest, PowerOnValueWithoutAConversionIsNotATemperature) {
+    json description = bench();
+    description["devices"][0]["faults"] = {{"busyForever", true}};
+    const std::string port = folder.bench("bench.json", description);
+    for (const char* sequence : {"", "--one-by-one"}) {
+        SCOPED_TRACE(sequence);
+        std::vector<std::string> arguments{"--port", port, "temp"};
+        if (*sequence != 0) {
+            arguments.push_back(sequence);
+        }
+        const CliRun text = RunTool(arguments);
+        EXPECT_EQ(text.status, 1);
+        EXPECT_NE(text.out.find(fine + "  power-on value, no conversion\n"), std::string::npos)
+            << text.out;
+        arguments.insert(arguments.begin(), "--json");
+        const CliRun run = RunTool(arguments);
+        EXPECT_EQ(run.status, 1);
+        const json readings = json::parse(run.out).at("thermometers");
+        EXPECT_EQ(Reading(readings, fine).at("error"), "power-on value, no conversion");
+        EXPECT_FALSE(Reading(readings, fine).contains("temperature"));
+        EXPECT_EQ(Reading(readings, coarse).at("temperature"), 21.5);
+    }
+}
+
+TEST_F(TempTest, ARealEightyFiveDegreesIsATemperature) {
+    json description = bench();
+    description["devices"][0]["temperature"] = 85;
+    description["devices"][2]["temperature"] = 85;
+    const std::string port = folder.bench("bench.json", description);
+    for (const char* sequence : {"", "--one-by-one"}) {
+        SCOPED_TRACE(sequence);
+        std::vector<std::string> arguments{"--port", port, "--json", "temp"};
+        if (*sequence != 0) {
+            arguments.push_back(sequence);
+        }
+        const CliRun run = RunTool(arguments);
+        ASSERT_EQ(run.status, 0) << run.err;
+        const json readings = json::parse(run.out).at("thermometers");
+        EXPECT_EQ(Reading(readings, fine).at("temperature"), 85);
+        EXPECT_EQ(Reading(readings, ds18s20).at("temperature"), 85);
+    }
+}
+
+// A brown-out while the set converts: the device is back with its power-on value by the time
+// it is read.
+TEST_F(TempTest, AThermometerThatBrownsOutBeforeItsReadIsMeasuredAgain) {
+    json description = bench();
+    description["timeline"] = {{{"at", 400}, {"powerCycle", fine}}};
+    const CliRun run =
+        RunTool({"--port", folder.bench("bench.json", description), "--json", "temp"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const json readings = json::parse(run.out).at("thermometers");
+    EXPECT_EQ(Reading(readings, fine).at("temperature"), 25.0625);
+}
+
+TEST_F(TempTest, AThermometerThatBrownsOutAndCannotConvertShowsThePowerOnValue) {
+    json description = bench();
+    description["timeline"] = {
+        {{"at", 400}, {"powerCycle", fine}},
+        {{"at", 400}, {"set", fine}, {"faults", {{"busyForever", true}}}},
+    };
+    const CliRun run =
+        RunTool({"--port", folder.bench("bench.json", description), "--json", "temp"});
+    EXPECT_EQ(run.status, 1);
+    const json readings = json::parse(run.out).at("thermometers");
+    EXPECT_EQ(Reading(readings, fine).at("error"), "power-on value, no conversion");
+    EXPECT_EQ(Reading(readings, coarse).at("temperature"), 21.5);
+}
+
 TEST_F(TempTest, ABusWithoutThermometersMeasuresNothing) {
     const std::string port = folder.bench("bench.json", {{"devices", {{{"rom", hlt}}}}});
     EXPECT_EQ(RunTool({"--port", port, "temp"}).out, "no thermometers on the bus\n");

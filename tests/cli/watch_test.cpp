@@ -7,6 +7,7 @@
 #include "bench_folder.h"
 #include "bench_roms.h"
 #include "cli_process.h"
+#include "common/number_text.h"
 
 namespace velgrin::cli::testing {
 namespace {
@@ -119,6 +120,61 @@ TEST_F(WatchTest, CountEndsTheWatchAfterThatManyPolls) {
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(DeviceEvents(Events(run.out)),
               (std::vector<std::string>{"arrived " + first + " @0", "arrived " + chip + " @0"}));
+}
+
+TEST_F(WatchTest, TempMeasuresTheThermometersEachPollFoundAtEveryPoll) {
+    const json bench{
+        {"adapter", {{"serialChip", chip}}},
+        {"devices",
+         {{{"model", "DS18B20"}, {"rom", first}, {"temperature", 21.5}},
+          {{"model", "DS18S20"}, {"rom", ds18s20}, {"temperature", -3.5}, {"attached", false}}}},
+        {"timeline", {{{"at", 1500}, {"attach", ds18s20}}}}};
+    for (const char* sequence : {"", "--one-by-one"}) {
+        SCOPED_TRACE(sequence);
+        std::vector<std::string> arguments{"--temp", "--count", "2"};
+        if (*sequence != 0) {
+            arguments.push_back(sequence);
+        }
+        const CliRun run = watch(bench, arguments);
+        ASSERT_EQ(run.status, 0) << run.err;
+        std::vector<std::string> readings;
+        for (const json& e : Events(run.out)) {
+            if (e.at("event") == "temperature") {
+                readings.push_back(e.at("rom").get<std::string>() + " " +
+                                   FormatDotNumber(e.at("temperature").get<double>()));
+            }
+        }
+        EXPECT_EQ(readings,
+                  (std::vector<std::string>{first + " 21.5", ds18s20 + " -3.5", first + " 21.5"}));
+    }
+    std::vector<std::string> words{
+        "--port", folder.bench("bench.json", bench), "watch", "--temp", "--count", "1"};
+    const CliRun text = RunTool(words);
+    EXPECT_NE(text.out.find("s  temp     " + first + "  21.5 C\n"), std::string::npos) << text.out;
+}
+
+TEST_F(WatchTest, TempReportsAPowerOnValueAndFailsTheWatch) {
+    const json bench{{"devices",
+                      {{{"model", "DS18B20"}, {"rom", first}, {"faults", {{"busyForever", true}}}},
+                       {{"model", "DS18B20"}, {"rom", second}, {"temperature", 30}}}}};
+    const CliRun run = watch(bench, {"--temp", "--count", "1"});
+    EXPECT_EQ(run.status, 1);
+    bool reported = false;
+    for (const json& e : Events(run.out)) {
+        if (e.at("event") == "temperature" && e.at("rom") == first) {
+            EXPECT_EQ(e.at("error"), "power-on value, no conversion");
+            EXPECT_FALSE(e.contains("temperature"));
+            reported = true;
+        }
+    }
+    EXPECT_TRUE(reported) << run.out;
+}
+
+TEST_F(WatchTest, OneByOneWithoutTempIsAUsageError) {
+    const CliRun run = watch(thermometerBench(), {"--one-by-one"});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("--one-by-one chooses how --temp measures"), std::string::npos)
+        << run.err;
 }
 
 TEST_F(WatchTest, AutoStoreWritesTheWindowsLogAtEveryRebuildOfTheLists) {

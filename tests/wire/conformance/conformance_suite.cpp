@@ -9,6 +9,7 @@
 #include "bench_rig.h"
 #include "hlt/hlt_core.h"
 #include "recording_surface.h"
+#include "thermo/thermometer_set.h"
 #include "thermo/thermometers.h"
 #include "wire/sim/bench_file.h"
 #include "wire/sim/sim_ds18x20.h"
@@ -24,6 +25,8 @@ constexpr const char* kMultisensor = "4900000000040126";
 const RomCode kThermometerRom{0x28, 0x01, 0x01, 0x00, 0x00, 0x00, 0x00, 0xE4};
 const RomCode kParasiteRom{0x28, 0x02, 0x01, 0x00, 0x00, 0x00, 0x00, 0xBD};
 const RomCode kMultisensorRom{0x26, 0x01, 0x04, 0x00, 0x00, 0x00, 0x00, 0x49};
+const RomCode kDs18S20Rom{0x10, 0x01, 0x02, 0x00, 0x00, 0x00, 0x00, 0x4F};
+const std::vector<RomCode> kThermometerRoms{kThermometerRom, kParasiteRom, kDs18S20Rom};
 
 // The poll around a page write: a timer flag and a scan.
 struct PollSwitch : PollControl {
@@ -275,6 +278,89 @@ TEST_P(Conformance, SecondProgramIsRefusedAndTheFirstGoesOn) {
 
     (void)core->ScanSessionAndSearch();
     EXPECT_EQ(ScanResult(*core), listed);
+}
+
+namespace {
+
+std::vector<ThermometerOutcome> MeasureSet(TmexDriver& driver, Host& host, bool busHoldsOnlyThese) {
+    Network network(*driver.link());
+    return ThermometerSet(network, host).measure(kThermometerRoms, busHoldsOnlyThese);
+}
+
+void ExpectSameOutcomes(const std::vector<ThermometerOutcome>& got,
+                        const std::vector<ThermometerOutcome>& want) {
+    ASSERT_EQ(got.size(), want.size());
+    for (size_t i = 0; i < got.size(); ++i) {
+        EXPECT_EQ(got[i].rom, want[i].rom);
+        EXPECT_EQ(got[i].state, want[i].state);
+        EXPECT_EQ(got[i].scratchpad, want[i].scratchpad);
+    }
+}
+
+// Every device but the thermometers leaves the bench.
+void KeepOnlyThermometers(sim::SimBench& bench) {
+    std::vector<RomCode> others;
+    for (const auto& device : bench.bus().devices()) {
+        const uint8_t family = device->rom()[0];
+        if (family != 0x28 && family != 0x10) {
+            others.push_back(device->rom());
+        }
+    }
+    for (const RomCode& rom : others) {
+        (void)bench.park(rom);
+    }
+}
+
+}  // namespace
+
+TEST_P(Conformance, ThermometerSetAmongOtherDevicesConvertsEachByMatchRom) {
+    ScanBoth();
+    adapter->withBench([](sim::SimBench& bench) { bench.bus().setRecording(true); });
+    const auto got = MeasureSet(adapter->driver(), host, false);
+    ExpectSameOutcomes(got, MeasureSet(*referenceDriver, host, false));
+    ASSERT_EQ(got.size(), 3u);
+    for (const auto& outcome : got) {
+        EXPECT_EQ(outcome.state, ThermometerOutcome::State::Measured);
+    }
+    // 21.5 at 12 bits; -5.25 at 10 bits, which the parasite part gives only when the pull-up held.
+    EXPECT_EQ(got[0].scratchpad[0], 0x58);
+    EXPECT_EQ(got[0].scratchpad[1], 0x01);
+    EXPECT_EQ(got[1].scratchpad[0], 0xAC);
+    EXPECT_EQ(got[1].scratchpad[1], 0xFF);
+    adapter->withBench([](sim::SimBench& bench) {
+        EXPECT_GE(PullupHeldUs(bench.bus().events()), 750'000u);
+        EXPECT_FALSE(bench.bus().strongPullup());
+    });
+}
+
+TEST_P(Conformance, ThermometersAloneOnTheBusConvertTogether) {
+    adapter->withBench(KeepOnlyThermometers);
+    KeepOnlyThermometers(*reference);
+    ScanBoth();
+    ASSERT_EQ(core->FoundDev, 3);
+    const auto got = MeasureSet(adapter->driver(), host, true);
+    ExpectSameOutcomes(got, MeasureSet(*referenceDriver, host, true));
+    for (const auto& outcome : got) {
+        EXPECT_EQ(outcome.state, ThermometerOutcome::State::Measured);
+    }
+    EXPECT_EQ(got[1].scratchpad[0], 0xAC);
+}
+
+TEST_P(Conformance, ThermometerThatCannotConvertSinceItsPowerOnShowsThePowerOnValue) {
+    ScanBoth();
+    const auto stall = [](sim::SimBench& bench) {
+        auto* device = dynamic_cast<sim::Ds18x20Device*>(bench.find(kThermometerRom));
+        ASSERT_NE(device, nullptr);
+        device->powerCycle();
+        device->setConversionStuck(true);
+    };
+    adapter->withBench(stall);
+    stall(*reference);
+    const auto got = MeasureSet(adapter->driver(), host, false);
+    ExpectSameOutcomes(got, MeasureSet(*referenceDriver, host, false));
+    ASSERT_EQ(got.size(), 3u);
+    EXPECT_EQ(got[0].state, ThermometerOutcome::State::PowerOnValue);
+    EXPECT_EQ(got[2].state, ThermometerOutcome::State::Measured);
 }
 
 }  // namespace velgrin::conformance

@@ -1,0 +1,207 @@
+#include "thermo/thermometer_set.h"
+
+#include <algorithm>
+
+#include "common/crc.h"
+#include "thermo/scratchpad.h"
+#include "thermo/thermometers.h"
+
+namespace velgrin {
+
+namespace {
+
+bool Succeeded(const WireResult<bool>& result) {
+    return result && *result;
+}
+
+}  // namespace
+
+std::vector<ThermometerOutcome> ThermometerSet::measure(const std::vector<RomCode>& roms,
+                                                        bool busHoldsOnlyThese) {
+    std::vector<Target> targets;
+    for (const RomCode& rom : roms) {
+        targets.push_back(Target{rom});
+    }
+    if (busHoldsOnlyThese && !targets.empty()) {
+        convertTogether(targets);
+    } else {
+        convertInTurn(targets);
+    }
+    std::vector<ThermometerOutcome> outcomes;
+    for (const Target& target : targets) {
+        ThermometerOutcome outcome{target.rom};
+        if (target.present) {
+            waitUntilDone(target);
+            readOut(target, outcome);
+        }
+        outcomes.push_back(settle(outcome));
+    }
+    return outcomes;
+}
+
+// Skip ROM reaches every device, and the search just before found none but these. Read slots
+// then read 1 only once every one of them has finished (wired-AND), whatever its resolution.
+void ThermometerSet::convertTogether(std::vector<Target>& targets) {
+    if (!skipRom() || !network_.link().touchByte(ds18x20_command::kReadPowerSupply)) {
+        return;
+    }
+    const auto powered = network_.link().touchBit(true);
+    if (!powered || !skipRom()) {
+        return;
+    }
+    bool converted = false;
+    if (!*powered) {
+        converted = convertUnderPullup();
+    } else if (network_.link().touchByte(ds18x20_command::kConvertT)) {
+        converted = pollUntilDone();
+    }
+    for (Target& target : targets) {
+        target.converted = converted;
+    }
+}
+
+// Other devices are on the bus: each thermometer is matched and started on its own. Every
+// externally powered one converts by itself once started, so they go first, back to back; a
+// parasite-powered one needs the pull-up from its command to the end of its conversion, so each
+// of them gets its own, with nothing else on the bus, while the others convert alongside.
+void ThermometerSet::convertInTurn(std::vector<Target>& targets) {
+    for (Target& target : targets) {
+        target.present = readPowerSupply(target);
+    }
+    Link& link = network_.link();
+    for (Target& target : targets) {
+        if (!target.present || target.parasite || !Succeeded(network_.access(target.rom)) ||
+            !link.touchByte(ds18x20_command::kConvertT)) {
+            continue;
+        }
+        target.startTick = host_.tickCount();
+        target.waiting = true;
+        // A device that has started answers its read slots with 0 until it is done.
+        const auto bit = link.touchBit(true);
+        target.converted = bit && !*bit;
+    }
+    for (Target& target : targets) {
+        if (target.present && target.parasite && Succeeded(network_.access(target.rom))) {
+            target.converted = convertUnderPullup();
+        }
+    }
+}
+
+// The resolution is not known before the read, so an externally powered one started by Match ROM
+// gets the longest conversion time from its own start. Reading each as soon as its time is up
+// lets the reads of the first ones overlap the waits of the last ones.
+void ThermometerSet::waitUntilDone(const Target& target) {
+    if (!target.waiting) {
+        return;
+    }
+    const uint32_t elapsed = host_.tickCount() - target.startTick;
+    if (elapsed < kLongestConversionMs) {
+        host_.sleep(kLongestConversionMs - elapsed);
+    }
+}
+
+bool ThermometerSet::readPowerSupply(Target& target) {
+    if (!Succeeded(network_.access(target.rom)) ||
+        !network_.link().touchByte(ds18x20_command::kReadPowerSupply)) {
+        return false;
+    }
+    // A parasite-powered device pulls the slot low; a missing one leaves it high and is found
+    // out by its read.
+    const auto bit = network_.link().touchBit(true);
+    target.parasite = bit && !*bit;
+    return bool(bit);
+}
+
+bool ThermometerSet::convertUnderPullup() {
+    Link& link = network_.link();
+    if (!link.armStrongPullup(PullupTrigger::AfterNextByte)) {
+        return false;
+    }
+    const bool sent = bool(link.touchByte(ds18x20_command::kConvertT));
+    if (sent) {
+        host_.sleep(kLongestConversionMs);
+    }
+    return link.setNormalLevel() && sent;
+}
+
+bool ThermometerSet::pollUntilDone() {
+    const uint32_t start = host_.tickCount();
+    bool sawBusy = false;
+    for (;;) {
+        const auto bit = network_.link().touchBit(true);
+        if (!bit) {
+            return false;
+        }
+        if (*bit) {
+            return sawBusy;
+        }
+        sawBusy = true;
+        if (static_cast<uint32_t>(host_.tickCount() - start) > kLongestConversionMs) {
+            return false;
+        }
+        host_.yieldBusyWait();
+    }
+}
+
+bool ThermometerSet::skipRom() {
+    const auto presence = network_.link().reset();
+    return presence && *presence == ResetOutcome::Presence &&
+           network_.link().touchByte(rom_command::kSkipRom);
+}
+
+// Matched by its ROM code, so that only this device answers; nine bytes whose CRC checks, and
+// not a line held low (nine zero bytes pass the CRC).
+void ThermometerSet::readOut(const Target& target, ThermometerOutcome& outcome) {
+    outcome.state = ThermometerOutcome::State::NoIntactReply;
+    if (!Succeeded(network_.access(target.rom))) {
+        return;
+    }
+    std::array<uint8_t, 10> block{};
+    block.fill(0xFF);
+    block[0] = ds18x20_command::kReadScratchpad;
+    if (!network_.link().touchBlock(block)) {
+        return;
+    }
+    std::array<uint8_t, 9> bytes{};
+    std::copy(block.begin() + 1, block.end(), bytes.begin());
+    if (Crc8(bytes) != 0 ||
+        std::all_of(bytes.begin(), bytes.end(), [](uint8_t b) { return b == 0; })) {
+        return;
+    }
+    outcome.scratchpad = bytes;
+    if (target.converted) {
+        outcome.state = ThermometerOutcome::State::Measured;
+    } else if (HoldsPowerOnValue(target.rom[0], bytes)) {
+        outcome.state = ThermometerOutcome::State::PowerOnValue;
+    } else {
+        outcome.state = ThermometerOutcome::State::NotConverted;
+    }
+}
+
+ThermometerOutcome ThermometerSet::measureAlone(const RomCode& rom) {
+    Target target{rom};
+    ThermometerOutcome outcome{rom};
+    if (!readPowerSupply(target) || !Succeeded(network_.access(rom))) {
+        return outcome;
+    }
+    if (target.parasite) {
+        target.converted = convertUnderPullup();
+    } else if (network_.link().touchByte(ds18x20_command::kConvertT)) {
+        target.converted = pollUntilDone();
+    }
+    readOut(target, outcome);
+    return outcome;
+}
+
+// The power-on value reads exactly like a real 85 degrees, and a device that browned out after
+// its conversion holds it again; only a conversion seen complete right before the read tells
+// them apart.
+ThermometerOutcome ThermometerSet::settle(const ThermometerOutcome& first) {
+    const bool doubtful = first.state == ThermometerOutcome::State::PowerOnValue ||
+                          first.state == ThermometerOutcome::State::NotConverted ||
+                          (first.state == ThermometerOutcome::State::Measured &&
+                           HoldsPowerOnValue(first.rom[0], first.scratchpad));
+    return doubtful ? measureAlone(first.rom) : first;
+}
+
+}  // namespace velgrin

@@ -1,0 +1,77 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "common/host.h"
+#include "wire/network.h"
+
+namespace velgrin {
+
+// The longest conversion of any DS18S20 / DS18B20 (12 bits): the data sheets' maximum.
+inline constexpr uint32_t kLongestConversionMs = 750;
+
+// What measuring one thermometer of a set gave.
+struct ThermometerOutcome {
+    enum class State {
+        Measured,       // `scratchpad` is fresh from a conversion seen complete
+        PowerOnValue,   // the register holds the power-on value and no conversion completed
+        NotConverted,   // it answers, but no conversion of it could be seen complete
+        NoIntactReply,  // no presence, or the scratchpad failed its CRC
+    };
+    RomCode rom{};
+    State state = State::NoIntactReply;
+    std::array<uint8_t, 9> scratchpad{};  // valid for Measured and PowerOnValue
+};
+
+// Measures DS18S20 / DS18B20 thermometers together: all of them convert within one conversion
+// time, then each is read by Match ROM with its CRC checked. Convert T goes out by Skip ROM only
+// when the last search found these thermometers and nothing else; otherwise each one is matched
+// and started in turn (externally powered ones first, then each parasite-powered one under its
+// own strong pull-up, since a second selection would cut the first one's power).
+class ThermometerSet {
+  public:
+    ThermometerSet(Network& network, Host& host) : network_(network), host_(host) {}
+
+    // `busHoldsOnlyThese`: the search just before found exactly `roms` on the bus. Outcomes
+    // come in the order of `roms`.
+    std::vector<ThermometerOutcome> measure(const std::vector<RomCode>& roms,
+                                            bool busHoldsOnlyThese);
+
+    // One thermometer converted alone, its conversion watched, and read right after.
+    ThermometerOutcome measureAlone(const RomCode& rom);
+
+    // Settles a reading that holds the power-on value, or came without a conversion seen
+    // complete: the device is measured alone once more. Another reading is passed on as it is.
+    ThermometerOutcome settle(const ThermometerOutcome& first);
+
+  private:
+    struct Target {
+        RomCode rom;
+        bool present = true;
+        bool parasite = false;
+        bool converted = false;  // a conversion of it was seen complete
+        bool waiting = false;    // started by Match ROM at startTick, its end not watched
+        uint32_t startTick = 0;
+    };
+
+    void convertTogether(std::vector<Target>& targets);
+    void convertInTurn(std::vector<Target>& targets);
+    void waitUntilDone(const Target& target);
+    // Read Power Supply of one device; false when nothing answered the reset or the adapter
+    // failed.
+    bool readPowerSupply(Target& target);
+    // Convert T to the selected device(s) with the pull-up on for the longest conversion.
+    bool convertUnderPullup();
+    // Polls read slots until the selected device(s) finish; true when seen busy, then done
+    // within the longest conversion time.
+    bool pollUntilDone();
+    void readOut(const Target& target, ThermometerOutcome& outcome);
+    bool skipRom();
+
+    Network& network_;
+    Host& host_;
+};
+
+}  // namespace velgrin
