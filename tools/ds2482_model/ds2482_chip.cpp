@@ -13,6 +13,7 @@ Ds2482Chip::Ds2482Chip(Variant variant, std::array<std::shared_ptr<sim::SimBench
 
 void Ds2482Chip::powerUp() {
     endPullup();
+    hung_ = false;
     config_ = 0;
     channel_ = 0;
     pointer_ = pointer::kStatus;
@@ -32,7 +33,7 @@ uint64_t Ds2482Chip::busTimeUs() const {
 }
 
 bool Ds2482Chip::busy() {
-    if (stuckBusy_) {
+    if (hung_) {
         return true;
     }
     if (now_) {
@@ -225,6 +226,8 @@ bool Ds2482Chip::oneWire(uint8_t code, std::span<const uint8_t> parameter) {
     }
     pointer_ = pointer::kStatus;
     busyLeft_ = busyReads_;
+    hung_ = hangNext_;
+    hangNext_ = false;
     if (now_) {
         busyUntil_ = now_() + (busTimeUs() - busBefore);
     }

@@ -31,8 +31,8 @@ class Ds2482Chip {
 
     // Status reads that still find the chip busy after each 1-Wire command.
     void setBusyReads(int reads) { busyReads_ = reads; }
-    // The busy bit never clears (a chip hung mid-command).
-    void setStuckBusy(bool stuck) { stuckBusy_ = stuck; }
+    // The next 1-Wire command never ends: busy until a Device Reset or a power-up.
+    void hangAtNextCommand() { hangNext_ = true; }
     // Timed: busy until `now()` reaches the command's end (1-Wire time from its start).
     void setTimed(std::function<uint64_t()> now) { now_ = std::move(now); }
 
@@ -64,7 +64,8 @@ class Ds2482Chip {
     bool pullupOn_ = false;
     int busyReads_ = 1;
     int busyLeft_ = 0;
-    bool stuckBusy_ = false;
+    bool hangNext_ = false;
+    bool hung_ = false;
     std::function<uint64_t()> now_;
     uint64_t busyUntil_ = 0;
     uint64_t commands_ = 0;
