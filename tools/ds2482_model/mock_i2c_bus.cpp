@@ -33,17 +33,11 @@ struct DataDeleter {
 };
 using Data = std::unique_ptr<UMockdevIoctlData, DataDeleter>;
 
-uint64_t SteadyUs() {
-    return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(
-                                     std::chrono::steady_clock::now().time_since_epoch())
-                                     .count());
-}
-
-// Bits on the wire of one transfer: START, the address byte and every data byte with their
-// acknowledge bits, STOP; a joined transfer adds a repeated START and a second address byte.
-uint64_t TransferBits(size_t bytes, size_t parts) {
-    return parts * (1 + 9) + 9 * bytes + 1;
-}
+// Bits on the wire: a START and the address byte with its acknowledge bit open a transfer (a
+// repeated START and address each further part), every data byte takes 9, a STOP ends it.
+constexpr uint64_t kAddressBits = 1 + 9;
+constexpr uint64_t kByteBits = 9;
+constexpr uint64_t kStopBits = 1;
 
 }  // namespace
 
@@ -62,6 +56,8 @@ struct MockI2cBus::State {
     std::map<uint8_t, Chip> chips;
     std::map<UMockdevIoctlClient*, uint8_t> addressOf;  // per open node, from I2C_SLAVE
     I2cTiming timing;
+    uint64_t timelineNs = 0;  // the I2C bus's own time while timed
+    std::chrono::steady_clock::time_point realStart;
     mutable std::mutex mutex;
 
     Chip* chipFor(UMockdevIoctlClient* client) {
@@ -76,10 +72,14 @@ struct MockI2cBus::State {
         const auto chip = chips.find(static_cast<uint8_t>(address));
         return chip == chips.end() || address > 0x7F ? nullptr : &chip->second;
     }
-    void spend(size_t bytes, size_t parts) const {
-        if (timing.clockHz > 0) {
-            const uint64_t us = TransferBits(bytes, parts) * 1'000'000 / timing.clockHz;
-            std::this_thread::sleep_for(std::chrono::microseconds(us));
+    // The bus time of `bits`; in real time the mock keeps pace with it.
+    void spend(uint64_t bits) {
+        if (timing.clockHz == 0) {
+            return;
+        }
+        timelineNs += bits * 1'000'000'000 / timing.clockHz;
+        if (timing.realTime) {
+            std::this_thread::sleep_until(realStart + std::chrono::nanoseconds(timelineNs));
         }
     }
     // One write to a chip; false when nothing acknowledged it.
@@ -172,7 +172,7 @@ gboolean HandleIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer u
                 bytes += msgs[i].len;
                 buffers.push_back(std::move(buffer));
             }
-            s.spend(bytes, count);
+            s.spend(count * kAddressBits + bytes * kByteBits + kStopBits);
             if (target != nullptr) {
                 target->transcript.push_back(line);
             }
@@ -193,8 +193,10 @@ gboolean HandleRead(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer us
     Chip* chip = s.chipFor(client);
     std::string line;
     const auto count = static_cast<size_t>(arg->data_len);
+    // The chip gives a register's value as its byte starts.
+    s.spend(kAddressBits);
     const bool acknowledged = s.read(chip, arg->data, count, line);
-    s.spend(count, 1);
+    s.spend(count * kByteBits + kStopBits);
     if (chip != nullptr) {
         chip->transcript.push_back(line);
     }
@@ -208,8 +210,11 @@ gboolean HandleWrite(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer u
     Chip* chip = s.chipFor(client);
     std::string line;
     const auto count = static_cast<size_t>(arg->data_len);
+    // 1-Wire activity starts with the parameter byte, or after the command code's acknowledge
+    // bit when there is none.
+    s.spend(kAddressBits + std::min<uint64_t>(count, 1) * kByteBits);
     const bool acknowledged = s.write(chip, arg->data, count, line);
-    s.spend(count, 1);
+    s.spend((count > 0 ? count - 1 : 0) * kByteBits + kStopBits);
     if (chip != nullptr) {
         chip->transcript.push_back(line);
     }
@@ -270,7 +275,7 @@ void MockI2cBus::plug(uint8_t address, Variant variant, std::shared_ptr<sim::Sim
     Chip& chip = state_->chips[address];
     chip.model = std::make_unique<Ds2482Chip>(variant, std::move(channels));
     if (state_->timing.clockHz > 0) {
-        chip.model->setTimed(SteadyUs);
+        chip.model->setTimed([s = state_.get()] { return s->timelineNs / 1000; });
     }
 }
 
@@ -315,9 +320,19 @@ void MockI2cBus::clearTranscript(uint8_t address) {
 void MockI2cBus::setTiming(I2cTiming timing) {
     std::lock_guard lock(state_->mutex);
     state_->timing = timing;
+    state_->timelineNs = 0;
+    state_->realStart = std::chrono::steady_clock::now();
     for (auto& [address, chip] : state_->chips) {
-        chip.model->setTimed(timing.clockHz > 0 ? std::function<uint64_t()>(SteadyUs) : nullptr);
+        chip.model->setTimed(timing.clockHz > 0 ? std::function<uint64_t()>([s = state_.get()] {
+            return s->timelineNs / 1000;
+        })
+                                                : nullptr);
     }
+}
+
+uint64_t MockI2cBus::timelineUs() const {
+    std::lock_guard lock(state_->mutex);
+    return state_->timelineNs / 1000;
 }
 
 std::string MockI2cBus::rootDir() const {

@@ -12,10 +12,13 @@
 namespace velgrin::ds2482 {
 
 // How long the mocked bus takes, for the benchmark: every transfer its bits at the I2C clock
-// (START, address, data bytes with their acknowledge bits, STOP), and a 1-Wire command keeps
-// the chip busy for its 1-Wire time, in real time. Tests leave the clock at 0: no delays.
+// (START, address, data bytes with their acknowledge bits, STOP) on a timeline of the bus's
+// own, and a 1-Wire command keeps the chip busy for its 1-Wire time on that timeline. In real
+// time the mock also waits until the timeline's time has passed. Tests leave the clock at 0:
+// no timeline, the chip busy for a fixed number of status reads.
 struct I2cTiming {
     uint32_t clockHz = 0;
+    bool realTime = false;
 };
 
 // One I2C bus that exists only for this process: umockdev's testbed holds its i2c-dev node
@@ -49,7 +52,10 @@ class MockI2cBus {
     std::vector<std::string> transcript(uint8_t address) const;
     void clearTranscript(uint8_t address);
 
+    // Starts the timeline afresh.
     void setTiming(I2cTiming timing);
+    // What the transfers since setTiming took on the I2C bus, polling included.
+    uint64_t timelineUs() const;
     // Where the node really lives (for permission tests).
     std::string nodeFile() const;
     std::string rootDir() const;
