@@ -6,6 +6,8 @@
 #include <linux/i2c.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <array>
@@ -118,15 +120,17 @@ WireResult<void> I2cDevTransport::open() {
 }
 
 WireResult<void> I2cDevTransport::lock() {
-    std::string bus = port_.device;
-    for (char& c : bus) {
-        if (c == '/') {
-            c = '_';
-        }
+    // Keyed by the node's device number, so that every name of one bus meets the same lock.
+    struct stat node {};
+    if (::fstat(fd_, &node) != 0) {
+        return WireError{WireErrorCode::Io,
+                         "cannot examine " + port_.device + ": " + std::strerror(errno)};
     }
     const std::string path =
-        lockDirectory_ + "/velgrin-ds2482" + bus + "-" + port_.addressText() + ".lock";
-    lockFd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+        lockDirectory_ + "/velgrin-ds2482-" + std::to_string(major(node.st_rdev)) + "-" +
+        std::to_string(minor(node.st_rdev)) + "-" + port_.addressText() + ".lock";
+    // Read-only is enough for flock, and lets another user open a file the first one made.
+    lockFd_ = ::open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0644);
     if (lockFd_ < 0) {
         return WireError{WireErrorCode::Io, "cannot make the lock file " + path + " for " +
                                                 ChipName(port_) + ": " + std::strerror(errno)};

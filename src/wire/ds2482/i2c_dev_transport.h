@@ -13,7 +13,8 @@ inline constexpr const char* kLockDirectory = "/run/lock";
 // A chip on a Linux I2C bus through i2c-dev (/dev/i2c-N). Single transfers are plain
 // write()/read() after I2C_SLAVE, whose busy check refuses an address a kernel driver holds;
 // a write joined to a read goes through I2C_RDWR when the bus adapter can do it. A lock file
-// per bus and address, held with flock, refuses a second program of ours.
+// per bus (its node's device number) and address, held with flock, refuses a second program
+// of ours.
 class I2cDevTransport final : public I2cTransport {
   public:
     explicit I2cDevTransport(I2cPort port, std::string lockDirectory = kLockDirectory);
