@@ -82,22 +82,30 @@ struct MockI2cBus::State {
             std::this_thread::sleep_until(realStart + std::chrono::nanoseconds(timelineNs));
         }
     }
-    // One write to a chip; false when nothing acknowledged it.
+    // One part of a transfer after its (repeated) START, with its bus time: a write, false when
+    // not acknowledged; 1-Wire activity starts with the parameter byte, or after the command
+    // code's acknowledge bit when there is none.
     bool write(Chip* chip, const uint8_t* bytes, size_t count, std::string& line) {
         line = "W " + Hex(bytes, count);
-        if (chip == nullptr || !chip->answering || !chip->model->write({bytes, count})) {
+        spend(kAddressBits + std::min<uint64_t>(count, 1) * kByteBits);
+        const bool acknowledged =
+            chip != nullptr && chip->answering && chip->model->write({bytes, count});
+        spend((count > 0 ? count - 1 : 0) * kByteBits);
+        if (!acknowledged) {
             line += " nack";
-            return false;
         }
-        return true;
+        return acknowledged;
     }
+    // A read: the chip gives a register's value as each byte starts.
     bool read(Chip* chip, uint8_t* bytes, size_t count, std::string& line) {
+        spend(kAddressBits);
         if (chip == nullptr || !chip->answering) {
             line += "R nack";
             return false;
         }
         for (size_t i = 0; i < count; ++i) {
             bytes[i] = chip->model->read();
+            spend(kByteBits);
         }
         line += "R " + Hex(bytes, count);
         return true;
@@ -155,7 +163,6 @@ gboolean HandleIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer u
             std::vector<Data> buffers;
             Chip* target = nullptr;
             std::string line;
-            size_t bytes = 0;
             bool acknowledged = true;
             for (__u32 i = 0; i < count && acknowledged; ++i) {
                 Data buffer(umockdev_ioctl_data_resolve(
@@ -169,10 +176,9 @@ gboolean HandleIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer u
                                    ? s.read(chip, data, msgs[i].len, part)
                                    : s.write(chip, data, msgs[i].len, part);
                 line += (line.empty() ? "" : " ") + part;
-                bytes += msgs[i].len;
                 buffers.push_back(std::move(buffer));
             }
-            s.spend(count * kAddressBits + bytes * kByteBits + kStopBits);
+            s.spend(kStopBits);
             if (target != nullptr) {
                 target->transcript.push_back(line);
             }
@@ -193,10 +199,8 @@ gboolean HandleRead(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer us
     Chip* chip = s.chipFor(client);
     std::string line;
     const auto count = static_cast<size_t>(arg->data_len);
-    // The chip gives a register's value as its byte starts.
-    s.spend(kAddressBits);
     const bool acknowledged = s.read(chip, arg->data, count, line);
-    s.spend(count * kByteBits + kStopBits);
+    s.spend(kStopBits);
     if (chip != nullptr) {
         chip->transcript.push_back(line);
     }
@@ -210,11 +214,8 @@ gboolean HandleWrite(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer u
     Chip* chip = s.chipFor(client);
     std::string line;
     const auto count = static_cast<size_t>(arg->data_len);
-    // 1-Wire activity starts with the parameter byte, or after the command code's acknowledge
-    // bit when there is none.
-    s.spend(kAddressBits + std::min<uint64_t>(count, 1) * kByteBits);
     const bool acknowledged = s.write(chip, arg->data, count, line);
-    s.spend((count > 0 ? count - 1 : 0) * kByteBits + kStopBits);
+    s.spend(kStopBits);
     if (chip != nullptr) {
         chip->transcript.push_back(line);
     }

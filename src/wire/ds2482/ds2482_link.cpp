@@ -152,28 +152,29 @@ WireResult<uint8_t> Ds2482Link::readRegister(uint8_t which) {
     return value[0];
 }
 
-WireResult<uint8_t> Ds2482Link::waitIdle() {
+WireResult<uint8_t> Ds2482Link::run(std::span<const uint8_t> command, bool joined) {
     const uint64_t start = clock_.nowUs();
     std::array<uint8_t, 1> state{};
-    for (int reads = 0; reads < options_.maxStatusReads; ++reads) {
+    // The pointer is on the status now.
+    auto sent = joined ? i2c_->writeRead(command, state) : i2c_->write(command);
+    if (sent && !joined) {
+        sent = i2c_->read(state);
+    }
+    if (!sent) {
+        return sent.error();
+    }
+    statusReads_ = 1;
+    for (; (state[0] & status::kBusy) != 0; ++statusReads_) {
+        if (statusReads_ >= options_.maxStatusReads ||
+            clock_.nowUs() - start > options_.busyTimeoutUs) {
+            return WireError{WireErrorCode::Timeout,
+                             i2c_->name() + " stayed busy with a 1-Wire command"};
+        }
         if (auto read = i2c_->read(state); !read) {
             return read.error();
         }
-        if ((state[0] & status::kBusy) == 0) {
-            return state[0];
-        }
-        if (clock_.nowUs() - start > options_.busyTimeoutUs) {
-            break;
-        }
     }
-    return WireError{WireErrorCode::Timeout, i2c_->name() + " stayed busy with a 1-Wire command"};
-}
-
-WireResult<uint8_t> Ds2482Link::run(std::span<const uint8_t> command) {
-    if (auto sent = i2c_->write(command); !sent) {
-        return sent.error();
-    }
-    return waitIdle();
+    return state[0];
 }
 
 WireResult<void> Ds2482Link::startCommand(bool withPullup) {
@@ -290,10 +291,13 @@ WireResult<SearchPass> Ds2482Link::searchPass(const RomCode& directions, bool al
             const bool direction = (directions[n / 8] & bit) != 0;
             const std::array<uint8_t, 2> triplet{command::kTriplet,
                                                  direction ? kBitOne : uint8_t{0}};
-            auto state = run(triplet);
+            const bool joined = joinTriplets_;
+            auto state = run(triplet, joined);
             if (!state) {
                 return state.error();
             }
+            // A joined read that needed only one more might have been a separate one alone.
+            joinTriplets_ = statusReads_ > (joined ? 2 : 1);
             const bool id = (*state & status::kSingleBitResult) != 0;
             const bool complement = (*state & status::kTripletSecondBit) != 0;
             if (id && complement) {

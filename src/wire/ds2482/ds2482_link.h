@@ -22,13 +22,14 @@ struct Ds2482Options {
     int maxStatusReads = 1000;
 };
 
-// A DS2482-100 or -800 I2C bridge. Every 1-Wire operation is one function command followed
-// by status reads until the busy bit clears; read bytes come from the data register through a
-// joined pointer write and read. The active pull-up is always on; the strong pull-up is set
-// in the configuration just before the byte or bit that needs it and ends by itself at the
-// next 1-Wire command, or by a configuration write. Configuration and channel writes are read
-// back. After a failed operation the chip is reset and set up again; when that fails too the
-// chip has stopped answering and the link closes, as for an unplugged adapter.
+// A DS2482-100 or -800 I2C bridge. Every 1-Wire operation is one function command, mostly
+// joined to a status read by a repeated START, then more status reads until the busy bit clears;
+// read bytes come from the data register through a joined pointer write and read. The active
+// pull-up is always on; the strong pull-up is set in the configuration just before the byte or bit
+// that needs it and ends by itself at the next 1-Wire command, or by a configuration write.
+// Configuration and channel writes are read back. After a failed operation the chip is reset and
+// set up again; when that fails too the chip has stopped answering and the link closes, as for an
+// unplugged adapter.
 class Ds2482Link final : public Link {
   public:
     Ds2482Link(std::unique_ptr<I2cTransport> i2c, const Clock& clock, Ds2482Options options = {});
@@ -66,9 +67,10 @@ class Ds2482Link final : public Link {
     WireResult<void> selectChannel(int channel);
     // One register through the read pointer.
     WireResult<uint8_t> readRegister(uint8_t which);
-    // A 1-Wire command: sent, then the status once the chip is idle again.
-    WireResult<uint8_t> run(std::span<const uint8_t> command);
-    WireResult<uint8_t> waitIdle();
+    // A 1-Wire command: sent, then the status once the chip is idle again, read within the
+    // bounds of the options. Joined, the first status read shares the command's transfer,
+    // which saves a transaction whenever that read finds the chip still busy.
+    WireResult<uint8_t> run(std::span<const uint8_t> command, bool joined = true);
     // Before a byte or bit: the strong pull-up of the one before ends with it.
     WireResult<void> startCommand(bool withPullup);
     WireError garbled(const std::string& what) const;
@@ -78,6 +80,11 @@ class Ds2482Link final : public Link {
     Ds2482Options options_;
     Pullup pullup_ = Pullup::Off;
     uint64_t recoveries_ = 0;
+    int statusReads_ = 0;  // of the last command run
+    // A triplet, the shortest command, may be over by the time a separate status read starts
+    // on a slow bus (100 kHz); joined, that read would come too early and cost a second one.
+    // Triplets join their read while that saves a transaction.
+    bool joinTriplets_ = false;
 };
 
 }  // namespace velgrin::ds2482

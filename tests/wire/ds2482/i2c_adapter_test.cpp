@@ -100,7 +100,8 @@ TEST_F(I2cAdapter, OpeningResetsConfiguresAndSelectsTheChannel) {
 }
 
 // A 1-Wire reset, a read byte through the joined pointer read, and a search pass of
-// triplets: each command is followed by status reads until the busy bit clears.
+// triplets: each command is joined to a status read, and more follow until the busy bit
+// clears.
 TEST_F(I2cAdapter, ResetReadByteAndTripletsAreSingleCommandsPolledToTheEnd) {
     i2c.plug(0x18, Variant::Ds2482_100, Bench());
     Start("");
@@ -108,24 +109,29 @@ TEST_F(I2cAdapter, ResetReadByteAndTripletsAreSingleCommandsPolledToTheEnd) {
     i2c.clearTranscript(0x18);
 
     EXPECT_EQ(driver->TMSetup(core->SHandle), 1);
-    EXPECT_EQ(i2c.transcript(0x18), (Lines{"W B4", "R 0B", "R 0A"}));
+    EXPECT_EQ(i2c.transcript(0x18), (Lines{"W B4 R 0B", "R 0A"}));
 
     i2c.clearTranscript(0x18);
     EXPECT_EQ(driver->TMTouchByte(core->SHandle, 0xFF), 0xFF);  // nobody talks: all ones
-    EXPECT_EQ(i2c.transcript(0x18), (Lines{"W 96", "R 09", "R 08", "W E1E1 R FF"}));
+    EXPECT_EQ(i2c.transcript(0x18), (Lines{"W 96 R 09", "R 08", "W E1E1 R FF"}));
 
     // The search: reset, Search ROM as a write byte, then 64 triplets; the first pass asks for
-    // direction 0 wherever devices disagree.
+    // direction 0 wherever devices disagree. A triplet's first status read is joined to it or
+    // not, as it saved a transaction the last time.
     i2c.clearTranscript(0x18);
     TmexState state;
     EXPECT_EQ(driver->TMFirst(core->SHandle, state), 1);
     const Lines lines = i2c.transcript(0x18);
-    ASSERT_EQ(lines.size(), 3u + 3u + 64u * 3u);
-    EXPECT_EQ(Lines(lines.begin() + 3, lines.begin() + 6), (Lines{"W A5F0", "R 09", "R 08"}));
+    ASSERT_GE(lines.size(), 4u);
+    EXPECT_EQ(Lines(lines.begin(), lines.begin() + 4),
+              (Lines{"W B4 R 0B", "R 0A", "W A5F0 R 09", "R 08"}));
     size_t triplets = 0;
-    for (size_t i = 6; i < lines.size(); i += 3) {
-        EXPECT_EQ(lines[i], "W 7800") << i;
-        ++triplets;
+    for (size_t i = 4; i < lines.size(); ++i) {
+        if (lines[i].starts_with("W ")) {
+            EXPECT_THAT(lines[i], ::testing::AnyOf("W 7800", ::testing::StartsWith("W 7800 R ")))
+                << i;
+            ++triplets;
+        }
     }
     EXPECT_EQ(triplets, 64u);
 }
@@ -143,8 +149,8 @@ TEST_F(I2cAdapter, StrongPullupIsSetForTheConvertByteAndEndedByAConfigurationWri
     const Lines lines = i2c.transcript(0x18);
     const auto armed = std::find(lines.begin(), lines.end(), "W D2A5");
     ASSERT_NE(armed, lines.end());
-    EXPECT_EQ(Lines(armed, armed + 8),
-              (Lines{"W D2A5", "R 05", "W A544", "R 09", "R 08", "W D2E1", "R 01", "W B4"}));
+    EXPECT_EQ(Lines(armed, armed + 7),
+              (Lines{"W D2A5", "R 05", "W A544 R 09", "R 08", "W D2E1", "R 01", "W B4 R 0B"}));
     i2c.withChip(0x18, [](Ds2482Chip& chip) {
         EXPECT_FALSE(chip.pullupActive());
         EXPECT_EQ(chip.configuration(), 0x01);
@@ -164,9 +170,9 @@ TEST_F(I2cAdapter, HungChipIsGivenUpOnAfterTheBoundAndResetForTheNextOperation) 
     EXPECT_THAT(driver->lastError(),
                 HasSubstr("the DS2482 at 0x18 on " + i2c.device() + " stayed busy"));
     const Lines lines = i2c.transcript(0x18);
-    ASSERT_EQ(lines.size(), 1u + 40u + 4u);
-    EXPECT_EQ(lines.front(), "W A5CC");
-    EXPECT_EQ(std::count(lines.begin(), lines.end(), "R 09"), 40);
+    ASSERT_EQ(lines.size(), 1u + 39u + 4u);  // 40 status reads in all
+    EXPECT_EQ(lines.front(), "W A5CC R 09");
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "R 09"), 39);
     EXPECT_EQ(Lines(lines.end() - 4, lines.end()), (Lines{"W F0", "R 18", "W D2E1", "R 01"}));
     EXPECT_EQ(Link()->recoveries(), 1u);
 
