@@ -19,19 +19,21 @@ bool BenchSession::NamesSimulatedBench(const std::string& portText) {
     return backend != nullptr && backend->portType == kSimulatedPortType;
 }
 
-CliResult<std::unique_ptr<BenchSession>> BenchSession::Open(const std::string& portText) {
+CliResult<std::unique_ptr<BenchSession>> BenchSession::Open(const std::string& portText,
+                                                            const PortSettings& settings) {
     auto time = NamesSimulatedBench(portText) ? TimeBase::Simulated() : TimeBase::Real();
-    const auto spec = BuiltInPorts(time->clock()).resolve(portText);
+    const auto spec = BuiltInPorts(time->clock(), settings).resolve(portText);
     if (!spec) {
         return UsageError(spec.error().message);
     }
-    return std::unique_ptr<BenchSession>(new BenchSession(std::move(time), *spec));
+    return std::unique_ptr<BenchSession>(new BenchSession(std::move(time), *spec, settings));
 }
 
-BenchSession::BenchSession(std::unique_ptr<TimeBase> time, PortSpec spec)
+BenchSession::BenchSession(std::unique_ptr<TimeBase> time, PortSpec spec,
+                           const PortSettings& settings)
     : time_(std::move(time)),
       host_(*time_),
-      driver_(BuiltInPorts(time_->clock()), std::move(spec)),
+      driver_(BuiltInPorts(time_->clock(), settings), std::move(spec)),
       core_(driver_, host_) {}
 
 CliResult<void> BenchSession::Scan() {

@@ -7,6 +7,7 @@
 #include "cli/exit_status.h"
 #include "cli/time_base.h"
 #include "wire/bus_core.h"
+#include "wire/port_registry.h"
 #include "wire/tmex.h"
 
 namespace velgrin::sim {
@@ -23,7 +24,8 @@ inline constexpr int kConfirmingScans = 4;
 class BenchSession {
   public:
     // A port text that cannot be used is a usage error that says why.
-    static CliResult<std::unique_ptr<BenchSession>> Open(const std::string& portText);
+    static CliResult<std::unique_ptr<BenchSession>> Open(const std::string& portText,
+                                                         const PortSettings& settings = {});
 
     // True when the port text names a simulated bench.
     static bool NamesSimulatedBench(const std::string& portText);
@@ -45,7 +47,7 @@ class BenchSession {
     sim::SimBench* simulatedBench();
 
   private:
-    BenchSession(std::unique_ptr<TimeBase> time, PortSpec spec);
+    BenchSession(std::unique_ptr<TimeBase> time, PortSpec spec, const PortSettings& settings);
 
     std::unique_ptr<TimeBase> time_;
     ConsoleHost host_;

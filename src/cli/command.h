@@ -15,8 +15,12 @@ namespace velgrin::cli {
 // the command first needs the bus (so that a usage error never touches it).
 class CommandContext {
   public:
-    CommandContext(const ParsedOptions& options, Output& output, std::string portText)
-        : options_(options), output_(output), portText_(std::move(portText)) {}
+    CommandContext(const ParsedOptions& options, Output& output, std::string portText,
+                   PortSettings portSettings = {})
+        : options_(options),
+          output_(output),
+          portText_(std::move(portText)),
+          portSettings_(portSettings) {}
 
     const ParsedOptions& options() const { return options_; }
     const std::vector<std::string>& words() const { return options_.positionals(); }
@@ -30,6 +34,7 @@ class CommandContext {
     const ParsedOptions& options_;
     Output& output_;
     std::string portText_;
+    PortSettings portSettings_;
     std::unique_ptr<BenchSession> session_;
 };
 

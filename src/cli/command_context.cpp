@@ -4,7 +4,7 @@ namespace velgrin::cli {
 
 CliResult<BenchSession*> CommandContext::session() {
     if (!session_) {
-        auto opened = BenchSession::Open(portText_);
+        auto opened = BenchSession::Open(portText_, portSettings_);
         if (!opened) {
             return opened.error();
         }

@@ -1,6 +1,7 @@
 #include "cli/run_cli.h"
 
 #include <algorithm>
+#include <charconv>
 
 #include "cli/command.h"
 #include "cli/english_text.h"
@@ -14,9 +15,9 @@ namespace {
 constexpr const char* kDefaultPort = "sim";
 
 const std::vector<OptionSpec>& GlobalOptions() {
-    static const std::vector<OptionSpec> options{{"--port", true},       {"--json", false},
-                                                 {"--save-bench", true}, {"--help", false},
-                                                 {"-h", false},          {"--version", false}};
+    static const std::vector<OptionSpec> options{
+        {"--port", true},  {"--json", false}, {"--save-bench", true}, {"--reply-margin", true},
+        {"--help", false}, {"-h", false},     {"--version", false}};
     return options;
 }
 
@@ -77,6 +78,26 @@ int Fail(Output& output, const CliError& error) {
 
 int Usage(Output& output, const std::string& message, const std::string& helpCommand) {
     return Fail(output, UsageError(message + "; see 'velgrin-cli " + helpCommand + "--help'"));
+}
+
+constexpr int kMaxReplyMarginMs = 60000;
+
+CliResult<PortSettings> PortSettingsOf(const ParsedOptions& options) {
+    PortSettings settings;
+    const auto text = options.value("--reply-margin");
+    if (!text) {
+        return settings;
+    }
+    int margin = 0;
+    const char* const end = text->data() + text->size();
+    const auto [stop, ec] = std::from_chars(text->data(), end, margin);
+    if (ec != std::errc() || stop != end || margin < 1 || margin > kMaxReplyMarginMs ||
+        std::to_string(margin) != *text) {
+        return UsageError("--reply-margin needs whole milliseconds from 1 to " +
+                          std::to_string(kMaxReplyMarginMs) + ", not '" + *text + "'");
+    }
+    settings.replyMargin = std::chrono::milliseconds(margin);
+    return settings;
 }
 
 int RunHelp(const std::vector<std::string>& topic, std::ostream& out, Output& output) {
@@ -166,7 +187,11 @@ int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
         return Usage(output, "--save-bench needs a simulated bench (--port sim or sim:FILE)",
                      helpCommand);
     }
-    CommandContext context(*options, output, port);
+    const auto portSettings = PortSettingsOf(*options);
+    if (!portSettings) {
+        return Usage(output, portSettings.error().message, helpCommand);
+    }
+    CommandContext context(*options, output, port, *portSettings);
     const auto ran = command->run(context);
     const int status = ran ? static_cast<int>(*ran) : Fail(output, ran.error());
     return saveBench ? SaveBenchState(context, *saveBench, status) : status;

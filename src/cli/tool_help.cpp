@@ -37,6 +37,7 @@ constexpr const char* kCommonOptions =
     "  --port SPEC         the adapter (default: sim, the built-in demo bench)\n"
     "  --json              print the result as JSON\n"
     "  --save-bench FILE   on a simulated bench: write its state afterwards as a bench file\n"
+    "  --reply-margin MS   how late a serial adapter's reply may be (default 150; up to 60000)\n"
     "  --help, -h          this help\n";
 
 }  // namespace

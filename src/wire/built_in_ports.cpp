@@ -6,10 +6,12 @@
 
 namespace velgrin {
 
-PortRegistry BuiltInPorts(const Clock& clock) {
+PortRegistry BuiltInPorts(const Clock& clock, const PortSettings& settings) {
+    ds2480b::Ds2480bOptions serial;
+    serial.replyMargin = settings.replyMargin.value_or(serial.replyMargin);
     PortRegistry registry;
     registry.add(sim::SimBackend(clock));
-    registry.add(ds2480b::Ds2480bBackend());
+    registry.add(ds2480b::Ds2480bBackend(serial));
     registry.add(ds2490::Ds2490Backend());
     registry.add(ds2482::Ds2482Backend(clock));
     return registry;

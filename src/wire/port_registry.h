@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -43,7 +44,14 @@ class PortRegistry {
     std::vector<PortBackend> backends_;
 };
 
+// What a user may tune in the adapters a registry opens; unset means the backend's own default.
+struct PortSettings {
+    // How long a serial adapter's reply may lag behind its transfer time: USB-serial converters
+    // and busy machines add latency that the baud rate does not show.
+    std::optional<std::chrono::milliseconds> replyMargin;
+};
+
 // The registry with every backend of this build; simulated benches run on `clock`.
-PortRegistry BuiltInPorts(const Clock& clock);
+PortRegistry BuiltInPorts(const Clock& clock, const PortSettings& settings = {});
 
 }  // namespace velgrin

@@ -71,6 +71,16 @@ TEST(CommandLine, MistakesOnTheCommandLineExitWithStatus2AndSayWhat) {
         {{"list", "--port"}, "option '--port' needs a value"},
         {{"--json=yes", "list"}, "option '--json' takes no value"},
         {{"help", "frobnicate"}, "unknown command 'frobnicate'"},
+        {{"--reply-margin", "0", "list"},
+         "--reply-margin needs whole milliseconds from 1 to 60000, not '0'"},
+        {{"--reply-margin", "60001", "list"},
+         "--reply-margin needs whole milliseconds from 1 to 60000, not '60001'"},
+        {{"--reply-margin", "1,5", "list"},
+         "--reply-margin needs whole milliseconds from 1 to 60000, not '1,5'"},
+        {{"--reply-margin", "+50", "list"},
+         "--reply-margin needs whole milliseconds from 1 to 60000, not '+50'"},
+        {{"--reply-margin", "99999999999", "list"},
+         "--reply-margin needs whole milliseconds from 1 to 60000, not '99999999999'"},
     };
     for (const auto& c : cases) {
         const CliRun run = RunTool(c.arguments);
