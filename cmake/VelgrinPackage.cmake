@@ -15,7 +15,7 @@ add_custom_command(
     VERBATIM)
 add_custom_target(velgrin-changelog ALL DEPENDS ${changelog})
 install(FILES packaging/copyright ${changelog} DESTINATION ${doc_dir})
-install(FILES docs/cli.md docs/ds2480b.md docs/usb.md docs/bench-files.md DESTINATION ${doc_dir})
+install(FILES docs/cli.md docs/ds2480b.md docs/usb.md docs/i2c.md docs/bench-files.md DESTINATION ${doc_dir})
 install(FILES docs/examples/workshop-bench.json DESTINATION ${doc_dir}/examples)
 
 set(CPACK_GENERATOR DEB)

@@ -1,4 +1,5 @@
 #include "wire/ds2480b/ds2480b_backend.h"
+#include "wire/ds2482/ds2482_backend.h"
 #include "wire/ds2490/ds2490_backend.h"
 #include "wire/port_registry.h"
 #include "wire/sim/sim_backend.h"
@@ -12,6 +13,7 @@ PortRegistry BuiltInPorts(const Clock& clock, const PortSettings& settings) {
     registry.add(sim::SimBackend(clock));
     registry.add(ds2480b::Ds2480bBackend(serial));
     registry.add(ds2490::Ds2490Backend());
+    registry.add(ds2482::Ds2482Backend(clock));
     return registry;
 }
 

@@ -1,0 +1,90 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "common/clock.h"
+#include "wire/ds2482/i2c_transport.h"
+#include "wire/link.h"
+
+namespace velgrin::ds2482 {
+
+struct Ds2482Options {
+    // The DS2482-800's channel to use; none leaves the chip on IO0 (the only one of a -100).
+    std::optional<int> channel;
+    // How long a 1-Wire command may keep the chip busy before it counts as stuck, on the
+    // clock given, and at most how many status reads that wait may take (what ends it when
+    // the clock stands still). A reset, the longest command, takes about 1.25 ms; a status
+    // read at 400 kHz takes 50 µs.
+    uint64_t busyTimeoutUs = 20'000;
+    int maxStatusReads = 1000;
+};
+
+// A DS2482-100 or -800 I2C bridge. Every 1-Wire operation is one function command, mostly
+// joined to a status read by a repeated START, then more status reads until the busy bit clears;
+// read bytes come from the data register through a joined pointer write and read. The active
+// pull-up is always on; the strong pull-up is set in the configuration just before the byte or bit
+// that needs it and ends by itself at the next 1-Wire command, or by a configuration write.
+// Configuration and channel writes are read back. After a failed operation the chip is reset and
+// set up again; when that fails too the chip has stopped answering and the link closes, as for an
+// unplugged adapter.
+class Ds2482Link final : public Link {
+  public:
+    Ds2482Link(std::unique_ptr<I2cTransport> i2c, const Clock& clock, Ds2482Options options = {});
+
+    WireResult<void> open() override;
+    void close() override;
+    bool isOpen() const override { return i2c_->isOpen(); }
+
+    WireResult<ResetOutcome> reset() override;
+    WireResult<bool> touchBit(bool bit) override;
+    // 0xFF is a read byte; any other a write byte, which returns the byte sent (the chip does
+    // not sample the line while it writes).
+    WireResult<uint8_t> touchByte(uint8_t byte) override;
+    WireResult<void> armStrongPullup(PullupTrigger trigger) override;
+    WireResult<void> setNormalLevel() override;
+
+    bool hasSearchAccelerator() const override { return true; }
+    // 64 triplet commands after the search command byte.
+    WireResult<SearchPass> searchPass(const RomCode& directions, bool alarmOnly) override;
+
+    const I2cStats& stats() const { return i2c_->stats(); }
+    // Times the chip was reset to recover from a failed operation.
+    uint64_t recoveries() const { return recoveries_; }
+
+  private:
+    enum class Pullup { Off, ArmedAfterByte, ArmedAfterBit, On };
+
+    // Device reset, the status it must leave, configuration, channel.
+    WireResult<void> initialise();
+    template <typename T>
+    WireResult<T> guarded(const std::function<WireResult<T>()>& op);
+    WireResult<void> ready() const;
+
+    WireResult<void> writeConfig(uint8_t bits);
+    WireResult<void> selectChannel(int channel);
+    // One register through the read pointer.
+    WireResult<uint8_t> readRegister(uint8_t which);
+    // A 1-Wire command: sent, then the status once the chip is idle again, read within the
+    // bounds of the options. Joined, the first status read shares the command's transfer,
+    // which saves a transaction whenever that read finds the chip still busy.
+    WireResult<uint8_t> run(std::span<const uint8_t> command, bool joined = true);
+    // Before a byte or bit: the strong pull-up of the one before ends with it.
+    WireResult<void> startCommand(bool withPullup);
+    WireError garbled(const std::string& what) const;
+
+    std::unique_ptr<I2cTransport> i2c_;
+    const Clock& clock_;
+    Ds2482Options options_;
+    Pullup pullup_ = Pullup::Off;
+    uint64_t recoveries_ = 0;
+    int statusReads_ = 0;  // of the last command run
+    // A triplet, the shortest command, may be over by the time a separate status read starts
+    // on a slow bus (100 kHz); joined, that read would come too early and cost a second one.
+    // Triplets join their read while that saves a transaction.
+    bool joinTriplets_ = false;
+};
+
+}  // namespace velgrin::ds2482
