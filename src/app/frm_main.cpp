@@ -4,9 +4,9 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 
-#include "app/central_exception_handler.h"
 #include "app/frm_main_texts.h"
 #include "thermo/list_lookup.h"
+#include "ui/central_exception_handler.h"
 
 namespace velgrin {
 

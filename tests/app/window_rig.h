@@ -9,12 +9,12 @@
 #include <QCoreApplication>
 #include <QStringList>
 
-#include "app/central_exception_handler.h"
 #include "app/frm_main.h"
 #include "bench_rig.h"
-#include "hlt/dialog/frm_set_up_hlt.h"
 #include "qt_test_app.h"
 #include "scripted_host.h"
+#include "ui/central_exception_handler.h"
+#include "ui/hlt_dialog/frm_set_up_hlt.h"
 #include "wire/sim/bench_file.h"
 
 // Readable failures for Qt texts.

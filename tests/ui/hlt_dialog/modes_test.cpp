@@ -7,7 +7,7 @@
 #include <QTest>
 
 #include "dialog_rig.h"
-#include "hlt/dialog/hlt_set_layout.h"
+#include "ui/hlt_dialog/hlt_set_layout.h"
 
 namespace velgrin {
 namespace {

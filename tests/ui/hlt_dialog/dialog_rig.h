@@ -7,11 +7,11 @@
 #include <QApplication>
 
 #include "bench_rig.h"
-#include "hlt/dialog/frm_set_up_hlt.h"
 #include "hlt/hlt_core.h"
 #include "hlt/hlt_state.h"
 #include "qt_test_app.h"
 #include "thermo/list_lookup.h"
+#include "ui/hlt_dialog/frm_set_up_hlt.h"
 #include "wire/poll_control.h"
 #include "wire/sim/sim_ds2438.h"
 #include "wire/sim/sim_hlt_block.h"

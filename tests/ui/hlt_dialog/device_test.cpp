@@ -7,10 +7,10 @@
 #include <QLineEdit>
 #include <QTest>
 
-#include "app/central_exception_handler.h"
 #include "dialog_rig.h"
 #include "hlt/hlt_config.h"
 #include "reference_crc.h"
+#include "ui/central_exception_handler.h"
 
 namespace velgrin {
 namespace {
