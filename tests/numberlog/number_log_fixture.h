@@ -46,9 +46,8 @@ class NumberLogTest : public ::testing::Test {
     NumberLogTest();
     ~NumberLogTest() override;
 
-    // Stands in for the window's list rebuild: the views are cleared, then the devices are
-    // listed in table order; each list shows its first entry while the step for an added entry
-    // runs.
+    // A search that found these devices, in table order, and the list rebuild after it as the
+    // command-line tool shows it: each list its first entry, then the auto-store steps.
     void Rebuild(const std::vector<std::string>& romTexts);
 
     // Ticks "Автоматически сохранять" and picks `file` in the dialog.
