@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -24,12 +25,15 @@ inline void PrintTo(const QString& text, std::ostream* os) {
 
 namespace velgrin::testing {
 
-// The program's two windows over the demo bench, on the virtual clock with scripted dialogs.
-// Ticks are delivered as the timer thread delivers them: as a tick event to the poll timer's
-// hidden receiver.
+// The program's two windows over the demo bench (or another), on the virtual clock with scripted
+// dialogs. Ticks are delivered as the timer thread delivers them: as a tick event to the poll
+// timer's hidden receiver.
 struct WindowRig {
-    explicit WindowRig(bool defaultPort = true)
-        : driver(BenchRegistry(bench),
+    using BenchMaker = std::function<std::shared_ptr<sim::SimBench>(const Clock&)>;
+
+    explicit WindowRig(bool defaultPort = true, const BenchMaker& makeBench = sim::MakeDemoBench)
+        : bench(makeBench(clock)),
+          driver(BenchRegistry(bench),
                  defaultPort ? std::optional<PortSpec>(PortSpec{"bench", ""}) : std::nullopt) {
         SetExceptionReportHost(&host);
         window.setSettingsDialog(&dialog);
@@ -60,7 +64,7 @@ struct WindowRig {
     QApplication& app = TestApp();
     VirtualClock clock;
     ScriptedHost host{clock};
-    std::shared_ptr<sim::SimBench> bench = sim::MakeDemoBench(clock);
+    std::shared_ptr<sim::SimBench> bench;
     TmexDriver driver;
     TFrmMain window{driver, host};
     Thlt_set dialog{window.core(), window.hltCore(), window};
