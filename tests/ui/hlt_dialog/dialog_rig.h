@@ -18,7 +18,6 @@ struct DialogRig : WindowRig {
                     [](const Clock& clock) { return std::make_shared<sim::SimBench>(clock); }) {}
 
     ControlSurface& controls() { return dialog.controls(); }
-    BusCore& core() { return window.core(); }
     HltState& state() { return window.hltCore().state(); }
     bool pollRunning() { return window.pollTimerEnabled(); }
     void setPollRunning(bool running) { window.setPollTimerEnabled(running); }
