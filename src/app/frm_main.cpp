@@ -50,13 +50,19 @@ void ShowList(QComboBox& list, const std::vector<std::string>& entries) {
 }  // namespace
 
 TFrmMain::TFrmMain(TmexDriver& driver, Host& host, QWidget* parent)
+    : TFrmMain(driver, host, nullptr, parent) {}
+
+TFrmMain::TFrmMain(TmexDriver& driver, Host& host, DateTimeSource& dateTime, QWidget* parent)
+    : TFrmMain(driver, host, &dateTime, parent) {}
+
+TFrmMain::TFrmMain(TmexDriver& driver, Host& host, DateTimeSource* dateTime, QWidget* parent)
     : QWidget(parent),
       core_(driver, host),
       ui_(BuildFrmMainControls(*this)),
       surface_(*this),
       progress_(*ui_.Progress_wr_1820),
       thermometerTab_(core_, *this, surface_, progress_),
-      numberLog_(core_, host, surface_, dateTime_),
+      numberLog_(core_, host, surface_, dateTime != nullptr ? *dateTime : systemDateTime_),
       hltCore_(core_, *this, hltState_) {
     setWindowTitle(QString::fromUtf8(kFrmMainDesignCaption));
     TimerCheckTmr_ = new QTimer(this);

@@ -5,7 +5,6 @@
 #include <fstream>
 #include <sstream>
 
-#include "wire/device_lists.h"
 #include "wire/device_table.h"
 #include "wire/rom_code.h"
 
@@ -60,11 +59,7 @@ void NumberLogTest::Rebuild(const std::vector<std::string>& romTexts) {
         sens.ROMS = romText;
         sens.Family = GroupOfFamily((*rom)[0]);
     }
-    // The window's clearing before every rebuild.
-    surface.setColor("shp1", colors::kButtonFace);
-    const DeviceLists lists = RebuildDeviceLists(core);
-    ShowSelectedEntries(lists, surface);
-    log.StoreRebuildSteps(lists);
+    frontEnd->RebuildLists();
 }
 
 void NumberLogTest::SwitchAutoStoreOn(const fs::path& file) {
