@@ -4,9 +4,10 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 
-#include "app/central_exception_handler.h"
 #include "app/frm_main_texts.h"
 #include "thermo/list_lookup.h"
+#include "ui/central_exception_handler.h"
+#include "wire/device_lists.h"
 
 namespace velgrin {
 
@@ -15,7 +16,8 @@ namespace {
 constexpr int kPollPeriodMs = 1000;
 constexpr int kTimerCheckMs = 200;
 
-constexpr const char* kPageNames[] = {"ds1820", "HLT", "Reg", "ds192x", "Настр", "TabInfo"};
+constexpr const char* kPageNames[] = {device_page::kDs1820, device_page::kHlt, device_page::kReg,
+                                      device_page::kDs192x, "Настр",           "TabInfo"};
 constexpr const char* kAdapterItems[] = {"DS9097E",  "Parallel", "--------",
                                          "--------", "DS90907U", "USB"};
 constexpr int kPortItems = 12;
@@ -35,16 +37,32 @@ class RunningFlag {
     bool& flag_;
 };
 
+// Fills an emptied list and selects its first entry.
+void ShowList(QComboBox& list, const std::vector<std::string>& entries) {
+    for (const std::string& entry : entries) {
+        list.addItem(QString::fromStdString(entry));
+    }
+    if (!entries.empty()) {
+        list.setCurrentIndex(0);
+    }
+}
+
 }  // namespace
 
 TFrmMain::TFrmMain(TmexDriver& driver, Host& host, QWidget* parent)
+    : TFrmMain(driver, host, nullptr, parent) {}
+
+TFrmMain::TFrmMain(TmexDriver& driver, Host& host, DateTimeSource& dateTime, QWidget* parent)
+    : TFrmMain(driver, host, &dateTime, parent) {}
+
+TFrmMain::TFrmMain(TmexDriver& driver, Host& host, DateTimeSource* dateTime, QWidget* parent)
     : QWidget(parent),
       core_(driver, host),
       ui_(BuildFrmMainControls(*this)),
       surface_(*this),
       progress_(*ui_.Progress_wr_1820),
       thermometerTab_(core_, *this, surface_, progress_),
-      numberLog_(core_, host, surface_, dateTime_),
+      numberLog_(core_, host, surface_, dateTime != nullptr ? *dateTime : systemDateTime_),
       hltCore_(core_, *this, hltState_) {
     setWindowTitle(QString::fromUtf8(kFrmMainDesignCaption));
     TimerCheckTmr_ = new QTimer(this);
@@ -302,37 +320,15 @@ void TFrmMain::ClearDeviceViews() {
 }
 
 void TFrmMain::RebuildDeviceLists() {
-    surface_.setEnabled(kPageNames[frm_main_page::kHlt], false);
-    surface_.setEnabled(kPageNames[frm_main_page::kReg], false);
-    for (int n = 0; n < core_.FoundDev; ++n) {
-        const CurrentSens& sens = core_.Asens[static_cast<size_t>(n)];
-        const QString entry = QString::fromStdString(ListEntryText(n, sens.ROMS));
-        switch (sens.Family) {
-            case device_group::kDs18S20:
-            case device_group::kDs18B20:
-                surface_.setEnabled(kPageNames[frm_main_page::kDs1820], true);
-                ui_.cmb1820->addItem(entry);
-                ui_.cmb1820->setCurrentIndex(0);
-                numberLog_.StoreRom1820();
-                break;
-            case device_group::kLogger:
-                surface_.setEnabled(kPageNames[frm_main_page::kReg], true);
-                surface_.setEnabled(kPageNames[frm_main_page::kDs192x], true);
-                ui_.cmbSN->addItem(entry);
-                ui_.cmbSN->setCurrentIndex(0);
-                ui_.cmbDs192x->addItem(entry);
-                ui_.cmbDs192x->setCurrentIndex(0);
-                numberLog_.StoreRomButton();
-                break;
-            case device_group::kHlt:
-                surface_.setEnabled(kPageNames[frm_main_page::kHlt], true);
-                ui_.cmbhlt->addItem(entry);
-                ui_.cmbhlt->setCurrentIndex(0);
-                break;
-            default:
-                break;
-        }
+    const DeviceLists lists = velgrin::RebuildDeviceLists(core_);
+    for (const PageSwitch& page : lists.pages) {
+        surface_.setEnabled(page.page, page.enabled);
     }
+    ShowList(*ui_.cmb1820, lists.cmb1820);
+    ShowList(*ui_.cmbhlt, lists.cmbhlt);
+    ShowList(*ui_.cmbSN, lists.cmbSN);
+    ShowList(*ui_.cmbDs192x, lists.cmbSN);
+    numberLog_.StoreRebuildSteps(lists);
 }
 
 void TFrmMain::RefreshValues() {

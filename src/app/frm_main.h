@@ -7,15 +7,15 @@
 
 #include "app/frm_main_layout.h"
 #include "app/ks_timers.h"
-#include "app/qt_control_surface.h"
 #include "app/qt_progress_bar.h"
 #include "common/host.h"
-#include "hlt/dialog/frm_set_up_hlt.h"
 #include "hlt/hlt_core.h"
 #include "hlt/hlt_state.h"
 #include "numberlog/date_time_source.h"
 #include "numberlog/number_log.h"
 #include "thermo/thermometer_tab.h"
+#include "ui/hlt_dialog/frm_set_up_hlt.h"
+#include "ui/qt_control_surface.h"
 #include "wire/bus_core.h"
 #include "wire/poll_control.h"
 #include "wire/tmex.h"
@@ -29,6 +29,8 @@ class TFrmMain : public QWidget, public PollControl {
 
   public:
     TFrmMain(TmexDriver& driver, Host& host, QWidget* parent = nullptr);
+    // `dateTime` stamps the number log's lines in place of the system's wall clock.
+    TFrmMain(TmexDriver& driver, Host& host, DateTimeSource& dateTime, QWidget* parent = nullptr);
 
     // The multisensor settings dialog, made after the window; the tick paints its indicator
     // and stays idle while it is in edit mode.
@@ -57,6 +59,9 @@ class TFrmMain : public QWidget, public PollControl {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    // The system's wall clock when `dateTime` is null.
+    TFrmMain(TmexDriver& driver, Host& host, DateTimeSource* dateTime, QWidget* parent);
+
     void FormCreate();
     void ConnectHandlers();
     void ShowScanTexts();
@@ -80,7 +85,7 @@ class TFrmMain : public QWidget, public PollControl {
     QtControlSurface surface_;
     QtProgressBar progress_;
     ThermometerTab thermometerTab_;
-    SystemDateTime dateTime_;
+    SystemDateTime systemDateTime_;
     NumberLog numberLog_;
     HltState hltState_;
     HltCore hltCore_;

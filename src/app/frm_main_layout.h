@@ -10,7 +10,7 @@
 #include <QTabWidget>
 #include <QWidget>
 
-#include "app/shape_widget.h"
+#include "ui/shape_widget.h"
 
 namespace velgrin {
 

@@ -3,8 +3,8 @@
 #include <QCoreApplication>
 #include <QEvent>
 
-#include "app/central_exception_handler.h"
 #include "app/timer_queue.h"
+#include "ui/central_exception_handler.h"
 
 namespace velgrin {
 

@@ -6,13 +6,13 @@
 #include <QApplication>
 
 #include "app/application_icon.h"
-#include "app/central_exception_handler.h"
 #include "app/command_line.h"
 #include "app/frm_main.h"
-#include "app/qt_host.h"
 #include "app/screenshots.h"
-#include "app/window_fonts.h"
-#include "hlt/dialog/frm_set_up_hlt.h"
+#include "ui/central_exception_handler.h"
+#include "ui/hlt_dialog/frm_set_up_hlt.h"
+#include "ui/qt_host.h"
+#include "ui/window_fonts.h"
 #include "wire/port_registry.h"
 #include "wire/tmex.h"
 

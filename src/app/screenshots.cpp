@@ -10,8 +10,8 @@
 #include <QTimer>
 
 #include "app/frm_main.h"
-#include "hlt/dialog/frm_set_up_hlt.h"
 #include "hlt/hlt_controls.h"
+#include "ui/hlt_dialog/frm_set_up_hlt.h"
 
 namespace velgrin {
 

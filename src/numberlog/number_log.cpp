@@ -103,6 +103,19 @@ void NumberLog::StoreRomButton() {
     StoreSelectedNumber(entry, LoggerType(entry), HeaderStyle::kLogger);
 }
 
+void NumberLog::StoreRebuildSteps(const DeviceLists& lists) {
+    for (const LogStep step : lists.logSteps) {
+        switch (step) {
+            case LogStep::kStoreRom1820:
+                StoreRom1820();
+                break;
+            case LogStep::kStoreRomButton:
+                StoreRomButton();
+                break;
+        }
+    }
+}
+
 // A logger is logged under the name its own probe gave it in the search, so that a thermometer
 // listed before it cannot lend it its type; without such a name, under the last type the scan set.
 std::string NumberLog::LoggerType(const std::string& entryText) const {

@@ -7,6 +7,7 @@
 #include "numberlog/auto_store.h"
 #include "numberlog/date_time_source.h"
 #include "wire/bus_core.h"
+#include "wire/device_lists.h"
 
 namespace velgrin {
 
@@ -42,6 +43,8 @@ class NumberLog {
     // Auto-store steps, run by the list rebuild after each entry it adds to `cmb1820` or `cmbSN`.
     void StoreRom1820();
     void StoreRomButton();
+    // The rebuild's steps in their order, once the lists show their first entries.
+    void StoreRebuildSteps(const DeviceLists& lists);
 
     // `tmpStoreFile`, `List`, `flgSaveSNAdapters`, `TypeButtonStringLast`.
     AutoStore& autoStore() { return autoStore_; }

@@ -9,9 +9,9 @@
 #include <QTest>
 #include <QThread>
 
-#include "app/central_exception_handler.h"
 #include "qt_test_app.h"
 #include "scripted_host.h"
+#include "ui/central_exception_handler.h"
 
 namespace velgrin {
 namespace {

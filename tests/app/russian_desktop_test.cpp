@@ -8,15 +8,15 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "app/central_exception_handler.h"
 #include "app/frm_main.h"
 #include "bench_rig.h"
 #include "hlt/crc_hlt.h"
-#include "hlt/dialog/frm_set_up_hlt.h"
 #include "hlt/hlt_config.h"
 #include "process_locale.h"
 #include "qt_test_app.h"
 #include "scripted_host.h"
+#include "ui/central_exception_handler.h"
+#include "ui/hlt_dialog/frm_set_up_hlt.h"
 #include "wire/sim/sim_ds18b20.h"
 #include "wire/sim/sim_ds2438.h"
 #include "wire/sim/sim_hlt_block.h"

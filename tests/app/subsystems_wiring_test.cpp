@@ -1,15 +1,20 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
+
+#include <string>
 
 #include <QCheckBox>
 #include <QDir>
-#include <QFile>
 #include <QPushButton>
 #include <QTemporaryDir>
 
+#include "log_lines.h"
 #include "window_rig.h"
 
 namespace velgrin {
 namespace {
+
+using ::testing::ElementsAre;
 
 class Wiring : public ::testing::Test, public testing::WindowRig {};
 
@@ -35,15 +40,18 @@ TEST_F(Wiring, TicksDoNothingWhileTheSettingsDialogEdits) {
 
 TEST_F(Wiring, AutoStoreLogsTheFirstThermometerAtTheRebuild) {
     QTemporaryDir folder;
-    const QString log = QDir(folder.path()).filePath("numbers.txt");
-    host.saveAnswers.push_back(log.toStdString());
+    const std::string log = QDir(folder.path()).filePath("numbers.txt").toStdString();
+    host.saveAnswers.push_back(log);
     Find<QCheckBox>("chkFileDs1820")->click();
     ASSERT_TRUE(ui().checked("ChkAutoStore"));
 
     Tick();
-    QFile file(log);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(file.readAll().contains("F3000802B31C4010"));
+    // The first thermometer and the first logger in search order, each once, in table order.
+    EXPECT_THAT(
+        testing::LogLines(log),
+        ElementsAre("Adapters SN EC00000024A1C381", " ", " ",
+                    testing::TypeLine("DS18S20 Temperature Sensor -50..+125C"), "F3000802B31C4010",
+                    " ", testing::TypeLine("DS1922L - Термохрон"), "890000003A7C1141"));
 }
 
 }  // namespace

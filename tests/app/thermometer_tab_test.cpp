@@ -13,11 +13,11 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "app/central_exception_handler.h"
 #include "app/frm_main.h"
 #include "bench_rig.h"
 #include "qt_test_app.h"
 #include "scripted_host.h"
+#include "ui/central_exception_handler.h"
 #include "wire/rom_code.h"
 #include "wire/sim/sim_ds18b20.h"
 #include "wire/sim/sim_ds18s20.h"

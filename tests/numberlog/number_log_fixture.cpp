@@ -51,37 +51,15 @@ NumberLogTest::~NumberLogTest() {
 }
 
 void NumberLogTest::Rebuild(const std::vector<std::string>& romTexts) {
-    surface.setText("cmb1820", "");
-    surface.setText("cmbSN", "");
-    surface.setColor("shp1", colors::kButtonFace);
-    std::string firstThermometer;
-    std::string firstLogger;
-    for (size_t index = 0; index < romTexts.size(); ++index) {
-        const auto rom = ParseRomText(romTexts[index]);
-        ASSERT_TRUE(rom) << romTexts[index];
-        const std::string entry = ListEntryText(static_cast<int>(index), romTexts[index]);
-        core.Asens[index].ROMS = romTexts[index];
-        core.FoundDev = static_cast<int16_t>(index + 1);
-        switch (GroupOfFamily((*rom)[0])) {
-            case device_group::kDs18S20:
-            case device_group::kDs18B20:
-                if (firstThermometer.empty()) {
-                    firstThermometer = entry;
-                }
-                surface.setText("cmb1820", firstThermometer);
-                log.StoreRom1820();
-                break;
-            case device_group::kLogger:
-                if (firstLogger.empty()) {
-                    firstLogger = entry;
-                }
-                surface.setText("cmbSN", firstLogger);
-                log.StoreRomButton();
-                break;
-            default:
-                break;
-        }
+    core.FoundDev = 0;
+    for (const std::string& romText : romTexts) {
+        const auto rom = ParseRomText(romText);
+        ASSERT_TRUE(rom) << romText;
+        CurrentSens& sens = core.Asens[static_cast<size_t>(core.FoundDev++)];
+        sens.ROMS = romText;
+        sens.Family = GroupOfFamily((*rom)[0]);
     }
+    frontEnd->RebuildLists();
 }
 
 void NumberLogTest::SwitchAutoStoreOn(const fs::path& file) {

@@ -3,17 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "common/clock.h"
+#include "common/control_surface.h"
 #include "numberlog/date_time_source.h"
 #include "numberlog/number_log.h"
-#include "recording_surface.h"
 #include "scripted_host.h"
 #include "wire/bus_core.h"
-#include "wire/tmex.h"
 
 namespace velgrin::testing {
 
@@ -39,16 +39,29 @@ class PinnedDateTime : public DateTimeSource {
 std::vector<std::string> CrLfLines(const std::string& content);
 std::string ReadWholeFile(const std::filesystem::path& path);
 
-// A number log over plain controls, a bus core that no scan fills (the tests set what the scan
+// The program side the number-log tests drive; each test program links one maker: the core's
+// list rebuild shown on plain controls (tests/numberlog) or the main window (tests/app).
+class NumberLogFrontEnd {
+  public:
+    virtual ~NumberLogFrontEnd() = default;
+    virtual BusCore& core() = 0;
+    virtual ControlSurface& surface() = 0;
+    virtual NumberLog& log() = 0;
+    // The list rebuild after a search that left the device table as it is now.
+    virtual void RebuildLists() = 0;
+};
+
+std::unique_ptr<NumberLogFrontEnd> MakeNumberLogFrontEnd(ScriptedHost& host,
+                                                         DateTimeSource& dateTime);
+
+// A number log behind a front end, a bus core that no scan fills (the tests set what the scan
 // would) and a fresh folder for the files.
 class NumberLogTest : public ::testing::Test {
   protected:
     NumberLogTest();
     ~NumberLogTest() override;
 
-    // Stands in for the window's list rebuild: the views are cleared, then the devices are
-    // listed in table order; each list shows its first entry while the step for an added entry
-    // runs.
+    // A search that found these devices, in table order, and the front end's list rebuild.
     void Rebuild(const std::vector<std::string>& romTexts);
 
     // Ticks "Автоматически сохранять" and picks `file` in the dialog.
@@ -61,11 +74,11 @@ class NumberLogTest : public ::testing::Test {
 
     VirtualClock clock;
     ScriptedHost host{clock};
-    TmexDriver driver{PortRegistry{}, std::nullopt};
-    BusCore core{driver, host};
-    RecordingSurface surface;
     PinnedDateTime dateTime;
-    NumberLog log{core, host, surface, dateTime};
+    std::unique_ptr<NumberLogFrontEnd> frontEnd = MakeNumberLogFrontEnd(host, dateTime);
+    BusCore& core = frontEnd->core();
+    ControlSurface& surface = frontEnd->surface();
+    NumberLog& log = frontEnd->log();
 
     std::filesystem::path folder;
     std::filesystem::path logFile;

@@ -2,7 +2,7 @@
 
 #include <QApplication>
 
-#include "app/window_fonts.h"
+#include "ui/window_fonts.h"
 
 namespace velgrin::testing {
 

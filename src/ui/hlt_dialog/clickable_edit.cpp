@@ -1,4 +1,4 @@
-#include "hlt/dialog/clickable_edit.h"
+#include "ui/hlt_dialog/clickable_edit.h"
 
 #include <QMouseEvent>
 

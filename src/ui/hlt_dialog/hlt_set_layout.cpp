@@ -1,4 +1,4 @@
-#include "hlt/dialog/hlt_set_layout.h"
+#include "ui/hlt_dialog/hlt_set_layout.h"
 
 #include <QFont>
 #include <QFrame>
@@ -6,8 +6,8 @@
 #include <QRadioButton>
 #include <QString>
 
-#include "app/shape_widget.h"
 #include "hlt/sensor_type.h"
+#include "ui/shape_widget.h"
 
 namespace velgrin {
 

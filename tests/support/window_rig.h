@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -9,12 +10,12 @@
 #include <QCoreApplication>
 #include <QStringList>
 
-#include "app/central_exception_handler.h"
 #include "app/frm_main.h"
 #include "bench_rig.h"
-#include "hlt/dialog/frm_set_up_hlt.h"
 #include "qt_test_app.h"
 #include "scripted_host.h"
+#include "ui/central_exception_handler.h"
+#include "ui/hlt_dialog/frm_set_up_hlt.h"
 #include "wire/sim/bench_file.h"
 
 // Readable failures for Qt texts.
@@ -24,12 +25,15 @@ inline void PrintTo(const QString& text, std::ostream* os) {
 
 namespace velgrin::testing {
 
-// The program's two windows over the demo bench, on the virtual clock with scripted dialogs.
-// Ticks are delivered as the timer thread delivers them: as a tick event to the poll timer's
-// hidden receiver.
+// The program's two windows over the demo bench (or another), on the virtual clock with scripted
+// dialogs. Ticks are delivered as the timer thread delivers them: as a tick event to the poll
+// timer's hidden receiver.
 struct WindowRig {
-    explicit WindowRig(bool defaultPort = true)
-        : driver(BenchRegistry(bench),
+    using BenchMaker = std::function<std::shared_ptr<sim::SimBench>(const Clock&)>;
+
+    explicit WindowRig(bool defaultPort = true, const BenchMaker& makeBench = sim::MakeDemoBench)
+        : bench(makeBench(clock)),
+          driver(BenchRegistry(bench),
                  defaultPort ? std::optional<PortSpec>(PortSpec{"bench", ""}) : std::nullopt) {
         SetExceptionReportHost(&host);
         window.setSettingsDialog(&dialog);
@@ -60,7 +64,7 @@ struct WindowRig {
     QApplication& app = TestApp();
     VirtualClock clock;
     ScriptedHost host{clock};
-    std::shared_ptr<sim::SimBench> bench = sim::MakeDemoBench(clock);
+    std::shared_ptr<sim::SimBench> bench;
     TmexDriver driver;
     TFrmMain window{driver, host};
     Thlt_set dialog{window.core(), window.hltCore(), window};

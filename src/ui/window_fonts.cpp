@@ -1,4 +1,4 @@
-#include "app/window_fonts.h"
+#include "ui/window_fonts.h"
 
 #include <QDir>
 #include <QFontDatabase>

@@ -1,4 +1,4 @@
-#include "app/qt_host.h"
+#include "ui/qt_host.h"
 
 #include <gtest/gtest.h>
 

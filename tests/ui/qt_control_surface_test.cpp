@@ -1,4 +1,4 @@
-#include "app/qt_control_surface.h"
+#include "ui/qt_control_surface.h"
 
 #include <gtest/gtest.h>
 
@@ -13,8 +13,8 @@
 #include <QRadioButton>
 #include <QTabWidget>
 
-#include "app/shape_widget.h"
 #include "qt_test_app.h"
+#include "ui/shape_widget.h"
 
 namespace velgrin {
 namespace {

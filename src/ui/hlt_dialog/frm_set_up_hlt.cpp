@@ -1,16 +1,16 @@
-#include "hlt/dialog/frm_set_up_hlt.h"
+#include "ui/hlt_dialog/frm_set_up_hlt.h"
 
 #include <string>
 
 #include <QRadioButton>
 #include <QShowEvent>
 
-#include "app/central_exception_handler.h"
 #include "hlt/assistants.h"
 #include "hlt/channel_panel.h"
 #include "hlt/hlt_controls.h"
 #include "hlt/settings_write.h"
 #include "thermo/list_lookup.h"
+#include "ui/central_exception_handler.h"
 
 namespace velgrin {
 

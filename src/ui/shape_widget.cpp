@@ -1,4 +1,4 @@
-#include "app/shape_widget.h"
+#include "ui/shape_widget.h"
 
 #include <QPainter>
 

@@ -1,4 +1,4 @@
-#include "app/qt_control_surface.h"
+#include "ui/qt_control_surface.h"
 
 #include <stdexcept>
 
@@ -15,7 +15,7 @@
 #include <QTextEdit>
 #include <QVariant>
 
-#include "app/label_fit.h"
+#include "ui/label_fit.h"
 
 namespace velgrin {
 

@@ -1,4 +1,4 @@
-#include "hlt/dialog/frm_set_up_hlt.h"
+#include "ui/hlt_dialog/frm_set_up_hlt.h"
 
 namespace velgrin {
 

@@ -4,9 +4,9 @@
 
 #include <QWidget>
 
-#include "app/qt_control_surface.h"
-#include "hlt/dialog/hlt_set_layout.h"
 #include "hlt/hlt_core.h"
+#include "ui/hlt_dialog/hlt_set_layout.h"
+#include "ui/qt_control_surface.h"
 #include "wire/bus_core.h"
 #include "wire/poll_control.h"
 

@@ -1,4 +1,4 @@
-#include "app/label_fit.h"
+#include "ui/label_fit.h"
 
 #include <QFontMetrics>
 #include <QLabel>

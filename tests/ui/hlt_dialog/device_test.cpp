@@ -7,10 +7,10 @@
 #include <QLineEdit>
 #include <QTest>
 
-#include "app/central_exception_handler.h"
 #include "dialog_rig.h"
 #include "hlt/hlt_config.h"
 #include "reference_crc.h"
+#include "ui/central_exception_handler.h"
 
 namespace velgrin {
 namespace {
@@ -71,12 +71,12 @@ class DialogOnHlt : public ::testing::Test, public testing::DialogRig {
 };
 
 TEST_F(DialogOnHlt, OpeningReadsTheDeviceShowsTheDialogAndLetsThePollRun) {
-    poll.enabled = false;
+    setPollRunning(false);
     dialog.Open(cmbhlt);
 
     EXPECT_TRUE(dialog.isVisible());
-    EXPECT_EQ(state.curIndxHLT, std::stoi(cmbhlt.substr(0, 2)));
-    EXPECT_TRUE(poll.enabled);
+    EXPECT_EQ(state().curIndxHLT, std::stoi(cmbhlt.substr(0, 2)));
+    EXPECT_TRUE(pollRunning());
     EXPECT_EQ(controls().itemIndex("rg0"), 1);
     EXPECT_EQ(controls().itemIndex("rg1"), 5);
     EXPECT_TRUE(controls().visible("btnS0_H_select"));
@@ -117,7 +117,7 @@ TEST_F(DialogOnHlt, AChangedConfigurationIsWrittenAndReadBack) {
 
     EXPECT_FALSE(dialog.flgEditHLT);
     EXPECT_TRUE(dialog.isVisible());
-    EXPECT_TRUE(poll.enabled);
+    EXPECT_TRUE(pollRunning());
     EXPECT_TRUE(controls().enabled("btnChange"));
     EXPECT_FALSE(controls().enabled("btnWrite"));
 
@@ -141,7 +141,7 @@ TEST_F(DialogOnHlt, AnInvalidEditKeepsEditModeAndWritesNothing) {
     EXPECT_EQ(device.configBlock(), before);
     EXPECT_TRUE(dialog.flgEditHLT);
     EXPECT_TRUE(controls().enabled("btnWrite"));
-    EXPECT_FALSE(poll.enabled);
+    EXPECT_FALSE(pollRunning());
 }
 
 TEST_F(DialogOnHlt, CancelWritesNothingAndTheNextTickShowsTheDeviceAgain) {
@@ -176,7 +176,7 @@ TEST_F(DialogOnHlt, WriteCrcSealsADamagedBlockAsTheDeviceHoldsIt) {
     EXPECT_EQ(text("edtS0UpValue"), "80");
     EXPECT_TRUE(controls().enabled("btnReload"));
     EXPECT_FALSE(host.busyCursor);
-    EXPECT_TRUE(poll.enabled);
+    EXPECT_TRUE(pollRunning());
 
     click("btnCancel");
     Tick();
@@ -217,7 +217,7 @@ TEST_F(DialogOnHlt, AFailureDuringWriteCrcIsReportedAndLeavesThePollStopped) {
     EXPECT_EQ(device.configBlock(), before);
     EXPECT_TRUE(controls().enabled("btnReload"));
     EXPECT_FALSE(host.busyCursor);
-    EXPECT_FALSE(poll.enabled);
+    EXPECT_FALSE(pollRunning());
 }
 
 TEST_F(DialogOnHlt, InViewModeEveryTickRefreshesTheDialog) {
@@ -231,7 +231,7 @@ TEST_F(DialogOnHlt, InViewModeEveryTickRefreshesTheDialog) {
         Tick();
         EXPECT_EQ(text("lblCurrentT"), std::string("T = ") + shown + "C");
         EXPECT_EQ(text("edtS0UpValue"), shown);
-        EXPECT_TRUE(poll.enabled);
+        EXPECT_TRUE(pollRunning());
         EXPECT_EQ(controls().color("shpindik"), colors::kLime);
     }
 }
@@ -275,7 +275,7 @@ TEST_F(DialogOnHlt, AssistantButtonsFillTheirChannelsEdits) {
     click("btnS0_H_select");
     EXPECT_EQ(text("edtS0minVoltage"), "0,8");
     EXPECT_EQ(text("edtS0MaxVoltage"), "3,8");
-    EXPECT_EQ(state.HLTS.get(hlt_field::S0MaxVoltage), 38000);
+    EXPECT_EQ(state().HLTS.get(hlt_field::S0MaxVoltage), 38000);
 
     host.inputAnswers = {"0", "100", "10", "90", "1", "0,", "4,0"};
     click("btnWiz");

@@ -19,7 +19,7 @@ using States = std::array<bool, 6>;
 class TypeSelection : public ::testing::Test, public testing::DialogRig {
   protected:
     TypeSelection() {
-        HLTConfig& b = state.HLTS;
+        HLTConfig& b = state().HLTS;
         b.set(hlt_field::S0min, -125);
         b.set(hlt_field::S0Max, 1000);
         b.set(hlt_field::S0minVoltage, 8260);
@@ -36,7 +36,7 @@ class TypeSelection : public ::testing::Test, public testing::DialogRig {
         auto* item = dialog.findChild<QWidget*>(QString::fromStdString(group + "_") +
                                                 QString::number(index));
         ASSERT_NE(item, nullptr);
-        poll.enabled = true;
+        setPollRunning(true);
         QTest::mouseClick(item, Qt::LeftButton);
         ASSERT_EQ(controls().itemIndex(group), index);
     }
@@ -62,7 +62,7 @@ class TypeSelection : public ::testing::Test, public testing::DialogRig {
 
 TEST_F(TypeSelection, Hih4000ShowsEveryStoredFieldAndTheAssistantButton) {
     select("rg0", 1);
-    EXPECT_FALSE(poll.enabled);
+    EXPECT_FALSE(pollRunning());
     EXPECT_TRUE(controls().enabled("pnlS0"));
     EXPECT_EQ(controls().color("pnlS0"), colors::kButtonFace);
     EXPECT_EQ(controls().text("lblS0CurrentValue"), "");
@@ -74,7 +74,7 @@ TEST_F(TypeSelection, Hih4000ShowsEveryStoredFieldAndTheAssistantButton) {
 
 TEST_F(TypeSelection, NoSensorGreysThePanelAndEmptiesItsEdits) {
     select("rg0", 6);
-    EXPECT_FALSE(poll.enabled);
+    EXPECT_FALSE(pollRunning());
     EXPECT_FALSE(controls().enabled("pnlS0"));
     EXPECT_EQ(controls().color("pnlS0"), colors::kButtonShadow);
     EXPECT_EQ(controls().text("lblS0CurrentValue"), "ОТКЛЮЧЕН");
@@ -86,7 +86,7 @@ TEST_F(TypeSelection, NoSensorGreysThePanelAndEmptiesItsEdits) {
 TEST_F(TypeSelection, Hih5031AfterNoSensorKeepsOnlyTheThresholds) {
     select("rg1", 6);
     select("rg1", 0);
-    EXPECT_FALSE(poll.enabled);
+    EXPECT_FALSE(pollRunning());
     EXPECT_TRUE(controls().enabled("pnl1"));
     EXPECT_EQ(controls().color("pnl1"), colors::kButtonFace);
     EXPECT_EQ(controls().text("lblS1CurrentValue"), "");
@@ -99,7 +99,7 @@ TEST_F(TypeSelection, LinearTypesSetThePanelUpAsHih4000WithoutTheButton) {
     for (int type = 2; type <= 5; ++type) {
         select("rg0", 6);
         select("rg0", type);
-        EXPECT_FALSE(poll.enabled) << type;
+        EXPECT_FALSE(pollRunning()) << type;
         EXPECT_TRUE(controls().enabled("pnlS0")) << type;
         EXPECT_EQ(texts("S0"), (Texts{"-12,5", "100", "0,826", "3,9743", "80", "20"})) << type;
         EXPECT_EQ(enabled("S0"), (States{true, true, true, true, true, true})) << type;
@@ -111,39 +111,39 @@ TEST_F(TypeSelection, AProgrammaticSelectionRunsTheHandlerButNoSelectionDoesNot)
     controls().setItemIndex("rg0", 1);
     EXPECT_TRUE(controls().visible("btnS0_H_select"));
 
-    poll.enabled = true;
+    setPollRunning(true);
     controls().setItemIndex("rg0", -1);
-    EXPECT_TRUE(poll.enabled);
+    EXPECT_TRUE(pollRunning());
     EXPECT_TRUE(controls().visible("btnS0_H_select"));
 
     controls().setItemIndex("rg0", 6);
-    EXPECT_FALSE(poll.enabled);
+    EXPECT_FALSE(pollRunning());
     EXPECT_FALSE(controls().visible("btnS0_H_select"));
 }
 
 TEST_F(TypeSelection, ASelectionStoresNothingInTheBlock) {
-    const auto before = state.HLT_Buf;
+    const auto before = state().HLT_Buf;
     select("rg0", 6);
     select("rg1", 1);
-    EXPECT_EQ(state.HLT_Buf, before);
+    EXPECT_EQ(state().HLT_Buf, before);
 }
 
 TEST_F(TypeSelection, UncheckingShowOnDeviceMarksTheOffsetUnusedAndShowsZero) {
-    state.HLTS.set(hlt_field::Tdis, -5);
+    state().HLTS.set(hlt_field::Tdis, -5);
     controls().setText("edtTdis", "-0,05");
     auto* box = dialog.findChild<QWidget*>("chkUseT");
 
     QTest::mouseClick(box, Qt::LeftButton);  // checked: nothing happens
     ASSERT_TRUE(controls().checked("chkUseT"));
-    EXPECT_EQ(state.HLTS.get(hlt_field::Tdis), -5);
+    EXPECT_EQ(state().HLTS.get(hlt_field::Tdis), -5);
     EXPECT_EQ(controls().text("edtTdis"), "-0,05");
 
-    poll.enabled = true;
+    setPollRunning(true);
     QTest::mouseClick(box, Qt::LeftButton);
     ASSERT_FALSE(controls().checked("chkUseT"));
-    EXPECT_EQ(state.HLTS.get(hlt_field::Tdis), kTdisNotShown);
+    EXPECT_EQ(state().HLTS.get(hlt_field::Tdis), kTdisNotShown);
     EXPECT_EQ(controls().text("edtTdis"), "0");
-    EXPECT_FALSE(poll.enabled);
+    EXPECT_FALSE(pollRunning());
 }
 
 }  // namespace

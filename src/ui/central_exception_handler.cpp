@@ -1,4 +1,4 @@
-#include "app/central_exception_handler.h"
+#include "ui/central_exception_handler.h"
 
 #include <cstdio>
 #include <stdexcept>

@@ -7,7 +7,7 @@
 #include <QTest>
 
 #include "dialog_rig.h"
-#include "hlt/dialog/hlt_set_layout.h"
+#include "ui/hlt_dialog/hlt_set_layout.h"
 
 namespace velgrin {
 namespace {
@@ -44,11 +44,11 @@ TEST_F(DialogModes, StartsInViewModeWithOnlyChangeUsable) {
 
 TEST_F(DialogModes, ChangeEntersEditModeAndLeavesThePollAlone) {
     for (const bool running : {true, false}) {
-        poll.enabled = running;
+        setPollRunning(running);
         openInEditMode();
         EXPECT_TRUE(dialog.flgEditHLT);
         EXPECT_EQ(enabledTopLevel(), kAllButChange);
-        EXPECT_EQ(poll.enabled, running);
+        EXPECT_EQ(pollRunning(), running);
         click("btnCancel");
     }
 }
@@ -56,13 +56,13 @@ TEST_F(DialogModes, ChangeEntersEditModeAndLeavesThePollAlone) {
 TEST_F(DialogModes, CancelReturnsToViewModeHiddenWithThePollStillStopped) {
     openInEditMode();
     click("edtS0min");
-    ASSERT_FALSE(poll.enabled);
+    ASSERT_FALSE(pollRunning());
 
     click("btnCancel");
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_FALSE(dialog.flgEditHLT);
     EXPECT_EQ(enabledTopLevel(), std::vector<std::string>{"btnChange"});
-    EXPECT_FALSE(poll.enabled);
+    EXPECT_FALSE(pollRunning());
 }
 
 TEST_F(DialogModes, CloseBoxInEditModeHidesButKeepsEditMode) {
@@ -99,40 +99,40 @@ TEST_F(DialogModes, EveryTouchOfAnEditStopsThePoll) {
         auto* edit = dialog.findChild<QLineEdit*>(name);
         ASSERT_NE(edit, nullptr) << name;
 
-        poll.enabled = true;
+        setPollRunning(true);
         QTest::mouseClick(edit, Qt::LeftButton);
-        EXPECT_FALSE(poll.enabled) << name << " click";
+        EXPECT_FALSE(pollRunning()) << name << " click";
 
-        poll.enabled = true;
+        setPollRunning(true);
         QTest::keyClicks(edit, "5");
-        EXPECT_FALSE(poll.enabled) << name << " typing";
+        EXPECT_FALSE(pollRunning()) << name << " typing";
 
         // The decode writing a new text counts as a change as well.
-        poll.enabled = true;
+        setPollRunning(true);
         controls().setText(name, "7");
-        EXPECT_FALSE(poll.enabled) << name << " fill";
+        EXPECT_FALSE(pollRunning()) << name << " fill";
     }
 }
 
 TEST_F(DialogModes, OpeningWithAnEntryWithoutANumberShowsAnErrorAndNothingElse) {
-    state.curIndxHLT = 4;
-    poll.enabled = false;
+    state().curIndxHLT = 4;
+    setPollRunning(false);
     dialog.Open("");
     dialog.Open("x1 0000000000000026");
     EXPECT_EQ(host.messages, (std::vector<std::string>{"Неверный номер датчика в списке: \"\"",
                                                        "Неверный номер датчика в списке: \"x1\""}));
     EXPECT_FALSE(dialog.isVisible());
-    EXPECT_EQ(state.curIndxHLT, 4);
-    EXPECT_FALSE(poll.enabled);
+    EXPECT_EQ(state().curIndxHLT, 4);
+    EXPECT_FALSE(pollRunning());
 }
 
 TEST_F(DialogModes, OpeningForADeviceNotOnTheBusShowsNothing) {
-    poll.enabled = false;
+    setPollRunning(false);
     dialog.Open("03 2A00000000000026");
     EXPECT_TRUE(host.messages.empty());
     EXPECT_FALSE(dialog.isVisible());
-    EXPECT_EQ(state.curIndxHLT, 3);
-    EXPECT_FALSE(poll.enabled);
+    EXPECT_EQ(state().curIndxHLT, 3);
+    EXPECT_FALSE(pollRunning());
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 #include <QPushButton>
 #include <QWidget>
 
-#include "hlt/dialog/clickable_edit.h"
+#include "ui/hlt_dialog/clickable_edit.h"
 
 namespace velgrin {
 
