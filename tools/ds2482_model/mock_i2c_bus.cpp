@@ -43,6 +43,7 @@ constexpr uint64_t kStopBits = 1;
 
 struct Chip {
     std::unique_ptr<Ds2482Chip> model;
+    sim::SimBench* bench = nullptr;  // the plugged bench, whichever channel is selected now
     bool answering = true;
     bool kernelDriver = false;
     std::vector<std::string> transcript;
@@ -271,9 +272,11 @@ std::string MockI2cBus::device() const {
 void MockI2cBus::plug(uint8_t address, Variant variant, std::shared_ptr<sim::SimBench> bench,
                       int channel) {
     std::array<std::shared_ptr<sim::SimBench>, 8> channels{};
+    sim::SimBench* plugged = bench.get();
     channels.at(static_cast<size_t>(channel)) = std::move(bench);
     std::lock_guard lock(state_->mutex);
     Chip& chip = state_->chips[address];
+    chip.bench = plugged;
     chip.model = std::make_unique<Ds2482Chip>(variant, std::move(channels));
     if (state_->timing.clockHz > 0) {
         chip.model->setTimed([s = state_.get()] { return s->timelineNs / 1000; });
@@ -301,11 +304,11 @@ void MockI2cBus::withChip(uint8_t address, const std::function<void(Ds2482Chip&)
 
 void MockI2cBus::withBench(uint8_t address, const std::function<void(sim::SimBench&)>& look) {
     std::lock_guard lock(state_->mutex);
-    Ds2482Chip& chip = *state_->chips.at(address).model;
-    if (chip.bench() == nullptr) {
-        throw std::logic_error("no bench on the chip's channel");
+    sim::SimBench* bench = state_->chips.at(address).bench;
+    if (bench == nullptr) {
+        throw std::logic_error("no bench plugged behind the chip");
     }
-    look(*chip.bench());
+    look(*bench);
 }
 
 std::vector<std::string> MockI2cBus::transcript(uint8_t address) const {
