@@ -193,14 +193,16 @@ gboolean HandleIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer u
     }
 }
 
-gboolean HandleRead(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer userData) {
+// A plain read() or write() on the node: one transfer to the address I2C_SLAVE chose.
+template <typename Transfer>
+gboolean HandlePlainTransfer(UMockdevIoctlClient* client, gpointer userData, Transfer transfer) {
     auto& s = *static_cast<State*>(userData);
     UMockdevIoctlData* arg = umockdev_ioctl_client_get_arg(client);
     std::lock_guard lock(s.mutex);
     Chip* chip = s.chipFor(client);
     std::string line;
     const auto count = static_cast<size_t>(arg->data_len);
-    const bool acknowledged = s.read(chip, arg->data, count, line);
+    const bool acknowledged = transfer(s, chip, arg->data, count, line);
     s.spend(kStopBits);
     if (chip != nullptr) {
         chip->transcript.push_back(line);
@@ -208,19 +210,16 @@ gboolean HandleRead(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer us
     return Complete(client, acknowledged ? static_cast<int>(count) : -1, acknowledged ? 0 : ENXIO);
 }
 
+gboolean HandleRead(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer userData) {
+    return HandlePlainTransfer(client, userData,
+                               [](State& s, Chip* chip, uint8_t* bytes, size_t count,
+                                  std::string& line) { return s.read(chip, bytes, count, line); });
+}
+
 gboolean HandleWrite(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer userData) {
-    auto& s = *static_cast<State*>(userData);
-    UMockdevIoctlData* arg = umockdev_ioctl_client_get_arg(client);
-    std::lock_guard lock(s.mutex);
-    Chip* chip = s.chipFor(client);
-    std::string line;
-    const auto count = static_cast<size_t>(arg->data_len);
-    const bool acknowledged = s.write(chip, arg->data, count, line);
-    s.spend(kStopBits);
-    if (chip != nullptr) {
-        chip->transcript.push_back(line);
-    }
-    return Complete(client, acknowledged ? static_cast<int>(count) : -1, acknowledged ? 0 : ENXIO);
+    return HandlePlainTransfer(client, userData,
+                               [](State& s, Chip* chip, uint8_t* bytes, size_t count,
+                                  std::string& line) { return s.write(chip, bytes, count, line); });
 }
 
 void ClientVanished(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer userData) {
