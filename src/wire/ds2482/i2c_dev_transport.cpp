@@ -26,6 +26,23 @@ std::string I2cdetect(const I2cPort& port) {
            "'";
 }
 
+// Read-only is enough for flock, and lets another user open a file the first one made. An
+// existing file is opened without O_CREAT: where fs.protected_regular is on (systemd's default),
+// O_CREAT on another user's file in the sticky /run/lock is refused although a plain open is not.
+int OpenLockFile(const std::string& path) {
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd >= 0 || errno != ENOENT) {
+            return fd;
+        }
+        fd = ::open(path.c_str(), O_RDONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+        if (fd >= 0 || errno != EEXIST) {
+            return fd;
+        }
+    }
+    return -1;
+}
+
 }  // namespace
 
 std::string NoBusText(const I2cPort& port) {
@@ -129,8 +146,7 @@ WireResult<void> I2cDevTransport::lock() {
     const std::string path =
         lockDirectory_ + "/velgrin-ds2482-" + std::to_string(major(node.st_rdev)) + "-" +
         std::to_string(minor(node.st_rdev)) + "-" + port_.addressText() + ".lock";
-    // Read-only is enough for flock, and lets another user open a file the first one made.
-    lockFd_ = ::open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0644);
+    lockFd_ = OpenLockFile(path);
     if (lockFd_ < 0) {
         return WireError{WireErrorCode::Io, "cannot make the lock file " + path + " for " +
                                                 ChipName(port_) + ": " + std::strerror(errno)};
