@@ -14,7 +14,7 @@
 namespace velgrin::bench {
 
 // A host with no windows: waits run on the clock it is given, dialogs do nothing.
-class QuietHost final : public Host {
+class QuietHost : public Host {
   public:
     explicit QuietHost(VirtualClock& clock) : clock_(clock) {}
     uint32_t tickCount() override {

@@ -4,12 +4,12 @@
 // time of the same work on the simulated bus. Arguments: serial rate, devices on the bench.
 #include <benchmark/benchmark.h>
 
-#include <chrono>
 #include <memory>
 
 #include "bench_support.h"
 #include "ds2480b_emu/ds2480b_emulator.h"
 #include "thermo/thermometers.h"
+#include "wall_timed.h"
 #include "wire/ds2480b/ds2480b_backend.h"
 #include "wire/sim/sim_models.h"
 
@@ -72,31 +72,22 @@ void Measure(benchmark::State& state, SerialRig& rig, Work&& work) {
     }
     const auto lineBefore = rig.link()->stats();
     const auto chipBefore = rig.emulator->counters();
-    double wallUs = 0;
-    for (auto _ : state) {
-        const auto start = std::chrono::steady_clock::now();
-        if (!work()) {
-            state.SkipWithError("the work did not come out right");
-            return;
-        }
-        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-        state.SetIterationTime(took.count());
-        wallUs += took.count() * 1e6;
+    const auto timed = TimeEachIteration(state, work, "the work did not come out right");
+    if (!timed) {
+        return;
     }
+    const double wallUs = *timed;
     const auto line = rig.link()->stats();
     const auto chip = rig.emulator->counters();
     const auto busUs = static_cast<double>(chip.busTimeUs - chipBefore.busTimeUs);
-    auto average = [](double total) {
-        return benchmark::Counter(total, benchmark::Counter::kAvgIterations);
-    };
     state.counters["round_trips"] =
-        average(static_cast<double>(line.roundTrips - lineBefore.roundTrips));
+        PerIteration(static_cast<double>(line.roundTrips - lineBefore.roundTrips));
     state.counters["bytes_out"] =
-        average(static_cast<double>(line.bytesSent - lineBefore.bytesSent));
+        PerIteration(static_cast<double>(line.bytesSent - lineBefore.bytesSent));
     state.counters["bytes_in"] =
-        average(static_cast<double>(line.bytesReceived - lineBefore.bytesReceived));
-    state.counters["wall_ms"] = average(wallUs / 1000.0);
-    state.counters["bus_ms"] = average(busUs / 1000.0);
+        PerIteration(static_cast<double>(line.bytesReceived - lineBefore.bytesReceived));
+    state.counters["wall_ms"] = PerIteration(wallUs / 1000.0);
+    state.counters["bus_ms"] = PerIteration(busUs / 1000.0);
     state.counters["wall_per_bus"] = busUs > 0 ? wallUs / busUs : 0.0;
     state.counters["resyncs"] = static_cast<double>(line.resyncs - lineBefore.resyncs);
     state.counters["overruns"] = static_cast<double>(chip.overruns - chipBefore.overruns);

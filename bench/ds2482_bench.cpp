@@ -9,12 +9,12 @@
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
 
-#include <chrono>
 #include <filesystem>
 #include <memory>
 
 #include "bench_support.h"
 #include "ds2482_model/mock_i2c_bus.h"
+#include "wall_timed.h"
 #include "wire/ds2482/ds2482_backend.h"
 #include "wire/ds2482/ds2482_link.h"
 #include "wire/sim/sim_models.h"
@@ -95,29 +95,22 @@ void BM_Ds2482Search(benchmark::State& state) {
     const auto before = rig.link()->stats();
     const uint64_t busBefore = rig.bench->bus().busTimeUs();
     const uint64_t i2cBefore = rig.i2c.timelineUs();
-    double wallUs = 0;
-    for (auto _ : state) {
-        const auto start = std::chrono::steady_clock::now();
-        if (rig.search() != rig.expected) {
-            state.SkipWithError("the search did not find every device");
-            return;
-        }
-        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-        state.SetIterationTime(took.count());
-        wallUs += took.count() * 1e6;
+    const auto timed = TimeEachIteration(
+        state, [&] { return rig.search() == rig.expected; },
+        "the search did not find every device");
+    if (!timed) {
+        return;
     }
+    const double wallUs = *timed;
     const auto after = rig.link()->stats();
     const auto busUs = static_cast<double>(rig.bench->bus().busTimeUs() - busBefore);
     const auto i2cUs = static_cast<double>(rig.i2c.timelineUs() - i2cBefore);
     const auto transactions = static_cast<double>(after.transactions - before.transactions);
-    auto average = [](double total) {
-        return benchmark::Counter(total, benchmark::Counter::kAvgIterations);
-    };
-    state.counters["transactions"] = average(transactions);
-    state.counters["transactions_per_device"] = average(transactions / rig.expected);
-    state.counters["wall_ms"] = average(wallUs / 1000.0);
-    state.counters["i2c_ms"] = average(i2cUs / 1000.0);
-    state.counters["bus_ms"] = average(busUs / 1000.0);
+    state.counters["transactions"] = PerIteration(transactions);
+    state.counters["transactions_per_device"] = PerIteration(transactions / rig.expected);
+    state.counters["wall_ms"] = PerIteration(wallUs / 1000.0);
+    state.counters["i2c_ms"] = PerIteration(i2cUs / 1000.0);
+    state.counters["bus_ms"] = PerIteration(busUs / 1000.0);
     state.counters["wall_per_bus"] = busUs > 0 ? wallUs / busUs : 0.0;
     state.counters["i2c_per_bus"] = busUs > 0 ? i2cUs / busUs : 0.0;
     state.counters["recoveries"] = static_cast<double>(rig.link()->recoveries());

@@ -12,6 +12,7 @@
 #include "bench_support.h"
 #include "ds2490_model/mock_usb_bus.h"
 #include "thermo/thermometers.h"
+#include "wall_timed.h"
 #include "wire/ds2490/ds2490_backend.h"
 #include "wire/sim/sim_models.h"
 
@@ -76,36 +77,27 @@ void Measure(benchmark::State& state, UsbRig& rig, Work&& work) {
     }
     const auto usbBefore = rig.link()->stats();
     const uint64_t busBefore = rig.busUs();
-    double wallUs = 0;
-    for (auto _ : state) {
-        const auto start = std::chrono::steady_clock::now();
-        if (!work()) {
-            state.SkipWithError("the work did not come out right");
-            return;
-        }
-        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-        state.SetIterationTime(took.count());
-        wallUs += took.count() * 1e6;
+    const auto timed = TimeEachIteration(state, work, "the work did not come out right");
+    if (!timed) {
+        return;
     }
+    const double wallUs = *timed;
     const auto usb = rig.link()->stats();
     const auto busUs = static_cast<double>(rig.busUs() - busBefore);
     const auto transfers = static_cast<double>(usb.transfers() - usbBefore.transfers());
-    auto average = [](double total) {
-        return benchmark::Counter(total, benchmark::Counter::kAvgIterations);
-    };
-    state.counters["transfers"] = average(transfers);
-    state.counters["transfers_per_device"] = average(transfers / rig.expected);
+    state.counters["transfers"] = PerIteration(transfers);
+    state.counters["transfers_per_device"] = PerIteration(transfers / rig.expected);
     state.counters["status_reads"] =
-        average(static_cast<double>(usb.statusReads - usbBefore.statusReads));
-    state.counters["wall_ms"] = average(wallUs / 1000.0);
-    state.counters["bus_ms"] = average(busUs / 1000.0);
+        PerIteration(static_cast<double>(usb.statusReads - usbBefore.statusReads));
+    state.counters["wall_ms"] = PerIteration(wallUs / 1000.0);
+    state.counters["bus_ms"] = PerIteration(busUs / 1000.0);
     state.counters["wall_per_bus"] = busUs > 0 ? wallUs / busUs : 0.0;
     // The adapter's own time: the latencies asked for plus the bus time, without what umockdev
     // and the test process add (the zero-latency rows show that).
     const auto statusReads = static_cast<double>(usb.statusReads - usbBefore.statusReads);
     const double modelUs = (transfers - statusReads) * static_cast<double>(state.range(0)) +
                            statusReads * static_cast<double>(state.range(1)) + busUs;
-    state.counters["model_ms"] = average(modelUs / 1000.0);
+    state.counters["model_ms"] = PerIteration(modelUs / 1000.0);
     state.counters["model_per_bus"] = busUs > 0 ? modelUs / busUs : 0.0;
     state.counters["recoveries"] = static_cast<double>(rig.link()->recoveries());
 }

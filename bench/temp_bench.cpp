@@ -81,9 +81,10 @@ bool AllMeasured(const std::vector<cli::ThermometerReading>& readings, int devic
 // A host on a virtual clock that the bus time moves on: every look at the time first adds the
 // bus time used since the last one, so the clock reads what an ideal adapter would take. A
 // busy-wait pass with no bus traffic takes a millisecond, as the console host's does.
-class BusTimedHost final : public Host {
+class BusTimedHost final : public QuietHost {
   public:
-    BusTimedHost(VirtualClock& clock, const sim::SimBus& bus) : clock_(clock), bus_(bus) {}
+    BusTimedHost(VirtualClock& clock, const sim::SimBus& bus)
+        : QuietHost(clock), clock_(clock), bus_(bus) {}
     uint32_t tickCount() override {
         sync();
         return static_cast<uint32_t>(clock_.nowMs());
@@ -97,15 +98,6 @@ class BusTimedHost final : public Host {
             clock_.advanceMs(1);
         }
     }
-    void processMessages() override {}
-    void showMessage(const std::string&) override {}
-    std::string inputBox(const std::string&, const std::string&, const std::string& p) override {
-        return p;
-    }
-    std::optional<std::string> saveFileName(const std::string&) override { return std::nullopt; }
-    void beep() override {}
-    void setBusyCursor(bool) override {}
-    void openUrl(const std::string&) override {}
 
     // Adds the bus time since the last call; false when there was none.
     bool sync() {
