@@ -2,11 +2,13 @@
 
 #include <string>
 
+#include "common/version.h"
+
 namespace velgrin {
 
 // Caption of the main window as designed; start-up appends the version and the edition.
 inline constexpr const char* kFrmMainDesignCaption = "Velgrin";
-inline constexpr const char* kCaptionVersion = " V3.2";
+inline constexpr const char* kCaptionVersion = " V" VELGRIN_SHORT_VERSION;
 inline constexpr const char* kCaptionEdition = " FOR MANAGER";
 
 // The maker's web pages behind the links, and the support address. Placeholders under

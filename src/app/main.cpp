@@ -9,6 +9,7 @@
 #include "app/command_line.h"
 #include "app/frm_main.h"
 #include "app/screenshots.h"
+#include "common/version.h"
 #include "ui/central_exception_handler.h"
 #include "ui/hlt_dialog/frm_set_up_hlt.h"
 #include "ui/qt_host.h"

@@ -3,6 +3,7 @@
 #include <cctype>
 
 #include "common/clock.h"
+#include "common/version.h"
 #include "wire/port_registry.h"
 
 namespace velgrin::cli {

@@ -2,11 +2,12 @@
 
 #include "common/clock.h"
 #include "common/host.h"
+#include "common/version.h"
 
 namespace velgrin {
 
 // Caption of every message box and the application's title.
-inline constexpr const char* kApplicationTitle = "Velgrin sensor 3.2";
+inline constexpr const char* kApplicationTitle = "Velgrin sensor " VELGRIN_SHORT_VERSION;
 
 // The desktop program's host services: the steady clock, real sleeps, the Qt event loop and Qt's
 // standard dialogs. Dialogs are modal to the active window.

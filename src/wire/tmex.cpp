@@ -1,6 +1,7 @@
 #include "wire/tmex.h"
 
 #include "common/crc.h"
+#include "common/version.h"
 
 namespace velgrin {
 
@@ -32,7 +33,7 @@ int16_t TmexDriver::TMReadDefaultPort(int16_t& portNum, int16_t& portType) {
 }
 
 int16_t TmexDriver::Get_Version(std::string& text) {
-    text = "Velgrin 1-Wire driver " + std::string("3.2");
+    text = "Velgrin 1-Wire driver " VELGRIN_SHORT_VERSION;
     return 1;
 }
 

@@ -1,6 +1,7 @@
 // velgrin-ds2480b-emu(1) against the emulator's --help, and the command line they describe.
 #include <gtest/gtest.h>
 
+#include "common/version.h"
 #include "manual_page.h"
 #include "program_run.h"
 

@@ -12,6 +12,7 @@
 
 #include "common/clock.h"
 #include "common/number_text.h"
+#include "common/version.h"
 #include "ds2480b_emu/ds2480b_emulator.h"
 #include "wire/sim/bench_file.h"
 
