@@ -99,8 +99,8 @@ class Ds2480bLink final : public Link {
     bool fasterRateRefused_ = false;
     // A re-synchronisation cut the bus sequence; cleared by the next reset.
     bool sequenceCut_ = false;
-    // The adapter fell silent and the port was closed: the next synchronisation makes one
-    // attempt only.
+    // The adapter fell silent and the port was closed: the next synchronisation gives up at
+    // its first silent attempt.
     bool lostToSilence_ = false;
     std::string lostReason_;
     Pullup pullup_ = Pullup::Off;

@@ -155,7 +155,7 @@ WireResult<void> Ds2480bLink::resynchronize(bool afterSilence) {
     const bool silentBefore = afterSilence || lostToSilence_;
     WireError last{WireErrorCode::Timeout, "no attempt"};
     bool silent = false;
-    int attempts = lostToSilence_ ? 1 : options_.syncAttempts;
+    int attempts = options_.syncAttempts;
     for (int attempt = 0; attempt < attempts; ++attempt) {
         // A close and reopen is the break a pseudo-terminal can pass on; on a real line it
         // also clears whatever the driver still holds.
