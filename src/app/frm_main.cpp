@@ -246,6 +246,9 @@ void TFrmMain::tmrgTimer(QObject*) {
     if (SettingsDialogVisible()) {
         PaintSettingsDialogIndicator(colors::kRed);
     }
+    // A poll starts afresh: an adapter swapped since the last one is taken as the adapter now.
+    // A page write's own rescan does not come here, so it stays on the adapter it began on.
+    core_.driver().forgetAdapter();
     const int16_t r = ScanNetwork();
     surface_.setColor("shpindik", r > 0 ? colors::kLime : colors::kRed);
     if (SettingsDialogVisible()) {

@@ -1,9 +1,20 @@
 #include "wire/tmex.h"
 
+#include <algorithm>
+
 #include "common/crc.h"
 #include "common/version.h"
+#include "wire/device_table.h"
 
 namespace velgrin {
+
+namespace {
+
+// A verdict of "another adapter" is given only when this many checks in a row agree, so that a
+// garbled reply cannot end a command.
+constexpr int kIdentityChecks = 2;
+
+}  // namespace
 
 TmexDriver::TmexDriver(PortRegistry registry, std::optional<PortSpec> defaultPort)
     : registry_(std::move(registry)), defaultPort_(std::move(defaultPort)) {}
@@ -88,6 +99,8 @@ int16_t TmexDriver::fail(const WireError& error) {
         case WireErrorCode::NoSuchPort:
         case WireErrorCode::BadPortSpec:
             return tmex_error::kNoSuchPort;
+        case WireErrorCode::Interrupted:
+            return tmex_error::kInterrupted;
         default:
             return tmex_error::kAdapterFailed;
     }
@@ -116,9 +129,10 @@ int32_t TmexDriver::TMExtendedStartSession(int16_t portNum, int16_t portType) {
         link_ = std::move(*made);
         network_ = std::make_unique<Network>(*link_);
         openSpec_ = spec;
+        forgetAdapter();
     }
     if (!link_->isOpen()) {
-        auto opened = link_->open();
+        auto opened = openLink();
         // A port that is gone gets a session all the same; its setup fails until it is back.
         if (!opened && opened.error().code != WireErrorCode::PortGone) {
             return fail(opened.error());
@@ -141,7 +155,7 @@ int16_t TmexDriver::TMSetup(int32_t handle) {
         return tmex_error::kInvalidSession;
     }
     if (!link_->isOpen()) {
-        auto opened = link_->open();
+        auto opened = openLink();
         if (!opened) {
             lastError_ = opened.error().message;
             return 0;
@@ -155,7 +169,105 @@ int16_t TmexDriver::TMSetup(int32_t handle) {
         }
         return 0;
     }
+    if (adapterConfirmed() < 1) {
+        return 0;
+    }
     return *reset == ResetOutcome::Short ? 2 : 1;
+}
+
+WireResult<void> TmexDriver::openLink() {
+    auto opened = link_->open();
+    if (opened && identity_) {
+        // Whatever now answers on the path may be another adapter.
+        identityPending_ = true;
+    }
+    return opened;
+}
+
+void TmexDriver::forgetAdapter() {
+    identity_.reset();
+    identityPending_ = false;
+    selfReopeningsSeen_ = link_ ? link_->selfReopenings() : 0;
+    replaced_.clear();
+}
+
+int16_t TmexDriver::adapterConfirmed() {
+    if (!replaced_.empty()) {
+        lastError_ = replaced_;
+        return tmex_error::kAdapterFailed;
+    }
+    int disagreed = 0;
+    for (int check = 0; check < 2 * kIdentityChecks; ++check) {
+        if (link_->selfReopenings() != selfReopeningsSeen_) {
+            selfReopeningsSeen_ = link_->selfReopenings();
+            identityPending_ = identity_.has_value();
+            disagreed = 0;
+        }
+        if (!identityPending_) {
+            return 1;
+        }
+        auto same = sameAdapter();
+        if (!same) {
+            return fail(same.error());
+        }
+        if (link_->selfReopenings() != selfReopeningsSeen_) {
+            continue;  // reopened while it was checked: check again
+        }
+        if (*same) {
+            identityPending_ = false;
+            return 1;
+        }
+        if (++disagreed == kIdentityChecks) {
+            replaced_ =
+                "the adapter on " + (openSpec_ ? openSpec_->text() : std::string("the port")) +
+                " was replaced while in use (" +
+                (identity_->idChip
+                     ? "its ID chip " + RomText(*identity_->idChip) + " is not there any more"
+                     : std::string("its bus holds other devices")) +
+                "); nothing more is done on it";
+            lastError_ = replaced_;
+            return tmex_error::kAdapterFailed;
+        }
+    }
+    return fail(WireError{WireErrorCode::Interrupted,
+                          "the adapter kept reopening while it was being recognised"});
+}
+
+WireResult<bool> TmexDriver::sameAdapter() {
+    if (identity_->idChip) {
+        return network_->verify(*identity_->idChip);
+    }
+    SearchState scan;
+    std::vector<RomCode> devices;
+    auto found = network_->first(scan);
+    // One device more than before is enough to tell.
+    for (; found && *found && devices.size() <= identity_->devices.size();
+         found = network_->next(scan)) {
+        devices.push_back(scan.rom);
+    }
+    if (!found) {
+        return found.error();
+    }
+    std::sort(devices.begin(), devices.end());
+    return devices == identity_->devices;
+}
+
+void TmexDriver::noteFound(const RomCode& rom) {
+    if (rom[0] == family_code::kDs1420) {
+        identity_ = AdapterIdentity{rom, {}};
+    }
+}
+
+void TmexDriver::noteSearchEnded(std::vector<RomCode> devices) {
+    const auto chip = std::find_if(devices.begin(), devices.end(), [](const RomCode& rom) {
+        return rom[0] == family_code::kDs1420;
+    });
+    if (chip != devices.end()) {
+        identity_ = AdapterIdentity{*chip, {}};
+        return;
+    }
+    std::sort(devices.begin(), devices.end());
+    identity_ = AdapterIdentity{std::nullopt, std::move(devices)};
 }
 
 int16_t TmexDriver::TMEndSession(int32_t handle) {
@@ -167,21 +279,26 @@ int16_t TmexDriver::TMEndSession(int32_t handle) {
 }
 
 int16_t TmexDriver::TMValidSession(int32_t handle) {
-    return usable(handle) && link_->isOpen() ? 1 : 0;
+    return usable(handle) && link_->isOpen() && replaced_.empty() ? 1 : 0;
 }
 
 int16_t TmexDriver::TMFirst(int32_t handle, TmexState& state) {
     if (!usable(handle)) {
         return tmex_error::kInvalidSession;
     }
+    if (const int16_t confirmed = adapterConfirmed(); confirmed < 1) {
+        return confirmed;
+    }
     auto found = network_->first(state.search);
     if (!found) {
         return fail(found.error());
     }
     if (!*found) {
+        noteSearchEnded({});
         return 0;
     }
     state.currentRom = state.search.rom;
+    noteFound(state.currentRom);
     return 1;
 }
 
@@ -189,14 +306,23 @@ int16_t TmexDriver::TMNext(int32_t handle, TmexState& state) {
     if (!usable(handle)) {
         return tmex_error::kInvalidSession;
     }
+    if (const int16_t confirmed = adapterConfirmed(); confirmed < 1) {
+        return confirmed;
+    }
+    std::vector<RomCode> enumerated;
+    if (state.search.lastDevice) {
+        enumerated = state.search.reported;
+    }
     auto found = network_->next(state.search);
     if (!found) {
         return fail(found.error());
     }
     if (!*found) {
+        noteSearchEnded(std::move(enumerated));
         return 0;
     }
     state.currentRom = state.search.rom;
+    noteFound(state.currentRom);
     return 1;
 }
 
@@ -223,6 +349,9 @@ int16_t TmexDriver::TMAccess(int32_t handle, TmexState& state) {
     if (!usable(handle)) {
         return tmex_error::kInvalidSession;
     }
+    if (const int16_t confirmed = adapterConfirmed(); confirmed < 1) {
+        return confirmed;
+    }
     auto answered = network_->access(state.currentRom);
     if (!answered) {
         return fail(answered.error());
@@ -234,6 +363,9 @@ int16_t TmexDriver::TMStrongAccess(int32_t handle, TmexState& state) {
     if (!usable(handle)) {
         return tmex_error::kInvalidSession;
     }
+    if (const int16_t confirmed = adapterConfirmed(); confirmed < 1) {
+        return confirmed;
+    }
     auto present = network_->verify(state.currentRom);
     if (!present) {
         return fail(present.error());
@@ -244,6 +376,9 @@ int16_t TmexDriver::TMStrongAccess(int32_t handle, TmexState& state) {
 int16_t TmexDriver::TMTouchByte(int32_t handle, int16_t byte) {
     if (!usable(handle)) {
         return tmex_error::kInvalidSession;
+    }
+    if (const int16_t confirmed = adapterConfirmed(); confirmed < 1) {
+        return confirmed;
     }
     auto read = link_->touchByte(static_cast<uint8_t>(byte));
     if (!read) {
@@ -259,6 +394,9 @@ int16_t TmexDriver::TMOneWireLevel(int32_t handle, int16_t operation, int16_t le
     }
     if (operation != 0) {
         return tmex_error::kNoSuchPort;
+    }
+    if (const int16_t confirmed = adapterConfirmed(); confirmed < 1) {
+        return confirmed;
     }
     WireResult<void> done;
     if (level == 0) {

@@ -5,6 +5,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "wire/link.h"
 #include "wire/network.h"
@@ -18,6 +19,7 @@ inline constexpr int16_t kNoSuchPort = -1;      // port number or type names no 
 inline constexpr int16_t kPortBusy = -2;        // another program holds the port
 inline constexpr int16_t kPortFailed = -3;      // the port could not be opened
 inline constexpr int16_t kAdapterFailed = -12;  // the adapter stopped answering
+inline constexpr int16_t kInterrupted = -13;    // the bus sequence was cut; restart from a reset
 inline constexpr int16_t kInvalidSession = -200;
 }  // namespace tmex_error
 
@@ -59,6 +61,11 @@ class TmexDriver {
     // type 0: CRC8 with an 8-bit seed; type 1: CRC16. The CRC over a block and its own CRC8 is 0.
     static int16_t TMCRC(std::span<const uint8_t> bytes, uint16_t seed, int16_t type);
 
+    // Forgets which adapter the port led to, so that the next complete search takes whatever
+    // adapter is there as the one to hold to. The window's poll tick calls it; a command never
+    // does, so that it ends on the adapter it began on.
+    void forgetAdapter();
+
     // Why the last call failed, for people ("port /dev/ttyUSB0 is in use by another program").
     const std::string& lastError() const { return lastError_; }
     const PortRegistry& registry() const { return registry_; }
@@ -66,7 +73,21 @@ class TmexDriver {
     Link* link() { return link_.get(); }
 
   private:
+    // What tells this adapter from another on the same path: its ID chip, else the devices its
+    // bus held at the last complete search.
+    struct AdapterIdentity {
+        std::optional<RomCode> idChip;
+        std::vector<RomCode> devices;
+    };
+
     void detectDefaultPort();
+    WireResult<void> openLink();
+    // 1 when the bus may be used; else the failure result, with lastError() set: the adapter was
+    // replaced, or could not be confirmed after a reopen.
+    int16_t adapterConfirmed();
+    WireResult<bool> sameAdapter();
+    void noteFound(const RomCode& rom);
+    void noteSearchEnded(std::vector<RomCode> devices);
     std::optional<PortSpec> specFor(int16_t portNum, int16_t portType) const;
     bool usable(int32_t handle);
     int16_t fail(const WireError& error);
@@ -77,6 +98,12 @@ class TmexDriver {
     std::optional<PortSpec> openSpec_;
     std::unique_ptr<Link> link_;
     std::unique_ptr<Network> network_;
+    std::optional<AdapterIdentity> identity_;
+    // The link opened its port again since the identity was confirmed.
+    bool identityPending_ = false;
+    uint64_t selfReopeningsSeen_ = 0;
+    // Set when another adapter turned up on the port: every call fails with it.
+    std::string replaced_;
     int32_t currentHandle_ = 0;
     int32_t lastHandle_ = 0;
     std::string lastError_;
