@@ -105,7 +105,12 @@ const std::vector<Command>& Commands() {
          "the same ranges, the same encoding, the seal (mark and CRC) and the page writes 3, 6, "
          "4,\n"
          "5, then reads the pages back. Fields not given keep what the device holds. The first\n"
-         "invalid field stops everything: exit status 2, nothing written.\n"
+         "invalid field stops everything: exit status 2, nothing written; a value the device\n"
+         "holds and the command does not give is named as the device's. An option the\n"
+         "channel's type does not use is refused; in CONFIG.json such a field is stored as\n"
+         "given, so a copy of `hlt show --json`'s config gives the same block. A block whose\n"
+         "CRC does not match, or that was never configured, is written only when every field\n"
+         "its types use is given (`hlt reseal` and `hlt restore` mend it otherwise).\n"
          "\n"
          "CONFIG.json is an object with any of: \"sensor0\", \"sensor1\" (HIH5031, HIH4000,\n"
          "Temperature, Pressure, CO2, Other, None, or the code 0..6), \"S0min\", \"S0Max\",\n"
@@ -134,8 +139,9 @@ const std::vector<Command>& Commands() {
          "hlt dump ROM",
          "print the raw 32 bytes of the configuration block",
          "Reads pages 3 to 6 and prints their 32 bytes, one page a line, under a comment line;\n"
-         "with --json as {\"rom\", \"bytes\", \"crc_ok\"}. Either form is a backup that `hlt\n"
-         "restore` takes back. A page that cannot be read intact is a failure.\n",
+         "with --json as {\"rom\", \"bytes\", \"crc_ok\", \"never_configured\"}. Either form\n"
+         "is a backup that `hlt restore` takes back. A page that cannot be read intact is a\n"
+         "failure.\n",
          {},
          RunHltDump},
         {"hlt restore",

@@ -6,6 +6,7 @@
 #include "cli/hex_bytes.h"
 #include "common/strict_json.h"
 #include "common/text_file.h"
+#include "hlt/crc_hlt.h"
 
 namespace velgrin::cli {
 
@@ -50,8 +51,10 @@ CliResult<BackupText> HexOf(const std::string& path, const std::string& text) {
         return BackupText{WithoutComments(text), RomOfHeading(text)};
     }
     const auto document = ParseStrictJson(text);
-    if (document && document->is_object() && document->contains("bytes") &&
-        document->at("bytes").is_string() &&
+    if (!document) {
+        return UsageError(document.error().describe(path + ": not JSON"));
+    }
+    if (document->is_object() && document->contains("bytes") && document->at("bytes").is_string() &&
         (!document->contains("rom") || document->at("rom").is_string())) {
         return BackupText{document->at("bytes").get<std::string>(),
                           document->value("rom", std::string())};
@@ -63,9 +66,22 @@ CliResult<BackupText> HexOf(const std::string& path, const std::string& text) {
 
 }  // namespace
 
-std::string BlockDumpText(const std::string& rom, const HltBlock& block, bool crcOk) {
-    std::string text = std::string(kDumpHeading) + rom + ", pages 3 to 6 (CRC " +
-                       (crcOk ? "matches" : "does not match") + ")\n";
+std::string BlockStateText(HltBlockState state) {
+    switch (state) {
+        case HltBlockState::Sealed:
+            return "CRC matches";
+        case HltBlockState::CrcMismatch:
+            break;
+        case HltBlockState::NeverConfigured:
+            return "never configured: its mark byte is 0";
+    }
+    return "CRC does not match";
+}
+
+std::string BlockDumpText(const std::string& rom, const HltBlock& block) {
+    HltBlock bytes = block;
+    std::string text = std::string(kDumpHeading) + rom + ", pages 3 to 6 (" +
+                       BlockStateText(BlockState(HLTConfig(bytes))) + ")\n";
     for (size_t page = 0; page < block.size() / kHltPageSize; ++page) {
         text += HexText(std::span(block.data() + page * kHltPageSize, kHltPageSize)) + "\n";
     }

@@ -3,12 +3,17 @@
 #include <string>
 
 #include "cli/exit_status.h"
+#include "hlt/crc_hlt.h"
 #include "hlt/hlt_config.h"
 
 namespace velgrin::cli {
 
-// The text `hlt dump` prints: a comment line, then the 32 bytes in hexadecimal, one page a line.
-std::string BlockDumpText(const std::string& rom, const HltBlock& block, bool crcOk);
+// "CRC matches", "CRC does not match" or that the block was never configured.
+std::string BlockStateText(HltBlockState state);
+
+// The text `hlt dump` prints: a comment line (whether the CRC matches, or that the block was
+// never configured), then the 32 bytes in hexadecimal, one page a line.
+std::string BlockDumpText(const std::string& rom, const HltBlock& block);
 
 // A backup of a multisensor's configuration block and the ROM of the device it came from (empty
 // when the file names none).

@@ -17,8 +17,12 @@ CliResult<ExitStatus> RunHltDump(CommandContext& context) {
     }
     HltBlock bytes = *block;
     const bool crcOk = HltBlockCrcMatches(HLTConfig(bytes));
-    context.output().result({{"rom", hlt.rom()}, {"bytes", HexText(bytes)}, {"crc_ok", crcOk}},
-                            BlockDumpText(hlt.rom(), bytes, crcOk));
+    context.output().result(
+        {{"rom", hlt.rom()},
+         {"bytes", HexText(bytes)},
+         {"crc_ok", crcOk},
+         {"never_configured", BlockState(HLTConfig(bytes)) == HltBlockState::NeverConfigured}},
+        BlockDumpText(hlt.rom(), bytes));
     return ExitStatus::kSuccess;
 }
 

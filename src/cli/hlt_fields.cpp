@@ -7,21 +7,43 @@
 namespace velgrin::cli {
 
 const std::array<NamedHltField, 14> kNamedHltFields{{
-    {"S0min", hlt_field::S0min},
-    {"S0Max", hlt_field::S0Max},
-    {"S0minVoltage", hlt_field::S0minVoltage},
-    {"S0MaxVoltage", hlt_field::S0MaxVoltage},
-    {"S0UpValue", hlt_field::S0UpValue},
-    {"S0DownValue", hlt_field::S0DownValue},
-    {"S1min", hlt_field::S1min},
-    {"S1Max", hlt_field::S1Max},
-    {"S1minVoltage", hlt_field::S1minVoltage},
-    {"S1MaxVoltage", hlt_field::S1MaxVoltage},
-    {"S1UpValue", hlt_field::S1UpValue},
-    {"S1DownValue", hlt_field::S1DownValue},
-    {"TupLimit", hlt_field::TupLimit},
-    {"TdownLimit", hlt_field::TdownLimit},
+    {"S0min", hlt_field::S0min, FieldRole::Scaling, 0},
+    {"S0Max", hlt_field::S0Max, FieldRole::Scaling, 0},
+    {"S0minVoltage", hlt_field::S0minVoltage, FieldRole::Scaling, 0},
+    {"S0MaxVoltage", hlt_field::S0MaxVoltage, FieldRole::Scaling, 0},
+    {"S0UpValue", hlt_field::S0UpValue, FieldRole::Threshold, 0},
+    {"S0DownValue", hlt_field::S0DownValue, FieldRole::Threshold, 0},
+    {"S1min", hlt_field::S1min, FieldRole::Scaling, 1},
+    {"S1Max", hlt_field::S1Max, FieldRole::Scaling, 1},
+    {"S1minVoltage", hlt_field::S1minVoltage, FieldRole::Scaling, 1},
+    {"S1MaxVoltage", hlt_field::S1MaxVoltage, FieldRole::Scaling, 1},
+    {"S1UpValue", hlt_field::S1UpValue, FieldRole::Threshold, 1},
+    {"S1DownValue", hlt_field::S1DownValue, FieldRole::Threshold, 1},
+    {"TupLimit", hlt_field::TupLimit, FieldRole::TemperatureLimit, 0},
+    {"TdownLimit", hlt_field::TdownLimit, FieldRole::TemperatureLimit, 0},
 }};
+
+const NamedHltField* FindNamedField(std::string_view name) {
+    for (const auto& named : kNamedHltFields) {
+        if (name == named.name) {
+            return &named;
+        }
+    }
+    return nullptr;
+}
+
+bool FieldInUse(const NamedHltField& named, const std::array<int, 2>& types) {
+    const int type = types[static_cast<size_t>(named.channel)];
+    switch (named.role) {
+        case FieldRole::Scaling:
+            return ChannelScalingInUse(type);
+        case FieldRole::Threshold:
+            return ChannelThresholdsInUse(type);
+        case FieldRole::TemperatureLimit:
+            break;
+    }
+    return true;
+}
 
 namespace {
 

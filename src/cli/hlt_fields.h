@@ -4,21 +4,33 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "hlt/hlt_config.h"
 
 namespace velgrin::cli {
+
+// What a named field is for: a channel's scaling or thresholds, or the temperature's limits.
+enum class FieldRole { Scaling, Threshold, TemperatureLimit };
 
 // A field of the configuration block under the name configuration files, bench files and the
 // dialog use; its edit in the dialog is "edt" + the name.
 struct NamedHltField {
     const char* name;
     HltField field;
+    FieldRole role;
+    int channel;  // of a scaling or threshold field
 };
 
 // The scaled fields a configuration names, in the dialog's order; the offset Tdis and the
 // sensor types are read and written on their own.
 extern const std::array<NamedHltField, 14> kNamedHltFields;
+
+// The named field of that name, if any.
+const NamedHltField* FindNamedField(std::string_view name);
+
+// Whether the field means anything with these channel types; the temperature limits always do.
+bool FieldInUse(const NamedHltField& named, const std::array<int, 2>& types);
 
 // "HIH5031" ... "None" for the codes 0 to 6; none for the undefined codes.
 std::optional<std::string> SensorTypeName(int code);

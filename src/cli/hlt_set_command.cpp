@@ -1,6 +1,7 @@
 #include "cli/english_text.h"
 #include "cli/hlt_commands.h"
 #include "cli/hlt_fields.h"
+#include "cli/hlt_set_rules.h"
 #include "cli/hlt_settings_input.h"
 #include "hlt/settings_write.h"
 
@@ -24,17 +25,32 @@ CliResult<ExitStatus> RunHltSet(CommandContext& context) {
         return read.error();
     }
     (void)hlt.takeMessages();
-    EnterHltSettings(*input, hlt.dialog(), hlt.state().HLTS);
+    HLTConfig& block = hlt.state().HLTS;
+    const auto types = TypesAfterSet(*input, block);
+    if (auto inUse = CheckOptionsInUse(*input, types); !inUse) {
+        return inUse.error();
+    }
+    if (auto whole = CheckUntrustedBlockGivenWhole(*input, block, types, hlt.rom()); !whole) {
+        return whole.error();
+    }
+    if (auto stored = StoreUnusedFileFields(*input, types, block); !stored) {
+        return stored.error();
+    }
+    EnterHltSettings(*input, hlt.dialog(), block);
 
     bool flgEditHLT = false;
-    const bool written = WriteHltSettings(hlt.dialog(), hlt.core(), flgEditHLT);
+    const char* refusedEdit = nullptr;
+    const bool written = WriteHltSettings(hlt.dialog(), hlt.core(), flgEditHLT, &refusedEdit);
     auto messages = hlt.takeMessages();
     if (!written) {
         // The check that stopped the write showed its message last; any before it were warnings.
-        const std::string refusal =
+        std::string refusal =
             messages.empty() ? "the settings were refused" : EnglishText(messages.back());
         if (!messages.empty()) {
             messages.pop_back();
+        }
+        if (refusedEdit != nullptr && !input->edits.contains(refusedEdit)) {
+            refusal = StoredValueRefusal(refusal, refusedEdit, block);
         }
         (void)WriteOutcome(messages, context.output(), hlt.core().lastWriteFault());
         return UsageError(refusal + "; nothing written");

@@ -22,15 +22,6 @@ std::string EditOf(const std::string& name) {
     return "edt" + name;
 }
 
-const NamedHltField* FindField(const std::string& name) {
-    for (const auto& named : kNamedHltFields) {
-        if (name == named.name) {
-            return &named;
-        }
-    }
-    return nullptr;
-}
-
 std::string KnownKeys() {
     std::string known = "sensor0, sensor1";
     for (const auto& named : kNamedHltFields) {
@@ -58,7 +49,7 @@ CliResult<void> ReadFileEntry(const std::string& path, const std::string& key,
         } else {
             return UsageError(place + "expected an offset in degrees or \"hidden\"");
         }
-    } else if (FindField(key) != nullptr) {
+    } else if (FindNamedField(key) != nullptr) {
         if (!value.is_number()) {
             return UsageError(place + "expected a number");
         }
@@ -87,6 +78,7 @@ CliResult<void> ReadOptions(const ParsedOptions& options, HltSettingsInput& inpu
                                   kTypeNames + ") or its code 0..6");
             }
             input.types[static_cast<size_t>(channel)] = *code;
+            input.options.insert(option.substr(2));
         }
     }
     for (const auto& named : kNamedHltFields) {
@@ -95,9 +87,11 @@ CliResult<void> ReadOptions(const ParsedOptions& options, HltSettingsInput& inpu
                 return UsageError(NotPlainDecimal(std::string("--") + named.name, *text));
             }
             input.edits[EditOf(named.name)] = ProgramNumberText(*text);
+            input.options.insert(named.name);
         }
     }
     if (const auto text = options.value("--Tdis")) {
+        input.options.insert("Tdis");
         input.showTemperature = *text != kHidden;
         if (*text != kHidden && !IsPlainDecimal(*text)) {
             return UsageError(NotPlainDecimal("--Tdis", *text) + ", or " + kHidden);
@@ -140,6 +134,7 @@ std::vector<OptionSpec> HltSettingOptions() {
 CliResult<HltSettingsInput> ReadHltSettings(const ParsedOptions& options) {
     HltSettingsInput input;
     if (const auto file = options.value("--file")) {
+        input.file = *file;
         const auto text = ReadTextFile(*file, kMaxUserFileBytes);
         if (!text) {
             return UsageError("the configuration file " + *file + " " + text.error().message);

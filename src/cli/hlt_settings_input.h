@@ -3,6 +3,7 @@
 #include <array>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,9 @@ struct HltSettingsInput {
     std::array<std::optional<int>, 2> types;
     std::map<std::string, std::string> edits;
     std::optional<bool> showTemperature;
+    // The fields given as options ("sensor0", "S0Max", "Tdis"); the rest came from `file`.
+    std::set<std::string> options;
+    std::string file;
 
     bool empty() const { return !types[0] && !types[1] && edits.empty() && !showTemperature; }
 };

@@ -84,6 +84,7 @@ CliResult<ExitStatus> RunHltShow(CommandContext& context) {
     const PlainSurface& dialog = hlt.dialog();
     const HltBlock block = BlockOf(state);
     const bool crcOk = HltBlockCrcMatches(state.HLTS);
+    const HltBlockState blockState = BlockState(state.HLTS);
     const nlohmann::json config = HltConfigJson(state.HLTS);
     const auto channel1Input = LabelNumber(dialog.text(hlt_control::lblUvhoda), kInputPrefix, "V");
     const auto corrected = LabelNumber(dialog.text(hlt_control::lblTCurrentValue), "", "C");
@@ -110,6 +111,7 @@ CliResult<ExitStatus> RunHltShow(CommandContext& context) {
           {"current_input", state.ADC1_val},
           {"channel1_input", channel1Input ? nlohmann::json(*channel1Input) : nlohmann::json()}}},
         {"crc_ok", crcOk},
+        {"never_configured", blockState == HltBlockState::NeverConfigured},
         {"config", config},
         {"values", values},
         {"bytes", HexText(block)}};
@@ -121,8 +123,12 @@ CliResult<ExitStatus> RunHltShow(CommandContext& context) {
                        FormatDotNumber(state.ADC0_val) + " V, current input " +
                        FormatDotNumber(state.ADC1_val) + " V (channel 1 input " +
                        (channel1Input ? FormatDotNumber(*channel1Input) : "?") + " V)\n";
-    text += std::string("configuration block: ") +
-            (crcOk ? "CRC matches" : "CRC DOES NOT MATCH: the device does not trust it") + "\n";
+    text += "configuration block: " +
+            (blockState == HltBlockState::Sealed ? std::string("CRC matches")
+             : blockState == HltBlockState::CrcMismatch
+                 ? std::string("CRC DOES NOT MATCH: the device does not trust it")
+                 : "NEVER CONFIGURED (mark byte 0): give every field with `hlt set`") +
+            "\n";
     text += channelsText;
     text += "  temperature: " +
             (hidden ? std::string("not shown on the device")

@@ -50,7 +50,8 @@ void SetUpChannelPanel(ControlSurface& dialog, const HLTConfig& block, int chann
         ShowChannelDisabled(dialog, names);
         return;
     }
-    ShowChannelInUse(dialog, names, block, kHltChannelFields.at(channel), typeIndex != stHIH5031);
+    ShowChannelInUse(dialog, names, block, kHltChannelFields.at(channel),
+                     ChannelScalingInUse(typeIndex));
 }
 
 }  // namespace velgrin

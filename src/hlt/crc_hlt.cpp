@@ -27,4 +27,11 @@ bool HltBlockCrcMatches(const HLTConfig& block) {
     return CrcHLT(kCoveredBytes, block.bytes()) == block.get(hlt_field::Crc);
 }
 
+HltBlockState BlockState(const HLTConfig& block) {
+    if (block.get(hlt_field::ConfigMark) == 0) {
+        return HltBlockState::NeverConfigured;
+    }
+    return HltBlockCrcMatches(block) ? HltBlockState::Sealed : HltBlockState::CrcMismatch;
+}
+
 }  // namespace velgrin

@@ -17,4 +17,12 @@ void SealHltBlock(HLTConfig& block);
 // True when byte 31 is the CRC of bytes 0 to 30.
 bool HltBlockCrcMatches(const HLTConfig& block);
 
+// What a block read from a device amounts to.
+enum class HltBlockState {
+    Sealed,           // its CRC matches
+    CrcMismatch,      // damaged, or written part-way: the device does not trust it
+    NeverConfigured,  // mark byte 0, which no seal leaves: a blank EEPROM, whose zeros match
+};
+HltBlockState BlockState(const HLTConfig& block);
+
 }  // namespace velgrin

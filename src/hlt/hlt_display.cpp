@@ -107,8 +107,10 @@ void ShowCurrent(const ds2438::PageRead& page0, HltState& state, ControlSurface&
 }
 
 void ShowConfiguration(const HltState& state, ControlSurface& dialog) {
-    dialog.setColor(hlt_control::pnl2,
-                    HltBlockCrcMatches(state.HLTS) ? colors::kButtonFace : colors::kRed);
+    // A blank block's zeros pass the CRC; red says it was never configured.
+    dialog.setColor(hlt_control::pnl2, BlockState(state.HLTS) == HltBlockState::Sealed
+                                           ? colors::kButtonFace
+                                           : colors::kRed);
 
     const auto sensorTypes = static_cast<uint8_t>(state.HLTS.get(hlt_field::SensorTypes));
     for (int channel = 0; channel < 2; ++channel) {

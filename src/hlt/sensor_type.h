@@ -35,6 +35,15 @@ inline int SensorTypeIndex(uint8_t nibble) {
     return nibble < kSensorTypeCount ? nibble : -1;
 }
 
+// Which of a channel's six fields its type uses: the HIH-5031's scaling is fixed, so only its
+// thresholds; "Без датчика" none; every other code, an undefined one included, all six.
+inline bool ChannelScalingInUse(int type) {
+    return type != stHIH5031 && type != stNone;
+}
+inline bool ChannelThresholdsInUse(int type) {
+    return type != stNone;
+}
+
 // Channel 0 in the high nibble, channel 1 in the low one.
 inline uint8_t SensorTypeNibble(uint8_t sensorTypes, int channel) {
     return channel == 0 ? sensorTypes >> 4 : sensorTypes & 0x0F;

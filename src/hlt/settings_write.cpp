@@ -95,6 +95,7 @@ class SettingsChecker {
         const auto value = ReadValueInRange(dialog_.text(check.edit), check.low, check.high);
         const auto stored = value ? EncodeField(check.field, *value) : std::nullopt;
         if (!stored) {
+            refusedEdit_ = check.edit;
             host_.showMessage(check.message);
             dialog_.setText(check.edit, FieldText(block_, check.field));
             return false;
@@ -114,10 +115,10 @@ class SettingsChecker {
     }
 
     bool CheckChannel(const ChannelChecks& checks, int type) {
-        if (type != stHIH5031 && type != stNone && !CheckAll(checks.scaling)) {
+        if (ChannelScalingInUse(type) && !CheckAll(checks.scaling)) {
             return false;
         }
-        if (type == stNone) {
+        if (!ChannelThresholdsInUse(type)) {
             return true;
         }
         if (!CheckAll(checks.thresholds)) {
@@ -129,10 +130,13 @@ class SettingsChecker {
         return true;
     }
 
+    const char* refusedEdit() const { return refusedEdit_; }
+
   private:
     ControlSurface& dialog_;
     Host& host_;
     HLTConfig& block_;
+    const char* refusedEdit_ = nullptr;
 };
 
 void WriteBlock(HltCore& hlt) {
@@ -154,31 +158,38 @@ void WriteBlock(HltCore& hlt) {
 
 }  // namespace
 
-bool WriteHltSettings(ControlSurface& dialog, HltCore& hlt, bool& flgEditHLT) {
+bool WriteHltSettings(ControlSurface& dialog, HltCore& hlt, bool& flgEditHLT,
+                      const char** refusedEdit) {
     flgEditHLT = true;
     auto& block = hlt.state().HLTS;
     SettingsChecker checker(dialog, hlt.host(), block);
+    const auto refused = [&] {
+        if (refusedEdit != nullptr) {
+            *refusedEdit = checker.refusedEdit();
+        }
+        return false;
+    };
 
     const std::array<int, 2> types{dialog.itemIndex(kHltChannelControls[0].group),
                                    dialog.itemIndex(kHltChannelControls[1].group)};
     for (int channel = 0; channel < 2; ++channel) {
         if (!checker.CheckChannel(kChannelChecks[channel], types[channel])) {
-            return false;
+            return refused();
         }
     }
     if (types[0] < 0 || types[1] < 0) {
         hlt.host().showMessage(kTypesUndefined);
-        return false;
+        return refused();
     }
     if (dialog.checked(hlt_control::chkUseT)) {
         if (!checker.Check(kOffsetCheck)) {
-            return false;
+            return refused();
         }
     } else {
         block.set(hlt_field::Tdis, kTdisNotShown);
     }
     if (!checker.Check(kDownLimitCheck) || !checker.Check(kUpLimitCheck)) {
-        return false;
+        return refused();
     }
     block.set(hlt_field::SensorTypes, types[0] * 16 + types[1]);
 

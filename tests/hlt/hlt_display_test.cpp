@@ -228,6 +228,12 @@ TEST_F(HltConfigurationDisplay, PanelColourTellsWhetherTheBlockCrcMatches) {
     state.HLT_Buf[12] ^= 0x40;
     ShowConfiguration(state, dialog);
     EXPECT_EQ(dialog.color("pnl2"), colors::kRed);
+
+    // A blank block: its zeros pass the CRC, yet nobody ever configured it.
+    state.HLT_Buf.fill(0);
+    ASSERT_TRUE(HltBlockCrcMatches(state.HLTS));
+    ShowConfiguration(state, dialog);
+    EXPECT_EQ(dialog.color("pnl2"), colors::kRed);
 }
 
 TEST_F(HltConfigurationDisplay, FillsInTheDecodeOrder) {

@@ -170,7 +170,11 @@ void Thlt_set::btnReloadClick() {
     try {
         // Sealing a block that was not just read would vouch for bytes the device never held.
         if (core_.getValueHLT(core_.state().curIndxHLT, surface_)) {
-            core_.WriteCrcHLT();
+            // Pages 4 and 5 went unchanged: the device now holds the sealed block whole, the
+            // block a following "Записать" starts from.
+            if (const auto sealed = core_.WriteCrcHLT()) {
+                core_.BlockHeld(*sealed);
+            }
         } else {
             core_.host().showMessage(kHltWriteFailedMessage);
         }

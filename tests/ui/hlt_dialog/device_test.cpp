@@ -183,6 +183,20 @@ TEST_F(DialogOnHlt, WriteCrcSealsADamagedBlockAsTheDeviceHoldsIt) {
     EXPECT_EQ(controls().color("pnl2"), colors::kButtonFace);
 }
 
+TEST_F(DialogOnHlt, AWriteAfterWriteCrcStartsFromTheSealedBlock) {
+    openForEditing();
+    click("btnReload");
+    ASSERT_TRUE(host.messages.empty());
+    type("edtS0UpValue", "85,5");
+    click("btnWrite");
+
+    EXPECT_TRUE(host.messages.empty());
+    const Block after = device.configBlock();
+    EXPECT_TRUE(Sealed(after));
+    EXPECT_EQ(Field(after, hlt_field::S0UpValue), 855);
+    EXPECT_FALSE(dialog.flgEditHLT);
+}
+
 TEST_F(DialogOnHlt, WriteCrcOnADeviceThatCouldNotBeReadWritesNothing) {
     openForEditing();
     // An edit held in the buffer only: sealed, it would reach the device unseen.
