@@ -6,6 +6,8 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QFileIconProvider>
+#include <QFileInfo>
 #include <QFontMetrics>
 #include <QInputDialog>
 #include <QLabel>
@@ -26,6 +28,24 @@ QString DisplayText(const std::string& text) {
 
 // Russian dialogs write OK in Cyrillic letters; Qt's Russian translation keeps the Latin ones.
 const QString kOkCaption = QStringLiteral("ОК");
+
+// Qt's Russian translation has no words for the kinds the save dialog's type column names
+// besides files (whose kinds come from the system's MIME database).
+class RussianFileKinds : public QFileIconProvider {
+  public:
+    QString type(const QFileInfo& info) const override {
+        if (info.isRoot()) {
+            return QStringLiteral("Диск");
+        }
+        if (info.isFile()) {
+            return QFileIconProvider::type(info);
+        }
+        if (info.isDir()) {
+            return QStringLiteral("Папка");
+        }
+        return info.isSymLink() ? QStringLiteral("Ярлык") : QFileIconProvider::type(info);
+    }
+};
 
 // What a title bar holds besides its caption: the icon, three buttons and the padding between.
 constexpr int kTitleBarRoom = 160;
@@ -102,6 +122,8 @@ std::string QtHost::inputBox(const std::string& caption, const std::string& prom
 
 std::optional<std::string> QtHost::saveFileName(const std::string& defaultExtension) {
     QFileDialog dialog(askingWindow());
+    RussianFileKinds kinds;
+    dialog.setIconProvider(&kinds);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     // The program appends to the file it is given: asking whether to replace it would scare a

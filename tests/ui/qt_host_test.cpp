@@ -7,6 +7,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileIconProvider>
+#include <QFileInfo>
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QInputDialog>
@@ -164,8 +166,12 @@ TEST_F(RussianStandardDialogs, NoEnglishWordInAnyBoxATechnicianCanOpen) {
         static_cast<QDialog*>(modal)->accept();
     });
     host.showMessage("Неверное значение!");
+    QStringList kinds;
     WhenModalShows([&](QWidget* modal) {
         save = ShownTexts(modal);
+        // What the type column says of a folder and of the root.
+        const auto* provider = static_cast<QFileDialog*>(modal)->iconProvider();
+        kinds << provider->type(QFileInfo(QDir::tempPath())) << provider->type(QFileInfo("/"));
         static_cast<QDialog*>(modal)->reject();
     });
     (void)host.saveFileName("txt");
@@ -174,6 +180,7 @@ TEST_F(RussianStandardDialogs, NoEnglishWordInAnyBoxATechnicianCanOpen) {
     // The program's title is its name.
     EXPECT_EQ(EnglishWords(message, {QString::fromUtf8(kApplicationTitle)}), "");
     EXPECT_EQ(EnglishWords(save, {}), "");
+    EXPECT_EQ(EnglishWords(kinds, {}), "");
     // Qt's texts are there to be checked: the buttons read as a Russian technician expects.
     EXPECT_TRUE(input.contains(QStringLiteral("Отмена"))) << input.join('|').toStdString();
     EXPECT_TRUE(save.contains(QStringLiteral("Имя файла:"))) << save.join('|').toStdString();
