@@ -28,8 +28,9 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The windows fall back to another font, with a note, when Tahoma's metric twin is missing.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-wine")
+# The windows fall back to another font, with a note, when Tahoma's metric twin is missing; the
+# standard dialogs speak English, with a note, without Qt's Russian translations.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-wine, qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "bash-completion")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "set up 1-Wire sensors on a bench")

@@ -7,6 +7,7 @@
 #include "app/frm_main_texts.h"
 #include "thermo/list_lookup.h"
 #include "ui/central_exception_handler.h"
+#include "ui/focus_return.h"
 #include "wire/device_lists.h"
 
 namespace velgrin {
@@ -152,6 +153,7 @@ void TFrmMain::cmb1820Change() {
 }
 
 void TFrmMain::btn1820wrClick() {
+    const FocusReturn focus(ui_.btn1820wr, {ui_.edt1820up});
     RunGuarded(this, [this] {
         std::vector<std::string> items;
         for (int i = 0; i < ui_.cmb1820->count(); ++i) {

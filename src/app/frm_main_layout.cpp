@@ -140,6 +140,9 @@ FrmMainControls BuildFrmMainControls(QWidget& form) {
     c.stat11 = Label(f, "stat11", "Не подключен", {24, 6, 280, 16});
     c.Stat1 = Make<QLineEdit>(f, "Stat1", {180, 319, 140, 20});
     c.Stat1->setReadOnly(true);
+    // Readable and copyable with the mouse, but never where the focus moves on its own (a
+    // disabled button hands it along the tab chain).
+    c.Stat1->setFocusPolicy(Qt::ClickFocus);
     c.Stat1->setFont(QFont(QStringLiteral("Arial"), 8));
     c.shpTimer = Make<ShapeWidget>(f, "shpTimer", {kFrmMainWidth - 14, 4, 10, 10},
                                    ShapeWidget::Kind::Rectangle);

@@ -13,6 +13,7 @@
 #include "ui/central_exception_handler.h"
 #include "ui/hlt_dialog/frm_set_up_hlt.h"
 #include "ui/qt_host.h"
+#include "ui/standard_dialog_texts.h"
 #include "ui/window_fonts.h"
 #include "wire/port_registry.h"
 #include "wire/tmex.h"
@@ -81,6 +82,9 @@ int main(int argc, char** argv) {
     QGuiApplication::setDesktopFileName(QStringLiteral("velgrin"));
     QApplication::setWindowIcon(ApplicationIcon());
     if (const QString note = LoadWindowFonts(); !note.isEmpty()) {
+        std::fprintf(stderr, "velgrin: %s\n", qPrintable(note));
+    }
+    if (const QString note = LoadStandardDialogTexts(); !note.isEmpty()) {
         std::fprintf(stderr, "velgrin: %s\n", qPrintable(note));
     }
 

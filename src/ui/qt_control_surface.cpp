@@ -83,6 +83,9 @@ void QtControlSurface::setText(std::string_view name, const std::string& text) {
     QWidget* w = widget(name);
     if (auto* edit = qobject_cast<QLineEdit*>(w)) {
         edit->setText(ToQt(text));
+        // setText leaves the cursor at the end, which scrolls a long number to its last digits:
+        // a technician would read them as another number.
+        edit->setCursorPosition(0);
     } else if (auto* label = qobject_cast<QLabel*>(w)) {
         ShowFitted(*label, ToQt(text));
     } else if (auto* combo = qobject_cast<QComboBox*>(w)) {

@@ -6,8 +6,13 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QFileIconProvider>
+#include <QFileInfo>
+#include <QFontMetrics>
 #include <QInputDialog>
+#include <QLabel>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QUrl>
 
 namespace velgrin {
@@ -21,7 +26,56 @@ QString DisplayText(const std::string& text) {
     return shown;
 }
 
+// Russian dialogs write OK in Cyrillic letters; Qt's Russian translation keeps the Latin ones.
+const QString kOkCaption = QStringLiteral("ОК");
+
+// Qt's Russian translation has no words for the kinds the save dialog's type column names
+// besides files (whose kinds come from the system's MIME database).
+class RussianFileKinds : public QFileIconProvider {
+  public:
+    QString type(const QFileInfo& info) const override {
+        if (info.isRoot()) {
+            return QStringLiteral("Диск");
+        }
+        if (info.isFile()) {
+            return QFileIconProvider::type(info);
+        }
+        if (info.isDir()) {
+            return QStringLiteral("Папка");
+        }
+        return info.isSymLink() ? QStringLiteral("Ярлык") : QFileIconProvider::type(info);
+    }
+};
+
+// What a title bar holds besides its caption: the icon, three buttons and the padding between.
+constexpr int kTitleBarRoom = 160;
+
+// Wide enough that the window system's title bar shows the caption whole; window managers draw
+// captions in a bold font about the size of the application's.
+int WidthForCaption(const QString& caption) {
+    QFont titleFont = QApplication::font();
+    titleFont.setBold(true);
+    return QFontMetrics(titleFont).horizontalAdvance(caption) + kTitleBarRoom;
+}
+
 }  // namespace
+
+QWidget* QtHost::askingWindow() {
+    if (QWidget* active = QApplication::activeWindow(); active != nullptr && active->isVisible()) {
+        asker_ = active;
+        return active;
+    }
+    if (asker_ != nullptr && asker_->isVisible()) {
+        return asker_;
+    }
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window->isVisible() && window->windowType() == Qt::Window) {
+            asker_ = window;
+            return window;
+        }
+    }
+    return nullptr;
+}
 
 uint32_t QtHost::tickCount() {
     return static_cast<uint32_t>(clock_.nowMs());
@@ -41,22 +95,35 @@ void QtHost::processMessages() {
 }
 
 void QtHost::showMessage(const std::string& text) {
+    // A dialog with a parent is centred over the parent's window when it shows.
     QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(kApplicationTitle), DisplayText(text),
-                    QMessageBox::Ok, QApplication::activeWindow());
+                    QMessageBox::Ok, askingWindow());
+    box.button(QMessageBox::Ok)->setText(kOkCaption);
     box.exec();
 }
 
 std::string QtHost::inputBox(const std::string& caption, const std::string& prompt,
                              const std::string& preset) {
-    bool accepted = false;
-    const QString answer = QInputDialog::getText(
-        QApplication::activeWindow(), QString::fromUtf8(caption), DisplayText(prompt),
-        QLineEdit::Normal, QString::fromUtf8(preset), &accepted);
-    return accepted ? answer.toStdString() : preset;
+    QInputDialog dialog(askingWindow());
+    dialog.setWindowTitle(QString::fromUtf8(caption));
+    dialog.setLabelText(DisplayText(prompt));
+    dialog.setInputMode(QInputDialog::TextInput);
+    dialog.setTextValue(QString::fromUtf8(preset));
+    dialog.setOkButtonText(kOkCaption);
+    // The dialog sets its own minimum size from its layout: widen the prompt's place instead.
+    if (auto* prompt = dialog.findChild<QLabel*>()) {
+        prompt->setMinimumWidth(WidthForCaption(dialog.windowTitle()));
+    }
+    if (dialog.exec() != QDialog::Accepted) {
+        return preset;
+    }
+    return dialog.textValue().toStdString();
 }
 
 std::optional<std::string> QtHost::saveFileName(const std::string& defaultExtension) {
-    QFileDialog dialog(QApplication::activeWindow());
+    QFileDialog dialog(askingWindow());
+    RussianFileKinds kinds;
+    dialog.setIconProvider(&kinds);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     // The program appends to the file it is given: asking whether to replace it would scare a

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QPointer>
+#include <QWidget>
+
 #include "common/clock.h"
 #include "common/host.h"
 #include "common/version.h"
@@ -10,7 +13,7 @@ namespace velgrin {
 inline constexpr const char* kApplicationTitle = "Velgrin sensor " VELGRIN_SHORT_VERSION;
 
 // The desktop program's host services: the steady clock, real sleeps, the Qt event loop and Qt's
-// standard dialogs. Dialogs are modal to the active window.
+// standard dialogs. Each dialog is modal to the window that asked and centred over it.
 class QtHost final : public Host {
   public:
     uint32_t tickCount() override;
@@ -27,7 +30,12 @@ class QtHost final : public Host {
     void openUrl(const std::string& url) override;
 
   private:
+    // The active window; between two boxes of one question series the window system may not
+    // yet have handed activation back, so then the window that asked last.
+    QWidget* askingWindow();
+
     SteadyClock clock_;
+    QPointer<QWidget> asker_;
     bool busyCursor_ = false;
 };
 

@@ -12,6 +12,7 @@
 #include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QStyle>
 #include <QStyleOptionFrame>
@@ -44,6 +45,23 @@ int LineEditRoom(QLineEdit& edit) {
         edit.style()->subElementRect(QStyle::SE_LineEditContents, &option, &edit);
     // QLineEdit keeps two pixels free on either side of its text.
     return contents.width() - edit.textMargins().left() - edit.textMargins().right() - 4;
+}
+
+// Empty when an edit that cannot hold its text whole shows it from the first character, with
+// the whole text in its tooltip; otherwise what is wrong.
+std::string StartProblem(QLineEdit& edit) {
+    const std::string where =
+        edit.objectName().toStdString() + " \"" + edit.text().toStdString() + "\"";
+    // Painting settles how far the edit is scrolled.
+    (void)edit.grab();
+    if (edit.cursorPosition() != 0 ||
+        edit.inputMethodQuery(Qt::ImCursorRectangle).toRect().right() < 0) {
+        return where + ": shown from character " + std::to_string(edit.cursorPosition());
+    }
+    if (edit.toolTip() != edit.text()) {
+        return where + ": tooltip \"" + edit.toolTip().toStdString() + "\"";
+    }
+    return "";
 }
 
 // Empty when the widget shows `text` whole (or, for an eliding label, elided with the whole
@@ -250,6 +268,24 @@ TEST_F(TextFit, TheLivePanelShowsEveryReadingWholeOrMarkedAsCut) {
     auto* input = rig.dialog.findChild<QLabel*>(hlt_control::lblUvhoda);
     EXPECT_TRUE(input->text().endsWith(QChar(0x2026))) << input->text().toStdString();
     EXPECT_EQ(input->toolTip().toStdString(), ui.text(hlt_control::lblUvhoda));
+}
+
+TEST_F(TextFit, TheInputWizardsVoltagesReadFromTheirFirstDigitAndWholeInTheTooltip) {
+    rig.Tick();
+    rig.dialog.Open(rig.ui().text("cmbhlt"));
+    // Current input with the data sheet's 4 and 20 mA: fifteen digits each.
+    rig.host.inputAnswers = {"0", "100", "10", "90", "0", "4,0", "20,0"};
+    rig.dialog.findChild<QPushButton*>("btnWiz")->click();
+    ControlSurface& ui = rig.dialog.controls();
+    ASSERT_EQ(ui.text("edtS1minVoltage"), "0,0389380617119606");
+    ASSERT_EQ(ui.text("edtS1MaxVoltage"), "0,194690308559803");
+    for (const char* name : {"edtS1minVoltage", "edtS1MaxVoltage"}) {
+        auto* edit = rig.dialog.findChild<QLineEdit*>(name);
+        if (std::string problem = StartProblem(*edit); !problem.empty()) {
+            problems.push_back(problem);
+        }
+    }
+    EXPECT_EQ(problems, std::vector<std::string>{});
 }
 
 TEST_F(TextFit, ChannelValuesAndTheCorrectedTemperatureShowWholeOrMarkedAsCut) {

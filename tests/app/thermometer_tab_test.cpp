@@ -206,6 +206,44 @@ TEST_F(ThresholdsOnOneThermometer, AfterAWriteTheBoxesAreEmptyUntilThePollShowsT
     EXPECT_TRUE(host.messages.empty());
 }
 
+// Two thermometers listed; the technician writes with the keyboard, one or all of them.
+class FocusAfterWrite : public ThermometerWindow, public ::testing::WithParamInterface<bool> {
+  protected:
+    FocusAfterWrite() {
+        AttachDs18b20(1, 30, 10);
+        AttachDs18b20(2, 25, 15);
+        Tick();
+        window.show();
+        QApplication::setActiveWindow(&window);
+    }
+    static std::string Name(QWidget* widget) {
+        return widget != nullptr ? widget->objectName().toStdString() : "nothing";
+    }
+};
+
+TEST_P(FocusAfterWrite, ReturnsToWriteAndNeverRestsOnTheReadOnlyNumber) {
+    if (GetParam()) {
+        Find<QCheckBox>("Chk1820wr_all")->click();
+    }
+    Type("40", "-5");
+    auto* write = Find<QPushButton>("btn1820wr");
+    write->setFocus();
+    std::vector<std::string> focusDuringWrite;
+    host.onProcessMessages = [&] { focusDuringWrite.push_back(Name(QApplication::focusWidget())); };
+    QTest::keyClick(write, Qt::Key_Space);
+    host.onProcessMessages = nullptr;
+
+    ASSERT_FALSE(focusDuringWrite.empty());
+    for (const std::string& name : focusDuringWrite) {
+        EXPECT_NE(name, "Stat1");
+    }
+    EXPECT_EQ(Name(QApplication::focusWidget()), "btn1820wr");
+    EXPECT_EQ(Listed(0).eeprom()[0], 40);
+    EXPECT_EQ(Listed(1).eeprom()[0] == 40, GetParam());
+}
+
+INSTANTIATE_TEST_SUITE_P(Window, FocusAfterWrite, ::testing::Bool());
+
 class WriteToAll : public ThermometerWindow {
   protected:
     void CheckWriteToAll() { Find<QCheckBox>("Chk1820wr_all")->click(); }

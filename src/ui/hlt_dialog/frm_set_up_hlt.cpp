@@ -11,6 +11,7 @@
 #include "hlt/settings_write.h"
 #include "thermo/list_lookup.h"
 #include "ui/central_exception_handler.h"
+#include "ui/focus_return.h"
 
 namespace velgrin {
 
@@ -118,6 +119,7 @@ void Thlt_set::btnCancelClick() {
 }
 
 void Thlt_set::btnWriteClick() {
+    const FocusReturn focus(ui_.btnWrite, {ui_.btnChange});
     // An invalid edit keeps the dialog in edit mode, with the poll stopped, for a correction.
     if (!WriteHltSettings(surface_, core_, flgEditHLT)) {
         return;
@@ -160,6 +162,7 @@ void Thlt_set::chkUseTClick() {
 }
 
 void Thlt_set::btnReloadClick() {
+    const FocusReturn focus(ui_.btnReload, {ui_.btnChange});
     StopPoll();
     surface_.setEnabled("btnReload", false);
     core_.host().setBusyCursor(true);

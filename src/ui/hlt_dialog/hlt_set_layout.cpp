@@ -7,6 +7,7 @@
 #include <QString>
 
 #include "hlt/sensor_type.h"
+#include "ui/edit_fit.h"
 #include "ui/shape_widget.h"
 
 namespace velgrin {
@@ -62,6 +63,7 @@ ClickableEdit* AddEdit(QWidget* parent, const QString& name, const QString& capt
     auto* edit = new ClickableEdit(name, parent);
     edit->setObjectName(name);
     edit->setGeometry(editLeft, top, editWidth, kEditHeight);
+    ShowLongTextInToolTip(*edit);
     return edit;
 }
 

@@ -4,6 +4,8 @@
 
 #include <cerrno>
 #include <cstring>
+#include <map>
+#include <memory>
 
 #include "wire/ds2480b/posix_serial_port.h"
 #include "wire/ds2480b/system_serial_ports.h"
@@ -49,12 +51,24 @@ PortBackend Ds2480bBackend(Ds2480bOptions options,
         return std::unique_ptr<Link>(std::make_unique<Ds2480bLink>(
             std::make_unique<PosixSerialPort>(spec.argument), options));
     };
-    backend.numberedPort = [listPorts](int portNumber) -> std::optional<PortSpec> {
-        const auto ports = listPorts();
-        if (portNumber < 1 || static_cast<size_t>(portNumber) > ports.size()) {
+    // A USB serial adapter takes its port out of the system's list when it is unplugged. The
+    // number goes on naming the port it named last while the list is too short for it, so the
+    // unplugged adapter reads as missing, not as a port the driver does not know.
+    auto lastNamed = std::make_shared<std::map<int, std::string>>();
+    backend.numberedPort = [listPorts, lastNamed](int portNumber) -> std::optional<PortSpec> {
+        if (portNumber < 1) {
             return std::nullopt;
         }
-        return PortSpec{"ds2480b", ports[static_cast<size_t>(portNumber - 1)]};
+        const auto ports = listPorts();
+        if (static_cast<size_t>(portNumber) <= ports.size()) {
+            const std::string& path = ports[static_cast<size_t>(portNumber - 1)];
+            (*lastNamed)[portNumber] = path;
+            return PortSpec{"ds2480b", path};
+        }
+        if (const auto last = lastNamed->find(portNumber); last != lastNamed->end()) {
+            return PortSpec{"ds2480b", last->second};
+        }
+        return std::nullopt;
     };
     return backend;
 }

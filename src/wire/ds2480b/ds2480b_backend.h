@@ -15,7 +15,8 @@ namespace velgrin::ds2480b {
 inline constexpr int16_t kDs2480bPortType = 5;
 
 // Port kind "ds2480b": "ds2480b:/dev/ttyUSB0". In manual mode port number N is the N-th of the
-// serial ports `listPorts` gives (the system's, in name order).
+// serial ports `listPorts` gives (the system's, in name order); while that list is too short for
+// N (its adapter unplugged), N names the port it named last.
 PortBackend Ds2480bBackend(Ds2480bOptions options = {},
                            std::function<std::vector<std::string>()> listPorts = SystemSerialPorts);
 

@@ -4,7 +4,9 @@
 #include <string>
 #include <vector>
 
+#include <QApplication>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
 
 #include "dialog_rig.h"
@@ -281,6 +283,26 @@ TEST_F(DialogOnHlt, UncheckingShowOnDeviceWritesTheNotShownMark) {
     EXPECT_FALSE(controls().checked("chkUseT"));
     EXPECT_EQ(text("edtTdis"), "0");
     EXPECT_EQ(text("lblTCurrentValue"), "25C");
+}
+
+// Where the keyboard focus rests after each of the dialog's writes, started with the keyboard.
+TEST_F(DialogOnHlt, AfterEachWriteTheFocusIsWhereTheTechnicianCanGoOn) {
+    openForEditing();
+    QApplication::setActiveWindow(&dialog);
+    const auto pressWithKeyboard = [&](const char* name) {
+        auto* button = dialog.findChild<QPushButton*>(name);
+        button->setFocus();
+        QTest::keyClick(button, Qt::Key_Space);
+        QWidget* focus = QApplication::focusWidget();
+        return focus != nullptr ? focus->objectName().toStdString() : "nothing";
+    };
+    // "Записать" ends edit mode, so "Изменить" is next; "Записать CRC" is usable again
+    // afterwards.
+    EXPECT_EQ(pressWithKeyboard("btnWrite"), "btnChange");
+    click("btnChange");
+    EXPECT_EQ(pressWithKeyboard("btnReload"), "btnReload");
+    EXPECT_EQ(host.messages, std::vector<std::string>{});
+    EXPECT_TRUE(Sealed(device.configBlock()));
 }
 
 TEST_F(DialogOnHlt, AssistantButtonsFillTheirChannelsEdits) {

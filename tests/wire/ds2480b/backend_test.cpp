@@ -72,5 +72,17 @@ TEST(Ds2480bPortNumbers, SystemPortsCountInNameOrderWithNumbersAsNumbers) {
     EXPECT_FALSE(backend.numberedPort(4));
 }
 
+TEST(Ds2480bPortNumbers, AnUnpluggedAdaptersNumberStillNamesItsPort) {
+    std::vector<std::string> listed{"/dev/ttyS0", "/dev/ttyUSB0"};
+    const PortBackend backend = Ds2480bBackend({}, [&listed] { return listed; });
+    EXPECT_EQ(backend.numberedPort(2), (PortSpec{"ds2480b", "/dev/ttyUSB0"}));
+    listed = {"/dev/ttyS0"};
+    EXPECT_EQ(backend.numberedPort(2), (PortSpec{"ds2480b", "/dev/ttyUSB0"}));
+    // A number that never named a port names none.
+    EXPECT_FALSE(backend.numberedPort(3));
+    listed = {"/dev/ttyS0", "/dev/ttyUSB1"};
+    EXPECT_EQ(backend.numberedPort(2), (PortSpec{"ds2480b", "/dev/ttyUSB1"}));
+}
+
 }  // namespace
 }  // namespace velgrin::ds2480b

@@ -3,11 +3,13 @@
 // are the conformance suite's (ds2480b_conformance_test.cpp).
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
 
 #include "emulated_bench.h"
+#include "wire/ds2480b/ds2480b_backend.h"
 #include "wire/ds2480b/posix_serial_port.h"
 
 namespace velgrin::ds2480b {
@@ -102,6 +104,41 @@ TEST(Ds2480bOverPty, SecondProgramOnThePortIsRefusedAndTheFirstGoesOn) {
     EXPECT_EQ(ScanResult(*bench.serial), listed);
     EXPECT_EQ(bench.link()->stats().resyncs, 0u);
     EXPECT_EQ(bench.emulator->counters().breaks, 1u);
+}
+
+TEST(Ds2480bOverPty, InManualModeAnUnpluggedAdapterReadsAsMissingUntilItIsBack) {
+    EmulatedBench bench;
+    (void)bench.inProcess->ScanSessionAndSearch();
+    const std::string listed = ScanResult(*bench.inProcess);
+    // No default port; on the settings tab "DS90907U" and port "1", the first of the system's
+    // serial ports, which are the emulator's terminal while it is plugged in.
+    const std::string path = bench.emulator->clientPath();
+    PortRegistry registry;
+    registry.add(Ds2480bBackend(testing::PatientLink(), [path] {
+        return ::access(path.c_str(), F_OK) == 0 ? std::vector<std::string>{path}
+                                                 : std::vector<std::string>{};
+    }));
+    TmexDriver driver(std::move(registry), std::nullopt);
+    BusCore core(driver, bench.host);
+    (void)core.ScanSessionAndSearch();
+    ASSERT_EQ(core.stat11, status_text::kNoPortChosen);
+    core.cbbPortChange(0);
+    core.cbAdapterChange(4);
+    (void)core.ScanSessionAndSearch();
+    EXPECT_EQ(ScanResult(core), listed);
+
+    bench.emulator->unplug();
+    std::vector<std::string> statuses;
+    for (int poll = 0; poll < 2; ++poll) {
+        (void)core.ScanSessionAndSearch();
+        statuses.push_back(core.stat11);
+    }
+    EXPECT_EQ(statuses, std::vector<std::string>(2, status_text::kCheckAdapter));
+    EXPECT_EQ(core.FoundDev, 0);
+
+    ASSERT_TRUE(bench.emulator->replug());
+    (void)core.ScanSessionAndSearch();
+    EXPECT_EQ(ScanResult(core), listed);
 }
 
 TEST(Ds2480bOverPty, LineWithoutTheFasterRateFallsBackTo9600) {
