@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "common/host.h"
+#include "common/retry_rule.h"
 #include "wire/network.h"
 
 namespace velgrin {
@@ -32,7 +33,10 @@ struct ThermometerOutcome {
 // own strong pull-up, since a second selection would cut the first one's power).
 class ThermometerSet {
   public:
-    ThermometerSet(Network& network, Host& host) : network_(network), host_(host) {}
+    // `retries` bounds the repeats of reads that failed their CRC and of measurements that saw
+    // no conversion complete.
+    ThermometerSet(Network& network, Host& host, RetryRule& retries)
+        : network_(network), host_(host), retries_(retries) {}
 
     // `busHoldsOnlyThese`: the search just before found exactly `roms` on the bus. Outcomes
     // come in the order of `roms`.
@@ -42,8 +46,9 @@ class ThermometerSet {
     // One thermometer converted alone, its conversion watched, and read right after.
     ThermometerOutcome measureAlone(const RomCode& rom);
 
-    // Settles a reading that holds the power-on value, or came without a conversion seen
-    // complete: the device is measured alone once more. Another reading is passed on as it is.
+    // Settles a reading that holds the power-on value, came without a conversion seen complete,
+    // or came with no intact reply: the device is measured alone again, as the retry rule
+    // allows, until a conversion is seen complete. Another reading is passed on as it is.
     ThermometerOutcome settle(const ThermometerOutcome& first);
 
   private:
@@ -72,6 +77,7 @@ class ThermometerSet {
 
     Network& network_;
     Host& host_;
+    RetryRule& retries_;
 };
 
 }  // namespace velgrin
