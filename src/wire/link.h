@@ -50,11 +50,20 @@ class Link {
     virtual bool hasSearchAccelerator() const { return false; }
     virtual WireResult<SearchPass> searchPass(const RomCode& directions, bool alarmOnly);
 
+    // Times the link closed and opened its port again by itself to recover the adapter: the
+    // path may lead to another adapter since.
+    uint64_t selfReopenings() const { return selfReopenings_; }
+
   protected:
+    void countSelfReopening() { ++selfReopenings_; }
+
     // A strong pull-up armed for "after the next byte" follows the first byte of a block, so an
     // adapter sends that byte alone and the rest (which ends the pull-up) after it. Gives the
     // rest; empty when the block was that one byte and the pull-up holds.
     WireResult<std::span<uint8_t>> touchFirstByteAlone(std::span<uint8_t> bytes);
+
+  private:
+    uint64_t selfReopenings_ = 0;
 };
 
 }  // namespace velgrin

@@ -87,6 +87,8 @@ int16_t TmexDriver::fail(const WireError& error) {
         case WireErrorCode::NoSuchPort:
         case WireErrorCode::BadPortSpec:
             return tmex_error::kNoSuchPort;
+        case WireErrorCode::Interrupted:
+            return tmex_error::kInterrupted;
         default:
             return tmex_error::kAdapterFailed;
     }

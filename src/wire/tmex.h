@@ -18,6 +18,7 @@ inline constexpr int16_t kNoSuchPort = -1;      // port number or type names no 
 inline constexpr int16_t kPortBusy = -2;        // another program holds the port
 inline constexpr int16_t kPortFailed = -3;      // the port could not be opened
 inline constexpr int16_t kAdapterFailed = -12;  // the adapter stopped answering
+inline constexpr int16_t kInterrupted = -13;    // the bus sequence was cut; restart from a reset
 inline constexpr int16_t kInvalidSession = -200;
 }  // namespace tmex_error
 

@@ -14,6 +14,7 @@ enum class WireErrorCode {
     Timeout,       // the adapter did not answer in time
     Protocol,      // the adapter answered something that makes no sense
     Unsupported,   // the adapter cannot do this
+    Interrupted,   // the bus sequence was cut by a re-synchronisation; restart it from a reset
 };
 
 using WireError = Error<WireErrorCode>;

@@ -55,6 +55,7 @@ WireResult<void> Ds2480bLink::open() {
     pullup_ = Pullup::Off;
     freshlyOpened_ = true;
     fasterRateRefused_ = false;
+    lostReason_.clear();
     return {};
 }
 
@@ -82,20 +83,49 @@ WireError Ds2480bLink::garbled(const std::string& what, uint8_t reply) const {
                                                   " answered " + text + " to " + what};
 }
 
+WireError Ds2480bLink::interrupted(const std::string& cause) const {
+    return WireError{WireErrorCode::Interrupted,
+                     "the bus sequence was cut by a re-synchronisation of the DS2480B adapter on " +
+                         port_->name() + " (" + cause + "); it starts again with a reset"};
+}
+
+WireError Ds2480bLink::lose(const WireError& why) {
+    port_->close();
+    forgetAdapterState();
+    pullup_ = Pullup::Off;
+    lostToSilence_ = true;
+    lostReason_ = "the DS2480B adapter on " + port_->name() + " stopped answering (" + why.message +
+                  "); it is tried again when the port is opened anew";
+    return WireError{WireErrorCode::Timeout, lostReason_};
+}
+
+WireError Ds2480bLink::notOpen() const {
+    if (!lostReason_.empty()) {
+        return WireError{WireErrorCode::Timeout, lostReason_};
+    }
+    return WireError{WireErrorCode::Io,
+                     "the DS2480B adapter port " + port_->name() + " is not open"};
+}
+
 template <typename T>
-WireResult<T> Ds2480bLink::guarded(const std::function<WireResult<T>()>& op,
-                                   const std::function<WireResult<T>()>& retry) {
+WireResult<T> Ds2480bLink::guarded(Step step, const std::function<WireResult<T>()>& op,
+                                   const std::function<WireResult<T>()>& restart) {
     if (!port_->isOpen()) {
-        return WireError{WireErrorCode::Io,
-                         "the DS2480B adapter port " + port_->name() + " is not open"};
+        return notOpen();
     }
     if (!synced_) {
         if (auto synced = resynchronize(); !synced) {
             return synced.error();
         }
     }
+    if (sequenceCut_ && step == Step::Continues) {
+        return interrupted("no reset since");
+    }
     auto result = op();
     if (result) {
+        if (step == Step::Starts) {
+            sequenceCut_ = false;
+        }
         return result;
     }
     const WireError failure = result.error();
@@ -104,16 +134,18 @@ WireResult<T> Ds2480bLink::guarded(const std::function<WireResult<T>()>& op,
     if (!LosesAdapter(failure)) {
         return failure;
     }
-    if (auto synced = resynchronize(); !synced) {
+    if (auto synced = resynchronize(failure.code == WireErrorCode::Timeout); !synced) {
         return synced.error();
     }
-    if (!retry) {
-        return failure;
+    if (!restart) {
+        return interrupted(failure.message);
     }
-    auto again = retry();
+    auto again = restart();
     if (!again) {
         forgetAdapterState();
+        return again;
     }
+    sequenceCut_ = false;
     return again;
 }
 
@@ -167,11 +199,12 @@ WireResult<ResetOutcome> Ds2480bLink::reset() {
                 return ResetOutcome::Presence;
         }
     };
-    return guarded(op, op);
+    return guarded(Step::Starts, op, op);
 }
 
 WireResult<bool> Ds2480bLink::touchBit(bool bit) {
     return guarded<bool>(
+        Step::Continues,
         [this, bit]() -> WireResult<bool> {
             if (auto ended = endPullup(); !ended) {
                 return ended.error();
@@ -225,6 +258,7 @@ WireResult<uint8_t> Ds2480bLink::pulledUpByte(uint8_t byte) {
 
 WireResult<uint8_t> Ds2480bLink::touchByte(uint8_t byte) {
     return guarded<uint8_t>(
+        Step::Continues,
         [this, byte]() -> WireResult<uint8_t> {
             if (auto ended = endPullup(); !ended) {
                 return ended.error();
@@ -261,6 +295,7 @@ WireResult<void> Ds2480bLink::touchBlock(std::span<uint8_t> bytes) {
         }
     }
     return guarded<void>(
+        Step::Continues,
         [this, bytes]() -> WireResult<void> {
             if (auto ended = endPullup(); !ended) {
                 return ended;
@@ -286,8 +321,10 @@ WireResult<void> Ds2480bLink::touchBlock(std::span<uint8_t> bytes) {
 
 WireResult<void> Ds2480bLink::armStrongPullup(PullupTrigger trigger) {
     if (!port_->isOpen()) {
-        return WireError{WireErrorCode::Io,
-                         "the DS2480B adapter port " + port_->name() + " is not open"};
+        return notOpen();
+    }
+    if (sequenceCut_) {
+        return interrupted("no reset since");
     }
     if (pullup_ == Pullup::On) {
         return {};  // already on: it stays on
@@ -300,16 +337,20 @@ WireResult<void> Ds2480bLink::armStrongPullup(PullupTrigger trigger) {
 WireResult<void> Ds2480bLink::setNormalLevel() {
     if (pullup_ != Pullup::On) {
         pullup_ = Pullup::Off;
+        if (sequenceCut_) {
+            return interrupted("no reset since");
+        }
         return {};
     }
     const std::function<WireResult<void>()> op = [this] { return endPullup(); };
-    return guarded(op, op);
+    return guarded<void>(Step::Continues, op, nullptr);
 }
 
 WireResult<SearchPass> Ds2480bLink::searchPass(const RomCode& directions, bool alarmOnly) {
     // The caller reset the bus before the pass; a repeat after resynchronising resets it again.
-    return guarded<SearchPass>([&] { return runSearchPass(directions, alarmOnly, false); },
-                               [&] { return runSearchPass(directions, alarmOnly, true); });
+    return guarded<SearchPass>(
+        Step::Continues, [&] { return runSearchPass(directions, alarmOnly, false); },
+        [&] { return runSearchPass(directions, alarmOnly, true); });
 }
 
 }  // namespace velgrin::ds2480b

@@ -28,7 +28,11 @@ struct Ds2480bOptions {
 // A DS2480B serial line driver (DS9097U-type adapter). The link synchronises the adapter on its
 // first use after opening, runs the bus at flexible speed with a programmed slew rate and slot
 // timing, and moves the serial line to a faster rate when the adapter accepts it. A garbled or
-// missing reply makes it synchronise again before it reports the failure.
+// missing reply makes it synchronise again before it reports the failure. The synchronisation
+// leaves the devices mid-command, so from then on only a reset goes on the bus: every other
+// operation fails as Interrupted until one has succeeded. An adapter still silent when it is
+// synchronised again counts as lost: the port closes and the link fails at once until it is
+// opened again.
 class Ds2480bLink final : public Link {
   public:
     explicit Ds2480bLink(std::unique_ptr<SerialPort> port, Ds2480bOptions options = {});
@@ -54,17 +58,27 @@ class Ds2480bLink final : public Link {
   private:
     enum class Pullup { Off, ArmedAfterByte, ArmedAfterBit, On };
 
-    // Synchronisation (ds2480b_sync.cpp).
-    WireResult<void> resynchronize();
+    // Whether an operation starts a bus sequence of its own (with a reset) or continues one.
+    enum class Step { Starts, Continues };
+
+    // Synchronisation (ds2480b_sync.cpp). `afterSilence`: the adapter has just missed a reply,
+    // so one more silent attempt loses it.
+    WireResult<void> resynchronize(bool afterSilence = false);
     WireResult<void> synchronizeAt9600();
     WireResult<void> moveToFasterRate();
 
     // Runs `op` on a synchronised adapter. When it loses the adapter, the adapter is
-    // synchronised again and `retry` (if any) runs once before the failure is reported.
+    // synchronised again and `restart` (if any, a sequence of its own from a reset) runs once;
+    // without one the failure is reported as Interrupted.
     template <typename T>
-    WireResult<T> guarded(const std::function<WireResult<T>()>& op,
-                          const std::function<WireResult<T>()>& retry);
+    WireResult<T> guarded(Step step, const std::function<WireResult<T>()>& op,
+                          const std::function<WireResult<T>()>& restart);
     void forgetAdapterState();
+    WireError interrupted(const std::string& cause) const;
+    WireError notOpen() const;
+    // Closes the port after the adapter fell silent; `why` is what every call says until the
+    // port is opened again.
+    WireError lose(const WireError& why);
 
     WireResult<std::vector<uint8_t>> run(const Frame& frame);
     WireResult<void> endPullup();
@@ -83,6 +97,12 @@ class Ds2480bLink final : public Link {
     bool synced_ = false;
     bool freshlyOpened_ = false;
     bool fasterRateRefused_ = false;
+    // A re-synchronisation cut the bus sequence; cleared by the next reset.
+    bool sequenceCut_ = false;
+    // The adapter fell silent and the port was closed: the next synchronisation makes one
+    // attempt only.
+    bool lostToSilence_ = false;
+    std::string lostReason_;
     Pullup pullup_ = Pullup::Off;
     LinkStats stats_;
 };

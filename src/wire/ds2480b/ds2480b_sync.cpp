@@ -144,12 +144,18 @@ WireResult<void> Ds2480bLink::moveToFasterRate() {
     return {};
 }
 
-WireResult<void> Ds2480bLink::resynchronize() {
+WireResult<void> Ds2480bLink::resynchronize(bool afterSilence) {
     if (!freshlyOpened_) {
         ++stats_.resyncs;
+        // The adapter's reset and set-up put slots on the live bus: the devices' sequence is
+        // broken whatever they make of it.
+        sequenceCut_ = true;
     }
+    // Silence on top of silence is a dead adapter, not a late reply.
+    const bool silentBefore = afterSilence || lostToSilence_;
     WireError last{WireErrorCode::Timeout, "no attempt"};
-    int attempts = options_.syncAttempts;
+    bool silent = false;
+    int attempts = lostToSilence_ ? 1 : options_.syncAttempts;
     for (int attempt = 0; attempt < attempts; ++attempt) {
         // A close and reopen is the break a pseudo-terminal can pass on; on a real line it
         // also clears whatever the driver still holds.
@@ -159,9 +165,14 @@ WireResult<void> Ds2480bLink::resynchronize() {
                 forgetAdapterState();
                 return opened;
             }
+            countSelfReopening();
         }
         freshlyOpened_ = false;
         auto synced = synchronizeAt9600();
+        silent = !synced && synced.error().code == WireErrorCode::Timeout;
+        if (silent && silentBefore) {
+            return lose(synced.error());
+        }
         if (synced && options_.fasterBaud > kPowerUpBaud && !fasterRateRefused_) {
             synced = moveToFasterRate();
             if (!synced && synced.error().code != WireErrorCode::PortGone) {
@@ -173,6 +184,7 @@ WireResult<void> Ds2480bLink::resynchronize() {
         }
         if (synced) {
             synced_ = true;
+            lostToSilence_ = false;
             return {};
         }
         forgetAdapterState();
@@ -181,8 +193,12 @@ WireResult<void> Ds2480bLink::resynchronize() {
             return last;
         }
     }
-    return WireError{last.code, "the DS2480B adapter on " + port_->name() +
-                                    " cannot be synchronised: " + last.message};
+    const WireError failed{last.code, "the DS2480B adapter on " + port_->name() +
+                                          " cannot be synchronised: " + last.message};
+    if (silent) {
+        return lose(failed);
+    }
+    return failed;
 }
 
 }  // namespace velgrin::ds2480b

@@ -75,13 +75,25 @@ WireResult<void> Ds2482Link::initialise() {
     return {};
 }
 
+WireError Ds2482Link::interrupted(const std::string& cause) const {
+    return WireError{WireErrorCode::Interrupted, "the bus sequence was cut by a reset of " +
+                                                     i2c_->name() + " (" + cause +
+                                                     "); it starts again with a bus reset"};
+}
+
 template <typename T>
-WireResult<T> Ds2482Link::guarded(const std::function<WireResult<T>()>& op) {
+WireResult<T> Ds2482Link::guarded(const std::function<WireResult<T>()>& op, Step step) {
     if (auto r = ready(); !r) {
         return r.error();
     }
+    if (sequenceCut_ && step == Step::Continues) {
+        return interrupted("no bus reset since");
+    }
     auto result = op();
     if (result) {
+        if (step == Step::Starts) {
+            sequenceCut_ = false;
+        }
         return result;
     }
     const WireError failure = result.error();
@@ -91,13 +103,17 @@ WireResult<T> Ds2482Link::guarded(const std::function<WireResult<T>()>& op) {
         return failure;
     }
     ++recoveries_;
+    sequenceCut_ = true;
     if (auto initialised = initialise(); !initialised) {
         // It does not answer a reset either: gone until it answers again at the next open.
         i2c_->close();
         return WireError{WireErrorCode::PortGone,
                          i2c_->name() + " stopped answering (" + failure.message + ")"};
     }
-    return failure;
+    if (step == Step::Starts) {
+        return failure;
+    }
+    return interrupted(failure.message);
 }
 
 WireResult<void> Ds2482Link::writeConfig(uint8_t bits) {
@@ -188,20 +204,22 @@ WireResult<void> Ds2482Link::startCommand(bool withPullup) {
 }
 
 WireResult<ResetOutcome> Ds2482Link::reset() {
-    return guarded<ResetOutcome>([this]() -> WireResult<ResetOutcome> {
-        // A reset ends a strong pull-up and cancels one armed.
-        pullup_ = Pullup::Off;
-        const std::array<uint8_t, 1> busReset{command::kOneWireReset};
-        auto state = run(busReset);
-        if (!state) {
-            return state.error();
-        }
-        if ((*state & status::kShort) != 0) {
-            return ResetOutcome::Short;
-        }
-        return (*state & status::kPresence) != 0 ? ResetOutcome::Presence
-                                                 : ResetOutcome::NoPresence;
-    });
+    return guarded<ResetOutcome>(
+        [this]() -> WireResult<ResetOutcome> {
+            // A reset ends a strong pull-up and cancels one armed.
+            pullup_ = Pullup::Off;
+            const std::array<uint8_t, 1> busReset{command::kOneWireReset};
+            auto state = run(busReset);
+            if (!state) {
+                return state.error();
+            }
+            if ((*state & status::kShort) != 0) {
+                return ResetOutcome::Short;
+            }
+            return (*state & status::kPresence) != 0 ? ResetOutcome::Presence
+                                                     : ResetOutcome::NoPresence;
+        },
+        Step::Starts);
 }
 
 WireResult<bool> Ds2482Link::touchBit(bool bit) {
@@ -255,6 +273,9 @@ WireResult<void> Ds2482Link::armStrongPullup(PullupTrigger trigger) {
     if (auto r = ready(); !r) {
         return r;
     }
+    if (sequenceCut_) {
+        return interrupted("no bus reset since");
+    }
     if (pullup_ == Pullup::On) {
         return {};  // already on: it stays on
     }
@@ -266,6 +287,9 @@ WireResult<void> Ds2482Link::armStrongPullup(PullupTrigger trigger) {
 WireResult<void> Ds2482Link::setNormalLevel() {
     if (pullup_ != Pullup::On) {
         pullup_ = Pullup::Off;
+        if (sequenceCut_) {
+            return interrupted("no bus reset since");
+        }
         return {};
     }
     return guarded<void>([this]() -> WireResult<void> {

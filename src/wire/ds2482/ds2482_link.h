@@ -28,8 +28,9 @@ struct Ds2482Options {
 // pull-up is always on; the strong pull-up is set in the configuration just before the byte or bit
 // that needs it and ends by itself at the next 1-Wire command, or by a configuration write.
 // Configuration and channel writes are read back. After a failed operation the chip is reset and
-// set up again; when that fails too the chip has stopped answering and the link closes, as for an
-// unplugged adapter.
+// set up again, which leaves the devices mid-command: from then on only a reset goes on the bus,
+// every other operation fails as Interrupted until one has succeeded. When the chip reset fails
+// too the chip has stopped answering and the link closes, as for an unplugged adapter.
 class Ds2482Link final : public Link {
   public:
     Ds2482Link(std::unique_ptr<I2cTransport> i2c, const Clock& clock, Ds2482Options options = {});
@@ -59,8 +60,12 @@ class Ds2482Link final : public Link {
 
     // Device reset, the status it must leave, configuration, channel.
     WireResult<void> initialise();
+    // Whether an operation starts a bus sequence of its own (a reset) or continues one.
+    enum class Step { Starts, Continues };
+
     template <typename T>
-    WireResult<T> guarded(const std::function<WireResult<T>()>& op);
+    WireResult<T> guarded(const std::function<WireResult<T>()>& op, Step step = Step::Continues);
+    WireError interrupted(const std::string& cause) const;
     WireResult<void> ready() const;
 
     WireResult<void> writeConfig(uint8_t bits);
@@ -80,6 +85,8 @@ class Ds2482Link final : public Link {
     Ds2482Options options_;
     Pullup pullup_ = Pullup::Off;
     uint64_t recoveries_ = 0;
+    // A chip reset cut the bus sequence; cleared by the next bus reset.
+    bool sequenceCut_ = false;
     int statusReads_ = 0;  // of the last command run
     // A triplet, the shortest command, may be over by the time a separate status read starts
     // on a slow bus (100 kHz); joined, that read would come too early and cost a second one.

@@ -61,13 +61,25 @@ WireError Ds2490Link::garbled(const std::string& what) const {
     return WireError{WireErrorCode::Protocol, usb_->name() + " answered nonsense to " + what};
 }
 
+WireError Ds2490Link::interrupted(const std::string& cause) const {
+    return WireError{WireErrorCode::Interrupted, "the bus sequence was cut by a reset of " +
+                                                     usb_->name() + " (" + cause +
+                                                     "); it starts again with a bus reset"};
+}
+
 template <typename T>
-WireResult<T> Ds2490Link::guarded(const std::function<WireResult<T>()>& op) {
+WireResult<T> Ds2490Link::guarded(const std::function<WireResult<T>()>& op, Step step) {
     if (auto r = ready(); !r) {
         return r.error();
     }
+    if (sequenceCut_ && step == Step::Continues) {
+        return interrupted("no bus reset since");
+    }
     auto result = op();
     if (result) {
+        if (step == Step::Starts) {
+            sequenceCut_ = false;
+        }
         return result;
     }
     const WireError failure = result.error();
@@ -77,16 +89,23 @@ WireResult<T> Ds2490Link::guarded(const std::function<WireResult<T>()>& op) {
         return failure;
     }
     ++recoveries_;
+    sequenceCut_ = true;
     for (uint8_t endpoint : {kStatusEndpoint, kDataOutEndpoint, kDataInEndpoint}) {
         (void)usb_->clearHalt(endpoint);
     }
     if (auto initialised = initialise(); !initialised) {
+        // It does not take a reset either: gone until it answers again at the next open.
+        usb_->close();
         if (initialised.error().code == WireErrorCode::PortGone) {
-            usb_->close();
             return initialised.error();
         }
+        return WireError{WireErrorCode::Timeout,
+                         usb_->name() + " stopped answering (" + failure.message + ")"};
     }
-    return failure;
+    if (step == Step::Starts) {
+        return failure;
+    }
+    return interrupted(failure.message);
 }
 
 WireResult<void> Ds2490Link::communicate(uint16_t value, uint16_t index) {
@@ -179,34 +198,36 @@ WireResult<bool> Ds2490Link::pullupActive() {
 }
 
 WireResult<ResetOutcome> Ds2490Link::reset() {
-    return guarded<ResetOutcome>([this]() -> WireResult<ResetOutcome> {
-        if (auto ended = endPullup(); !ended) {
-            return ended.error();
-        }
-        pullup_ = Pullup::Off;
-        const uint16_t value = comm::kOneWireReset | comm::kImmediate | comm::kBit3 |
-                               comm::kNotify | comm::kFlushOnError;
-        if (auto sent = communicate(value, mode::kRegularSpeed); !sent) {
-            return sent.error();
-        }
-        auto done = waitFor(0, false);
-        if (!done) {
-            return done.error();
-        }
-        uint8_t outcome = 0;
-        for (uint8_t r : done->results) {
-            outcome |= r;
-        }
-        if ((outcome & result::kShort) != 0) {
-            // Commands may stay queued behind a short; start the next one on a clean chip.
-            if (auto initialised = initialise(); !initialised) {
-                return initialised.error();
+    return guarded<ResetOutcome>(
+        [this]() -> WireResult<ResetOutcome> {
+            if (auto ended = endPullup(); !ended) {
+                return ended.error();
             }
-            return ResetOutcome::Short;
-        }
-        return (outcome & result::kNoPresence) != 0 ? ResetOutcome::NoPresence
-                                                    : ResetOutcome::Presence;
-    });
+            pullup_ = Pullup::Off;
+            const uint16_t value = comm::kOneWireReset | comm::kImmediate | comm::kBit3 |
+                                   comm::kNotify | comm::kFlushOnError;
+            if (auto sent = communicate(value, mode::kRegularSpeed); !sent) {
+                return sent.error();
+            }
+            auto done = waitFor(0, false);
+            if (!done) {
+                return done.error();
+            }
+            uint8_t outcome = 0;
+            for (uint8_t r : done->results) {
+                outcome |= r;
+            }
+            if ((outcome & result::kShort) != 0) {
+                // Commands may stay queued behind a short; start the next one on a clean chip.
+                if (auto initialised = initialise(); !initialised) {
+                    return initialised.error();
+                }
+                return ResetOutcome::Short;
+            }
+            return (outcome & result::kNoPresence) != 0 ? ResetOutcome::NoPresence
+                                                        : ResetOutcome::Presence;
+        },
+        Step::Starts);
 }
 
 WireResult<bool> Ds2490Link::touchBit(bool bit) {
@@ -341,6 +362,9 @@ WireResult<void> Ds2490Link::armStrongPullup(PullupTrigger trigger) {
     if (auto r = ready(); !r) {
         return r;
     }
+    if (sequenceCut_) {
+        return interrupted("no bus reset since");
+    }
     if (pullup_ == Pullup::On) {
         return {};  // already on: it stays on
     }
@@ -352,6 +376,9 @@ WireResult<void> Ds2490Link::armStrongPullup(PullupTrigger trigger) {
 WireResult<void> Ds2490Link::setNormalLevel() {
     if (pullup_ != Pullup::On) {
         pullup_ = Pullup::Off;
+        if (sequenceCut_) {
+            return interrupted("no bus reset since");
+        }
         return {};
     }
     return guarded<void>([this] { return endPullup(); });
@@ -359,6 +386,6 @@ WireResult<void> Ds2490Link::setNormalLevel() {
 
 // The search pass (ds2490_search.cpp) runs guarded as well.
 template WireResult<SearchPass> Ds2490Link::guarded<SearchPass>(
-    const std::function<WireResult<SearchPass>()>& op);
+    const std::function<WireResult<SearchPass>()>& op, Step step);
 
 }  // namespace velgrin::ds2490

@@ -21,7 +21,10 @@ struct Ds2490Options {
 // run at once, followed by status reads until the chip is idle and its receive FIFO holds
 // what the command returns. The bus runs at regular speed. The strong pull-up is enabled with
 // an infinite duration and ended by halting and resuming the chip, which the status then must
-// confirm. After a failed command the chip is reset and its modes applied again.
+// confirm. After a failed command the chip is reset and its modes applied again; that leaves the
+// devices mid-command, so from then on only a reset goes on the bus (every other operation fails
+// as Interrupted until one has succeeded). A chip that does not take that reset counts as lost:
+// the link closes and fails at once until it is opened again.
 class Ds2490Link final : public Link {
   public:
     explicit Ds2490Link(std::unique_ptr<UsbTransport> usb, Ds2490Options options = {});
@@ -55,10 +58,14 @@ class Ds2490Link final : public Link {
 
     // Chip reset and modes: regular speed, strong pull-up enabled with infinite duration.
     WireResult<void> initialise();
-    // Runs `op`; a failure other than an unplugged adapter resets the chip before it is
-    // reported, an unplugged adapter closes the link.
+    // Whether an operation starts a bus sequence of its own (a reset) or continues one.
+    enum class Step { Starts, Continues };
+
+    // Runs `op`; a failure other than an unplugged adapter resets the chip and is reported as
+    // Interrupted, an unplugged adapter or a chip that does not take the reset closes the link.
     template <typename T>
-    WireResult<T> guarded(const std::function<WireResult<T>()>& op);
+    WireResult<T> guarded(const std::function<WireResult<T>()>& op, Step step = Step::Continues);
+    WireError interrupted(const std::string& cause) const;
     WireResult<void> ready() const;
 
     WireResult<void> communicate(uint16_t value, uint16_t index);
@@ -77,6 +84,8 @@ class Ds2490Link final : public Link {
     Ds2490Options options_;
     Pullup pullup_ = Pullup::Off;
     uint64_t recoveries_ = 0;
+    // A chip reset cut the bus sequence; cleared by the next bus reset.
+    bool sequenceCut_ = false;
 };
 
 }  // namespace velgrin::ds2490

@@ -160,10 +160,11 @@ WireResult<void> ScriptedSerialPort::setBaud(uint32_t baud) {
     return {};
 }
 
-WireResult<void> ScriptedSerialPort::sendBreak(std::chrono::milliseconds) {
+WireResult<void> ScriptedSerialPort::sendBreak(std::chrono::milliseconds length) {
     if (auto ok = usable(); !ok) {
         return ok;
     }
+    waited_ += length;
     return take(Kind::Break, "break");
 }
 
@@ -193,7 +194,8 @@ WireResult<void> ScriptedSerialPort::write(std::span<const uint8_t> bytes) {
     return {};
 }
 
-WireResult<size_t> ScriptedSerialPort::read(std::span<uint8_t> into, std::chrono::milliseconds) {
+WireResult<size_t> ScriptedSerialPort::read(std::span<uint8_t> into,
+                                            std::chrono::milliseconds timeout) {
     if (readable_.empty()) {
         if (auto ok = usable(); !ok) {
             return ok.error();
@@ -206,6 +208,9 @@ WireResult<size_t> ScriptedSerialPort::read(std::span<uint8_t> into, std::chrono
     }
     if (n > 0) {
         note("< " + Hex(into.first(n)));
+    }
+    if (n < into.size()) {
+        waited_ += timeout;
     }
     return n;
 }

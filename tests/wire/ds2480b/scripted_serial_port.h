@@ -33,7 +33,7 @@ class ScriptedSerialPort final : public SerialPort {
     WireResult<void> drain() override { return {}; }
     WireResult<void> flushInput() override;
     WireResult<void> sendBreak(std::chrono::milliseconds length) override;
-    void idle(std::chrono::microseconds) override {}
+    void idle(std::chrono::microseconds length) override { waited_ += length; }
     const std::string& name() const override { return name_; }
 
     // Every step was taken and nothing went differently.
@@ -42,6 +42,9 @@ class ScriptedSerialPort final : public SerialPort {
     const std::string& divergence() const { return divergence_; }
     // What the link did, in the script's notation.
     const std::string& transcript() const { return transcript_; }
+    // Time the link would have spent on a real line: breaks, idle pauses, and the whole timeout
+    // of every read that came back short.
+    std::chrono::microseconds waited() const { return waited_; }
     // Each write call's bytes, to see how the link spreads a frame over the line.
     const std::vector<std::vector<uint8_t>>& writes() const { return writes_; }
 
@@ -70,6 +73,7 @@ class ScriptedSerialPort final : public SerialPort {
     std::string divergence_;
     std::string transcript_;
     std::vector<std::vector<uint8_t>> writes_;
+    std::chrono::microseconds waited_{0};
 };
 
 }  // namespace velgrin::ds2480b::testing

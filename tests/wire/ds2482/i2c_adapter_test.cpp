@@ -166,7 +166,7 @@ TEST_F(I2cAdapter, HungChipIsGivenUpOnAfterTheBoundAndResetForTheNextOperation) 
     i2c.withChip(0x18, [](Ds2482Chip& chip) { chip.hangAtNextCommand(); });
     i2c.clearTranscript(0x18);
 
-    EXPECT_LT(driver->TMTouchByte(core->SHandle, 0xCC), 0);
+    EXPECT_EQ(driver->TMTouchByte(core->SHandle, 0xCC), tmex_error::kInterrupted);
     EXPECT_THAT(driver->lastError(),
                 HasSubstr("the DS2482 at 0x18 on " + i2c.device() + " stayed busy"));
     const Lines lines = i2c.transcript(0x18);
@@ -175,6 +175,10 @@ TEST_F(I2cAdapter, HungChipIsGivenUpOnAfterTheBoundAndResetForTheNextOperation) 
     EXPECT_EQ(std::count(lines.begin(), lines.end(), "R 09"), 39);
     EXPECT_EQ(Lines(lines.end() - 4, lines.end()), (Lines{"W F0", "R 18", "W D2E1", "R 01"}));
     EXPECT_EQ(Link()->recoveries(), 1u);
+    // The chip reset left the devices mid-command: the rest of the sequence stays off the bus.
+    i2c.clearTranscript(0x18);
+    EXPECT_EQ(driver->TMTouchByte(core->SHandle, 0xFF), tmex_error::kInterrupted);
+    EXPECT_TRUE(i2c.transcript(0x18).empty());
 
     EXPECT_EQ(driver->TMValidSession(core->SHandle), 1);
     EXPECT_EQ(Scan(), kListed);

@@ -80,14 +80,41 @@ TEST_F(Ds2490LinkTest, BitsAndBytesAreOneCommandEach) {
                              "C1 0053 00FF", "S", "R 5A"}));
 }
 
-TEST_F(Ds2490LinkTest, AOneReadWhereZeroWasWrittenIsNotTheBusAndResetsTheChip) {
+TEST_F(Ds2490LinkTest, ChipResetAfterAFailureCutsTheSequenceUntilTheNextBusReset) {
+    // A 1 where 0 was written is not the bus: the chip is reset, which leaves the devices
+    // mid-command.
     usb->receive = {0x01};
     auto read = link->touchByte(0x00);
     ASSERT_FALSE(read);
-    EXPECT_EQ(read.error().code, WireErrorCode::Protocol);
+    EXPECT_EQ(read.error().code, WireErrorCode::Interrupted);
     EXPECT_EQ(link->recoveries(), 1u);
     EXPECT_EQ(Take(),
               Join({"C1 0053 0000", "S", "R 01", "clear 81", "clear 02", "clear 83"}, kInitialise));
+
+    std::array<uint8_t, 3> rest{0x0F, 0x00, 0xE8};
+    EXPECT_EQ(link->touchBlock(rest).error().code, WireErrorCode::Interrupted);
+    EXPECT_EQ(link->touchByte(0x48).error().code, WireErrorCode::Interrupted);
+    EXPECT_EQ(link->touchBit(true).error().code, WireErrorCode::Interrupted);
+    EXPECT_EQ(link->armStrongPullup(PullupTrigger::AfterNextByte).error().code,
+              WireErrorCode::Interrupted);
+    EXPECT_EQ(link->searchPass(RomCode{}, false).error().code, WireErrorCode::Interrupted);
+    EXPECT_TRUE(Take().empty()) << "nothing of the cut sequence reaches the bus";
+
+    usb->statuses = {Status(kIdle, 0, {0x00})};
+    EXPECT_EQ(*link->reset(), ResetOutcome::Presence);
+    usb->receive = {0xCC};
+    EXPECT_EQ(*link->touchByte(0xCC), 0xCC);
+}
+
+TEST_F(Ds2490LinkTest, ChipThatDoesNotTakeItsResetAfterAFailureIsGivenUp) {
+    usb->failControls = WireError{WireErrorCode::Timeout, "the scripted DS2490 timed out"};
+    auto read = link->touchByte(0xFF);
+    ASSERT_FALSE(read);
+    EXPECT_EQ(read.error().code, WireErrorCode::Timeout);
+    EXPECT_FALSE(link->isOpen()) << "every further step fails at once";
+    (void)Take();
+    EXPECT_FALSE(link->touchByte(0xFF));
+    EXPECT_TRUE(Take().empty());
 }
 
 TEST_F(Ds2490LinkTest, BlocksGoOverInPiecesOfOnePacket) {

@@ -52,6 +52,9 @@ WireResult<void> ScriptedUsb::control(Request request, uint16_t value, uint16_t 
     if (auto failure = takeFailure()) {
         return *failure;
     }
+    if (failControls) {
+        return *failControls;
+    }
     return {};
 }
 

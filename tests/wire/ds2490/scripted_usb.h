@@ -33,6 +33,8 @@ class ScriptedUsb final : public UsbTransport {
     std::deque<uint8_t> receive;
     // The next request of any kind fails with this.
     std::optional<WireError> failNext;
+    // Every control request fails with this from now on (a chip that no longer answers).
+    std::optional<WireError> failControls;
 
   private:
     std::optional<WireError> takeFailure();
