@@ -133,7 +133,13 @@ bool ThermometerSet::pollUntilDone() {
     for (;;) {
         const auto bit = network_.link().touchBit(true);
         if (!bit) {
-            return false;
+            // A slot the adapter garbled cuts the sequence, but not a conversion that was seen
+            // running: it ends within the longest conversion time by itself.
+            const uint32_t elapsed = host_.tickCount() - start;
+            if (sawBusy && elapsed < kLongestConversionMs) {
+                host_.sleep(kLongestConversionMs - elapsed);
+            }
+            return sawBusy;
         }
         if (*bit) {
             return sawBusy;
@@ -142,7 +148,8 @@ bool ThermometerSet::pollUntilDone() {
         if (static_cast<uint32_t>(host_.tickCount() - start) > kLongestConversionMs) {
             return false;
         }
-        host_.yieldBusyWait();
+        // Few slots rather than many: each reply is one more for a noisy line to garble.
+        host_.sleep(kBusyPollIntervalMs);
     }
 }
 

@@ -12,6 +12,8 @@ namespace velgrin {
 
 // The longest conversion of any DS18S20 / DS18B20 (12 bits): the data sheets' maximum.
 inline constexpr uint32_t kLongestConversionMs = 750;
+// How often a running conversion's read slot is looked at.
+inline constexpr uint32_t kBusyPollIntervalMs = 10;
 
 // What measuring one thermometer of a set gave.
 struct ThermometerOutcome {
@@ -70,7 +72,8 @@ class ThermometerSet {
     // Convert T to the selected device(s) with the pull-up on for the longest conversion.
     bool convertUnderPullup();
     // Polls read slots until the selected device(s) finish; true when seen busy, then done
-    // within the longest conversion time.
+    // within the longest conversion time (or, when the adapter failed a slot after the busy
+    // one, once that time is over).
     bool pollUntilDone();
     void readOut(const Target& target, ThermometerOutcome& outcome);
     bool skipRom();
