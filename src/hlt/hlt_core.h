@@ -24,7 +24,7 @@ inline constexpr uint32_t kHltConversionTimeoutMs = 500;
 inline constexpr const char* kHltWriteFailedMessage = "Не удалось записать параметры";
 // A page write failed and the old pages could not all be put back.
 inline constexpr const char* kHltBlockMixedMessage =
-    "Устройство перестало отвечать: параметры записаны не полностью, CRC не совпадает!";
+    "Устройство перестало отвечать: параметры могли записаться не полностью, проверьте CRC!";
 
 // Why the last write or seal of the configuration did not complete.
 enum class HltWriteFault {
@@ -39,7 +39,8 @@ enum class HltWriteFault {
 enum class HltBlockOutcome {
     Written,       // every page as meant, each read back
     OldBlockBack,  // a page failed; the pages written before it were put back as they were
-    Mixed,         // a page failed and putting the old pages back failed too: the device left
+    Mixed,         // a page failed and putting the old pages back failed too: the device left,
+                   // maybe holding a mix
 };
 
 // One page of a block write, and the pause before it.
