@@ -132,7 +132,8 @@ HltWriteFault HltCore::CheckBlockBehindWrite() {
         return HltWriteFault::DeviceMoved;
     }
     std::array<uint8_t, kHltBufSize> again{};
-    if (!MakeCurrent(state_.blockRom) || !SessionValid() || !Select() ||
+    // Each page read selects the device itself, and is repeated when a reply is garbled.
+    if (!MakeCurrent(state_.blockRom) || !SessionValid() ||
         !ReadBlockPages(again, state_.blockRom) ||
         !std::equal(state_.readBlock.begin(), state_.readBlock.end(), again.begin())) {
         return HltWriteFault::BlockNotConfirmed;
