@@ -34,7 +34,9 @@ BenchSession::BenchSession(std::unique_ptr<TimeBase> time, PortSpec spec,
     : time_(std::move(time)),
       host_(*time_),
       driver_(BuiltInPorts(time_->clock(), settings), std::move(spec)),
-      core_(driver_, host_) {}
+      core_(driver_, host_) {
+    core_.retries.limitRepeatsTo(kCommandRepeatMs);
+}
 
 CliResult<void> BenchSession::Scan() {
     const ScanOutcome outcome = core_.ScanSessionAndSearch();
@@ -72,24 +74,28 @@ std::vector<std::string> ListedDevices(const BusCore& core) {
 CliResult<void> BenchSession::ScanConfirmed() {
     std::optional<std::vector<std::string>> previous;
     CliResult<void> last;
-    for (int scan = 0; scan < kConfirmingScans; ++scan) {
+    const Attempt end = core_.retries.run(host_, [&] {
         last = Scan();
         if (!last) {
             previous.reset();
-            continue;
+            return Attempt::Repeatable;
         }
         auto listed = ListedDevices(core_);
         if (previous == listed) {
-            return {};
+            return Attempt::Done;
         }
         previous = std::move(listed);
+        return Attempt::Repeatable;
+    });
+    if (end == Attempt::Done) {
+        return {};
     }
     if (!last) {
         return last;
     }
-    return DeviceError("bus error: " + std::to_string(kConfirmingScans) +
-                       " searches in a row did not list the same devices twice (a noisy line, or "
-                       "devices coming and going)");
+    return DeviceError(
+        "bus error: searches in a row did not list the same devices twice, as "
+        "often as they were repeated (a noisy line, or devices coming and going)");
 }
 
 sim::SimBench* BenchSession::simulatedBench() {

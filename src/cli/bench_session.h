@@ -16,7 +16,8 @@ class SimBench;
 
 namespace velgrin::cli {
 
-inline constexpr int kConfirmingScans = 4;
+// The most wall time the repeats of one command may add to it, over all its transactions.
+inline constexpr uint32_t kCommandRepeatMs = 20000;
 
 // The port the command line names, opened for one command: the driver with that port as its
 // default, the bus core, and a console host on the port's time base (virtual for a simulated
@@ -33,9 +34,9 @@ class BenchSession {
     // One poll's session and search; a failure says in English what the status line would, or
     // why the search could not list the bus.
     CliResult<void> Scan();
-    // Scans until two searches in a row list the same devices, at most kConfirmingScans times:
-    // a garbled bit can drop a branch of the search without any impossible answer, which only a
-    // second search shows. A failure when the bus never gave the same list twice.
+    // Scans until two searches in a row list the same devices, as often as the retry rule
+    // allows: a garbled bit can drop a branch of the search without any impossible answer,
+    // which only a second search shows. A failure when the bus never gave the same list twice.
     CliResult<void> ScanConfirmed();
 
     // Why the driver's last call failed, in English.

@@ -30,6 +30,10 @@ const std::map<std::string, std::string, std::less<>>& Translations() {
         {"DS1922E - Термохрон", "DS1922E Thermochron"},
         {"Не удалось записать в файл:", "could not write to the file"},
         {"Не удалось записать параметры", "the multisensor did not answer the page write"},
+        {"Устройство перестало отвечать: параметры могли записаться не полностью, проверьте CRC!",
+         "the multisensor stopped answering part-way, before its old pages could be put back: "
+         "its block may be a mix of old and new pages (its CRC then does not match); write the "
+         "block again"},
         {"Неопределены типы датчиков!", "the sensor types are not defined"},
         {"Неверное значение параметра Датчик 0 min!", "invalid value of S0min"},
         {"Неверное значение параметра Датчик 0 max!", "invalid value of S0Max"},

@@ -34,7 +34,8 @@ std::string FaultText(HltWriteFault fault) {
                    "nothing written";
         case HltWriteFault::NotVerified:
             return "the multisensor did not answer the page write, or the page did not read back "
-                   "as written, retries and all";
+                   "as written, retries and all; any page written before it was put back, so it "
+                   "holds its old block";
         case HltWriteFault::None:
             break;
     }
@@ -46,12 +47,18 @@ std::string FaultText(HltWriteFault fault) {
 CliResult<void> WriteOutcome(const std::vector<std::string>& messages, Output& output,
                              HltWriteFault fault) {
     bool failed = false;
+    bool mixed = false;
     for (const std::string& message : messages) {
         if (message == kHltWriteFailedMessage) {
             failed = true;
+        } else if (message == kHltBlockMixedMessage) {
+            mixed = true;
         } else {
             output.warning(EnglishText(message));
         }
+    }
+    if (mixed) {
+        return DeviceError(EnglishText(kHltBlockMixedMessage));
     }
     if (failed) {
         return DeviceError(FaultText(fault));

@@ -1,6 +1,7 @@
 #include "cli/hlt_device.h"
 
 #include <algorithm>
+#include <array>
 
 #include "cli/device_kind.h"
 #include "cli/rom_arguments.h"
@@ -35,6 +36,16 @@ HltDevice::HltDevice(BenchSession& session, std::string rom, int index)
 }
 
 CliResult<void> HltDevice::Read() {
+    // Measuring and reading again is harmless; a garbled reply spoils one round.
+    CliResult<void> last;
+    (void)session_.core().retries.run(session_.host(), [&] {
+        last = ReadOnce();
+        return DoneOr(last.ok());
+    });
+    return last;
+}
+
+CliResult<void> HltDevice::ReadOnce() {
     dialog_.setText(hlt_control::lblCurrentT, "");
     dialog_.setText(hlt_control::edtTupLimit, "");
     core_.getValueHLT(static_cast<int16_t>(index_), dialog_);
@@ -52,11 +63,13 @@ CliResult<void> HltDevice::Read() {
 }
 
 CliResult<HltBlock> HltDevice::ReadBlock() {
-    (void)Hex2Rom(session_.core(), rom_);
     HltBlock block{};
     for (int16_t page = kHltFirstPage; page <= kHltLastPage; ++page) {
         ds2438::PageRead read{};
-        if (!core_.Read_HLT_Page(page, read)) {
+        const Attempt end = session_.core().retries.run(session_.host(), [&] {
+            return DoneOr(Hex2Rom(session_.core(), rom_) && core_.Read_HLT_Page(page, read));
+        });
+        if (end != Attempt::Done) {
             return DeviceError("page " + std::to_string(page) + " of " + rom_ +
                                " could not be read intact (no answer or a bad CRC)");
         }
@@ -66,15 +79,15 @@ CliResult<HltBlock> HltDevice::ReadBlock() {
     return block;
 }
 
-void HltDevice::WritePages(const HltBlock& block) {
-    const RomCode device = *ParseRomText(rom_);
-    HltBlock pages = block;
-    const HLTConfig view(pages);
-    for (int16_t page = kHltFirstPage; page <= kHltLastPage; ++page) {
-        if (!core_.Write_HLT_Page(page, view.page(page), device)) {
-            return;
-        }
+CliResult<void> HltDevice::WritePages(const HltBlock& block) {
+    // What the device holds now is what a failed write puts back.
+    const auto before = ReadBlock();
+    if (!before) {
+        return DeviceError(before.error().message + "; nothing written");
     }
+    constexpr std::array<HltPageStep, 4> kPages{{{3, 0}, {4, 0}, {5, 0}, {6, 0}}};
+    (void)core_.WriteBlockPages(*ParseRomText(rom_), *before, block, kPages);
+    return {};
 }
 
 std::vector<std::string> HltDevice::takeMessages() {

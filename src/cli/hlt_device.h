@@ -23,7 +23,7 @@ class HltDevice {
     // What opening the settings dialog does: measures the device and reads its configuration
     // into HLT_Buf and the dialog's controls. A failure when either part got no answer, since
     // the buffer would then hold nothing of this device, or when a page of the block failed its
-    // CRC check.
+    // CRC check. Read again as the retry rule allows.
     CliResult<void> Read();
 
     // Pages 3 to 6 as the device holds them now; a failure names the page that could not be
@@ -31,8 +31,10 @@ class HltDevice {
     CliResult<HltBlock> ReadBlock();
 
     // Writes the four pages of the block as they are, each through the core's verified page
-    // write; stops at the first page that failed.
-    void WritePages(const HltBlock& block);
+    // write, after reading the block the device holds; a page that fails puts that block back
+    // (the core's messages say how it went). A failure, with nothing written, when the block
+    // could not be read first.
+    CliResult<void> WritePages(const HltBlock& block);
 
     // The messages the core has shown since the last call, as it worded them.
     std::vector<std::string> takeMessages();
@@ -45,6 +47,7 @@ class HltDevice {
 
   private:
     HltDevice(BenchSession& session, std::string rom, int index);
+    CliResult<void> ReadOnce();
 
     BenchSession& session_;
     std::string rom_;

@@ -52,7 +52,9 @@ CliResult<ExitStatus> RunHltRestore(CommandContext& context) {
         context.output().warning("the block's CRC does not match: the device will not trust it");
     }
     (void)hlt.takeMessages();
-    hlt.WritePages(block);
+    if (auto written = hlt.WritePages(block); !written) {
+        return written.error();
+    }
     if (auto outcome =
             WriteOutcome(hlt.takeMessages(), context.output(), hlt.core().lastWriteFault());
         !outcome) {

@@ -90,7 +90,7 @@ std::vector<ThermometerReading> MeasureThermometers(BusCore& core, const std::ve
         return readings;
     }
     Network network(*link);
-    ThermometerSet set(network, core.host());
+    ThermometerSet set(network, core.host(), core.retries);
     if (sequence == Sequence::OneByOne) {
         Thermometers thermometers(core);
         for (const int index : indexes) {

@@ -184,6 +184,8 @@ CliResult<ExitStatus> RunWatch(CommandContext& context) {
             }
             session.host().sleep(kPollPeriodMs);
         }
+        // Each poll is a command of its own for the repeats' allowance.
+        core.retries.limitRepeatsTo(kCommandRepeatMs);
         bool redraw = false;
         std::vector<BusRoster::Device> first;
         const bool searched = search(redraw, first);

@@ -19,6 +19,7 @@ inline constexpr uint8_t kStatusBusy = 0x50;  // TB | ADB: a conversion is runni
 // IAD, CA, EE set; AD clear (next conversion measures VAD) or set (VDD).
 inline constexpr uint8_t kConfigMeasureVad = 0x07;
 inline constexpr uint8_t kConfigMeasureVdd = 0x0F;
+inline constexpr uint8_t kConfigBits = 0x0F;  // the rest of byte 0 are read-only flags
 
 // A page read: its 8 bytes and the chip's CRC8 of them.
 inline constexpr std::size_t kPageReadSize = 9;

@@ -45,17 +45,14 @@ bool HltCore::WaitForConversions(ds2438::PageRead& page0) {
 }
 
 void HltCore::ToggleVoltageInput(uint8_t status, ds2438::PageRead& scratch) {
-    if (Select()) {
-        Send(ds2438::kWriteScratchpad);
-        Send(0x00);
-        Send((status & ds2438::kStatusAD) ? ds2438::kConfigMeasureVad : ds2438::kConfigMeasureVdd);
-    }
-    if (Select()) {
-        Send(ds2438::kReadScratchpad);
-        Send(0x00);
-    }
-    ReceivePage(scratch);
-    if (Select()) {
+    const uint8_t config =
+        (status & ds2438::kStatusAD) ? ds2438::kConfigMeasureVad : ds2438::kConfigMeasureVdd;
+    const bool sent = Select() && Send(ds2438::kWriteScratchpad) && Send(0x00) && Send(config);
+    const bool readBack = Select() && Send(ds2438::kReadScratchpad) && Send(0x00) &&
+                          ReceivePage(scratch) && TmexDriver::TMCRC(scratch, 0, 0) == 0;
+    // The other bits of byte 0 are the chip's busy flags; a configuration garbled on its way is
+    // never copied.
+    if (sent && readBack && (scratch[0] & ds2438::kConfigBits) == config && Select()) {
         Send(ds2438::kCopyScratchpad);
         Send(0x00);
     }
@@ -99,7 +96,7 @@ bool HltCore::ReadConfiguration(ControlSurface& dialog) {
         (void)Select();
         // A page with a bad CRC still delivers its bytes for the view, where the block CRC shows
         // the damage; such a block is never sealed or written back.
-        state_.blockIntact = ReadBlockPages(state_.HLT_Buf);
+        state_.blockIntact = ReadBlockPages(state_.HLT_Buf, *MultisensorRom(state_.curIndxHLT));
         state_.blockRom = *MultisensorRom(state_.curIndxHLT);
         std::copy_n(state_.HLT_Buf.begin(), kHltBlockSize, state_.readBlock.begin());
         ShowConfiguration(state_, dialog);

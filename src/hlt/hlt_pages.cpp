@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <array>
+#include <vector>
 
 #include "hlt/crc_hlt.h"
 #include "hlt/hlt_core.h"
@@ -72,44 +73,50 @@ bool HltCore::SessionValid() {
     return bus_.driver().TMValidSession(bus_.SHandle) > 0;
 }
 
-void HltCore::Send(uint8_t byte) {
-    (void)bus_.driver().TMTouchByte(bus_.SHandle, byte);
+bool HltCore::Send(uint8_t byte) {
+    return bus_.driver().TMTouchByte(bus_.SHandle, byte) >= 0;
 }
 
-uint8_t HltCore::Receive() {
-    return static_cast<uint8_t>(bus_.driver().TMTouchByte(bus_.SHandle, 0xFF));
-}
-
-void HltCore::ReceivePage(ds2438::PageRead& dest) {
+bool HltCore::ReceivePage(ds2438::PageRead& dest) {
     for (auto& byte : dest) {
-        byte = Receive();
+        const int16_t read = bus_.driver().TMTouchByte(bus_.SHandle, 0xFF);
+        if (read < 0) {
+            return false;
+        }
+        byte = static_cast<uint8_t>(read);
     }
+    return true;
 }
 
 bool HltCore::Read_HLT_Page(int16_t page, std::span<uint8_t, ds2438::kPageReadSize> dest) {
-    if (!Select()) {
+    if (!Select() || !Send(ds2438::kRecallMemory) || !Send(static_cast<uint8_t>(page)) ||
+        !Select() || !Send(ds2438::kReadScratchpad) || !Send(static_cast<uint8_t>(page))) {
         return false;
     }
-    Send(ds2438::kRecallMemory);
-    Send(static_cast<uint8_t>(page));
-    if (!Select()) {
-        return false;
-    }
-    Send(ds2438::kReadScratchpad);
-    Send(static_cast<uint8_t>(page));
     ds2438::PageRead read{};
-    ReceivePage(read);
+    if (!ReceivePage(read)) {
+        return false;
+    }
     std::copy(read.begin(), read.end(), dest.begin());
     return TmexDriver::TMCRC(read, 0, 0) == 0;
 }
 
-bool HltCore::ReadBlockPages(std::span<uint8_t, kHltBufSize> block) {
+bool HltCore::ReadPageIntact(int16_t page, std::span<uint8_t, ds2438::kPageReadSize> dest,
+                             const RomCode& device) {
+    return bus_.retries.run(host(), [&] {
+        return DoneOr(MakeCurrent(device) && Read_HLT_Page(page, dest));
+    }) == Attempt::Done;
+}
+
+bool HltCore::ReadBlockPages(std::span<uint8_t, kHltBufSize> block, const RomCode& device) {
     bool intact = true;
     for (int16_t page = kHltFirstPage; page <= kHltLastPage; ++page) {
         const auto offset = static_cast<std::size_t>(page - kHltFirstPage) * kHltPageSize;
         // Each read's ninth (CRC) byte is overwritten by the next page.
-        intact = Read_HLT_Page(page, std::span<uint8_t, ds2438::kPageReadSize>(
-                                         block.data() + offset, ds2438::kPageReadSize)) &&
+        intact = ReadPageIntact(page,
+                                std::span<uint8_t, ds2438::kPageReadSize>(block.data() + offset,
+                                                                          ds2438::kPageReadSize),
+                                device) &&
                  intact;
     }
     return intact;
@@ -125,55 +132,116 @@ HltWriteFault HltCore::CheckBlockBehindWrite() {
         return HltWriteFault::DeviceMoved;
     }
     std::array<uint8_t, kHltBufSize> again{};
-    if (!MakeCurrent(state_.blockRom) || !SessionValid() || !Select() || !ReadBlockPages(again) ||
+    // Each page read selects the device itself, and is repeated when a reply is garbled.
+    if (!MakeCurrent(state_.blockRom) || !SessionValid() ||
+        !ReadBlockPages(again, state_.blockRom) ||
         !std::equal(state_.readBlock.begin(), state_.readBlock.end(), again.begin())) {
         return HltWriteFault::BlockNotConfirmed;
     }
     return HltWriteFault::None;
 }
 
-bool HltCore::WritePageOnce(int16_t page, std::span<const uint8_t, kHltPageSize> SArr,
-                            const RomCode& device) {
-    if (!MakeCurrent(device) || !Select()) {
-        return false;
+Attempt HltCore::WritePageOnce(int16_t page, std::span<const uint8_t, kHltPageSize> SArr,
+                               const RomCode& device) {
+    if (!MakeCurrent(device) || !Select() || !Send(ds2438::kWriteScratchpad) ||
+        !Send(static_cast<uint8_t>(page))) {
+        return Attempt::Repeatable;
     }
-    Send(ds2438::kWriteScratchpad);
-    Send(static_cast<uint8_t>(page));
     for (uint8_t byte : SArr) {
-        Send(byte);
+        if (!Send(byte)) {
+            return Attempt::Repeatable;
+        }
         host().sleep(kScratchpadByteWaitMs);
     }
-    if (!MakeCurrent(device) || !Select()) {
-        return false;
+    // Only a scratchpad that holds the page as sent is copied: a byte garbled on its way, or a
+    // sequence the adapter broke off, never reaches the EEPROM.
+    ds2438::PageRead scratchpad{};
+    if (!Select() || !Send(ds2438::kReadScratchpad) || !Send(static_cast<uint8_t>(page)) ||
+        !ReceivePage(scratchpad) || TmexDriver::TMCRC(scratchpad, 0, 0) != 0 ||
+        !std::equal(SArr.begin(), SArr.end(), scratchpad.begin()) || !Select()) {
+        return Attempt::Repeatable;
     }
-    Send(ds2438::kCopyScratchpad);
-    Send(static_cast<uint8_t>(page));
+    // From the copy command on, whether the EEPROM changed is known only by reading it: a copy
+    // whose echo failed may still have run.
+    copySent_ = true;
+    if (Send(ds2438::kCopyScratchpad)) {
+        (void)Send(static_cast<uint8_t>(page));
+    }
     host().sleep(kCopyWaitMs);
-    // What the EEPROM holds now, not what the scratchpad was meant to carry.
     ds2438::PageRead readBack{};
-    return MakeCurrent(device) && Read_HLT_Page(page, readBack) &&
-           std::equal(SArr.begin(), SArr.end(), readBack.begin());
+    return DoneOr(ReadPageIntact(page, readBack, device) &&
+                  std::equal(SArr.begin(), SArr.end(), readBack.begin()));
+}
+
+bool HltCore::WritePage(int16_t page, std::span<const uint8_t, kHltPageSize> SArr,
+                        const RomCode& device) {
+    PollTimerHold hold(poll_);
+    copySent_ = false;
+    return bus_.retries.run(
+               host(), [&] { return WritePageOnce(page, SArr, device); },
+               [&] {
+                   host().sleep(kRetryWaitMs);
+                   (void)poll_.ScanNetwork();
+               }) == Attempt::Done;
 }
 
 bool HltCore::Write_HLT_Page(int16_t page, std::span<const uint8_t, kHltPageSize> SArr,
                              const RomCode& device) {
-    PollTimerHold hold(poll_);
-    for (int retries = 0;; ++retries) {
-        if (WritePageOnce(page, SArr, device)) {
-            return true;
-        }
-        if (retries == kAccessRetries) {
-            lastWriteFault_ = HltWriteFault::NotVerified;
-            host().showMessage(kHltWriteFailedMessage);
-            return false;
-        }
-        host().sleep(kRetryWaitMs);
-        (void)poll_.ScanNetwork();
+    if (WritePage(page, SArr, device)) {
+        return true;
     }
+    lastWriteFault_ = HltWriteFault::NotVerified;
+    host().showMessage(kHltWriteFailedMessage);
+    return false;
 }
 
-std::optional<HltSealedWrite> HltCore::WriteCrcHLT() {
+HltBlockOutcome HltCore::WriteBlockPages(const RomCode& device, const HltBlock& before,
+                                         const HltBlock& after,
+                                         std::span<const HltPageStep> steps) {
+    HltBlock oldBytes = before;
+    HltBlock newBytes = after;
+    const HLTConfig oldPages(oldBytes);
+    const HLTConfig newPages(newBytes);
+    std::vector<int16_t> touched;
+    for (const HltPageStep& step : steps) {
+        if (step.pauseMs > 0) {
+            host().sleep(step.pauseMs);
+        }
+        if (!Write_HLT_Page(step.page, newPages.page(step.page), device)) {
+            // A page that never got as far as a copy command still holds its old bytes.
+            if (copySent_) {
+                touched.push_back(step.page);
+            }
+            return PutBack(device, oldPages, newPages, touched);
+        }
+        touched.push_back(step.page);
+    }
+    return lastBlockOutcome_ = HltBlockOutcome::Written;
+}
+
+// A failed page whose copy command went out may have been copied all the same, so it is put back
+// too; a page the write did not change needs nothing. A page that cannot be put back either means
+// the device has left: the rest would only fail the same way.
+HltBlockOutcome HltCore::PutBack(const RomCode& device, const HLTConfig& oldPages,
+                                 const HLTConfig& newPages, const std::vector<int16_t>& touched) {
+    bool back = true;
+    for (auto page = touched.rbegin(); back && page != touched.rend(); ++page) {
+        const auto oldPage = oldPages.page(*page);
+        const auto newPage = newPages.page(*page);
+        if (!std::equal(oldPage.begin(), oldPage.end(), newPage.begin())) {
+            back = WritePage(*page, oldPage, device);
+        }
+    }
+    if (!back) {
+        host().showMessage(kHltBlockMixedMessage);
+        return lastBlockOutcome_ = HltBlockOutcome::Mixed;
+    }
+    return lastBlockOutcome_ = HltBlockOutcome::OldBlockBack;
+}
+
+std::optional<HltSealedWrite> HltCore::SealForWrite() {
     lastWriteFault_ = CheckBlockBehindWrite();
+    lastBlockOutcome_ = HltBlockOutcome::OldBlockBack;
     if (lastWriteFault_ != HltWriteFault::None) {
         host().showMessage(kHltWriteFailedMessage);
         return std::nullopt;
@@ -186,12 +254,25 @@ std::optional<HltSealedWrite> HltCore::WriteCrcHLT() {
     // Whatever happens now, the device no longer holds the block as read: the next write needs
     // a fresh read.
     state_.blockIntact = false;
-    HLTConfig sealed(write.block);
-    if (!Write_HLT_Page(kHltFirstPage, sealed.page(kHltFirstPage), write.device) ||
-        !Write_HLT_Page(kHltLastPage, sealed.page(kHltLastPage), write.device)) {
+    return write;
+}
+
+std::optional<HltSealedWrite> HltCore::WriteSealed(const HltSealedWrite& write,
+                                                   std::span<const HltPageStep> steps) {
+    if (WriteBlockPages(write.device, state_.readBlock, write.block, steps) !=
+        HltBlockOutcome::Written) {
         return std::nullopt;
     }
     return write;
+}
+
+std::optional<HltSealedWrite> HltCore::WriteCrcHLT() {
+    const auto write = SealForWrite();
+    if (!write) {
+        return std::nullopt;
+    }
+    constexpr std::array<HltPageStep, 2> kSealPages{{{kHltFirstPage, 0}, {kHltLastPage, 0}}};
+    return WriteSealed(*write, kSealPages);
 }
 
 void HltCore::BlockHeld(const HltSealedWrite& write) {

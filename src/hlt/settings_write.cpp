@@ -139,21 +139,19 @@ class SettingsChecker {
     const char* refusedEdit_ = nullptr;
 };
 
+// Pages 3 and 6 carry the seal; 4 and 5 follow it. A page that fails puts the block as read back,
+// so the device never holds a mix that its CRC would not match.
+constexpr std::array<HltPageStep, 4> kSettingsPages{
+    {{3, 0}, {6, 0}, {4, kPagePauseMs}, {5, kPagePauseMs}}};
+
 void WriteBlock(HltCore& hlt) {
-    auto written = hlt.WriteCrcHLT();
-    if (!written) {
+    const auto sealed = hlt.SealForWrite();
+    if (!sealed) {
         return;
     }
-    HLTConfig pages(written->block);
-    // A page that failed has shown the message; the pages after it would only be written into
-    // a block whose CRC can no longer hold.
-    for (int16_t page : {int16_t{4}, int16_t{5}}) {
-        hlt.host().sleep(kPagePauseMs);
-        if (!hlt.Write_HLT_Page(page, pages.page(page), written->device)) {
-            return;
-        }
+    if (const auto written = hlt.WriteSealed(*sealed, kSettingsPages)) {
+        hlt.BlockHeld(*written);
     }
-    hlt.BlockHeld(*written);
 }
 
 }  // namespace

@@ -13,8 +13,9 @@ namespace velgrin {
 // The first invalid edit shows its message, gets the stored value back and stops everything:
 // false, nothing written, flgEditHLT still set. True once the write has run: a block that was
 // not read intact, a device that is no longer the dialog's, or a page that could not be written
-// as meant has shown "Не удалось записать параметры" once and ended it; the dialog then leaves
-// edit mode and restarts the poll. When a check stopped it and `refusedEdit` is given, it gets the
+// as meant has shown "Не удалось записать параметры" and ended it, the pages written before it
+// put back as they were (a second message when that failed too); the dialog then leaves edit
+// mode and restarts the poll. When a check stopped it and `refusedEdit` is given, it gets the
 // name of the edit refused (null when the sensor types were undefined).
 bool WriteHltSettings(ControlSurface& dialog, HltCore& hlt, bool& flgEditHLT,
                       const char** refusedEdit = nullptr);

@@ -101,15 +101,18 @@ void ThermometerSet::waitUntilDone(const Target& target) {
 }
 
 bool ThermometerSet::readPowerSupply(Target& target) {
-    if (!Succeeded(network_.access(target.rom)) ||
-        !network_.link().touchByte(ds18x20_command::kReadPowerSupply)) {
-        return false;
-    }
-    // A parasite-powered device pulls the slot low; a missing one leaves it high and is found
-    // out by its read.
-    const auto bit = network_.link().touchBit(true);
-    target.parasite = bit && !*bit;
-    return bool(bit);
+    // A step the adapter failed is run again; a missing device answers the reset with presence
+    // of others, so it is found out by its read.
+    return retries_.run(host_, [&] {
+        if (!Succeeded(network_.access(target.rom)) ||
+            !network_.link().touchByte(ds18x20_command::kReadPowerSupply)) {
+            return Attempt::Repeatable;
+        }
+        // A parasite-powered device pulls the slot low.
+        const auto bit = network_.link().touchBit(true);
+        target.parasite = bit && !*bit;
+        return DoneOr(bit.ok());
+    }) == Attempt::Done;
 }
 
 bool ThermometerSet::convertUnderPullup() {
@@ -130,7 +133,13 @@ bool ThermometerSet::pollUntilDone() {
     for (;;) {
         const auto bit = network_.link().touchBit(true);
         if (!bit) {
-            return false;
+            // A slot the adapter garbled cuts the sequence, but not a conversion that was seen
+            // running: it ends within the longest conversion time by itself.
+            const uint32_t elapsed = host_.tickCount() - start;
+            if (sawBusy && elapsed < kLongestConversionMs) {
+                host_.sleep(kLongestConversionMs - elapsed);
+            }
+            return sawBusy;
         }
         if (*bit) {
             return sawBusy;
@@ -139,7 +148,8 @@ bool ThermometerSet::pollUntilDone() {
         if (static_cast<uint32_t>(host_.tickCount() - start) > kLongestConversionMs) {
             return false;
         }
-        host_.yieldBusyWait();
+        // Few slots rather than many: each reply is one more for a noisy line to garble.
+        host_.sleep(kBusyPollIntervalMs);
     }
 }
 
@@ -153,19 +163,23 @@ bool ThermometerSet::skipRom() {
 // not a line held low (nine zero bytes pass the CRC).
 void ThermometerSet::readOut(const Target& target, ThermometerOutcome& outcome) {
     outcome.state = ThermometerOutcome::State::NoIntactReply;
-    if (!Succeeded(network_.access(target.rom))) {
-        return;
-    }
-    std::array<uint8_t, 10> block{};
-    block.fill(0xFF);
-    block[0] = ds18x20_command::kReadScratchpad;
-    if (!network_.link().touchBlock(block)) {
-        return;
-    }
     std::array<uint8_t, 9> bytes{};
-    std::copy(block.begin() + 1, block.end(), bytes.begin());
-    if (Crc8(bytes) != 0 ||
-        std::all_of(bytes.begin(), bytes.end(), [](uint8_t b) { return b == 0; })) {
+    // A read that fails its CRC is read again: the conversion result stays in the device.
+    const Attempt read = retries_.run(host_, [&] {
+        if (!Succeeded(network_.access(target.rom))) {
+            return Attempt::Repeatable;
+        }
+        std::array<uint8_t, 10> block{};
+        block.fill(0xFF);
+        block[0] = ds18x20_command::kReadScratchpad;
+        if (!network_.link().touchBlock(block)) {
+            return Attempt::Repeatable;
+        }
+        std::copy(block.begin() + 1, block.end(), bytes.begin());
+        return DoneOr(Crc8(bytes) == 0 &&
+                      !std::all_of(bytes.begin(), bytes.end(), [](uint8_t b) { return b == 0; }));
+    });
+    if (read != Attempt::Done) {
         return;
     }
     outcome.scratchpad = bytes;
@@ -197,11 +211,17 @@ ThermometerOutcome ThermometerSet::measureAlone(const RomCode& rom) {
 // its conversion holds it again; only a conversion seen complete right before the read tells
 // them apart.
 ThermometerOutcome ThermometerSet::settle(const ThermometerOutcome& first) {
-    const bool doubtful = first.state == ThermometerOutcome::State::PowerOnValue ||
-                          first.state == ThermometerOutcome::State::NotConverted ||
-                          (first.state == ThermometerOutcome::State::Measured &&
-                           HoldsPowerOnValue(first.rom[0], first.scratchpad));
-    return doubtful ? measureAlone(first.rom) : first;
+    const bool doubtful = first.state != ThermometerOutcome::State::Measured ||
+                          HoldsPowerOnValue(first.rom[0], first.scratchpad);
+    if (!doubtful) {
+        return first;
+    }
+    ThermometerOutcome outcome = first;
+    (void)retries_.run(host_, [&] {
+        outcome = measureAlone(first.rom);
+        return DoneOr(outcome.state == ThermometerOutcome::State::Measured);
+    });
+    return outcome;
 }
 
 }  // namespace velgrin

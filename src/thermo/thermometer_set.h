@@ -5,12 +5,15 @@
 #include <vector>
 
 #include "common/host.h"
+#include "common/retry_rule.h"
 #include "wire/network.h"
 
 namespace velgrin {
 
 // The longest conversion of any DS18S20 / DS18B20 (12 bits): the data sheets' maximum.
 inline constexpr uint32_t kLongestConversionMs = 750;
+// How often a running conversion's read slot is looked at.
+inline constexpr uint32_t kBusyPollIntervalMs = 10;
 
 // What measuring one thermometer of a set gave.
 struct ThermometerOutcome {
@@ -32,7 +35,10 @@ struct ThermometerOutcome {
 // own strong pull-up, since a second selection would cut the first one's power).
 class ThermometerSet {
   public:
-    ThermometerSet(Network& network, Host& host) : network_(network), host_(host) {}
+    // `retries` bounds the repeats of reads that failed their CRC and of measurements that saw
+    // no conversion complete.
+    ThermometerSet(Network& network, Host& host, RetryRule& retries)
+        : network_(network), host_(host), retries_(retries) {}
 
     // `busHoldsOnlyThese`: the search just before found exactly `roms` on the bus. Outcomes
     // come in the order of `roms`.
@@ -42,8 +48,9 @@ class ThermometerSet {
     // One thermometer converted alone, its conversion watched, and read right after.
     ThermometerOutcome measureAlone(const RomCode& rom);
 
-    // Settles a reading that holds the power-on value, or came without a conversion seen
-    // complete: the device is measured alone once more. Another reading is passed on as it is.
+    // Settles a reading that holds the power-on value, came without a conversion seen complete,
+    // or came with no intact reply: the device is measured alone again, as the retry rule
+    // allows, until a conversion is seen complete. Another reading is passed on as it is.
     ThermometerOutcome settle(const ThermometerOutcome& first);
 
   private:
@@ -65,13 +72,15 @@ class ThermometerSet {
     // Convert T to the selected device(s) with the pull-up on for the longest conversion.
     bool convertUnderPullup();
     // Polls read slots until the selected device(s) finish; true when seen busy, then done
-    // within the longest conversion time.
+    // within the longest conversion time (or, when the adapter failed a slot after the busy
+    // one, once that time is over).
     bool pollUntilDone();
     void readOut(const Target& target, ThermometerOutcome& outcome);
     bool skipRom();
 
     Network& network_;
     Host& host_;
+    RetryRule& retries_;
 };
 
 }  // namespace velgrin

@@ -108,25 +108,39 @@ int Thermometers::Measure1820(int Indx) {
         // A rescan during the wait leaves the session on whatever device it found last.
         (void)MakeCurrent(target);
         (void)driver.TMOneWireLevel(core_.SHandle, 0, 0, 0);
-        if (driver.TMStrongAccess(core_.SHandle, core_.StateBuf) >= 1) {
-            ReadScratchpad();
-        }
+        // A read that fails its CRC is read again; the conversion result stays in the device.
+        (void)core_.retries.run(core_.host(), [&] {
+            return DoneOr(MakeCurrent(target) &&
+                          driver.TMStrongAccess(core_.SHandle, core_.StateBuf) >= 1 &&
+                          ReadScratchpad().has_value());
+        });
     }
     ApplyScratchpad(core_.Asens[static_cast<size_t>(Indx)], iarray);
     return result;
 }
 
 ThresholdWrite Thermometers::wrscr1820(double th, double tl, int Indx) {
-    const uint8_t thByte = EncodeThresholdByte(th);
-    const uint8_t tlByte = EncodeThresholdByte(tl);
     if (!InTable(Indx) || !MakeCurrent(Indx)) {
         return ThresholdWrite::NotReached;
     }
+    const RomCode target = core_.StateBuf.currentRom;
+    // Writing the same two values again is harmless, so a write that did not verify runs again
+    // from the start; once a copy may have run, the EEPROM counts as touched.
+    ThresholdWrite last = ThresholdWrite::NotReached;
+    bool touched = false;
+    (void)core_.retries.run(core_.host(), [&] {
+        last = WriteOnce(EncodeThresholdByte(th), EncodeThresholdByte(tl), target);
+        touched = touched || last != ThresholdWrite::NotReached;
+        return DoneOr(last == ThresholdWrite::Verified);
+    });
+    return last == ThresholdWrite::NotReached && touched ? ThresholdWrite::NotVerified : last;
+}
+
+ThresholdWrite Thermometers::WriteOnce(uint8_t thByte, uint8_t tlByte, const RomCode& target) {
     TmexDriver& driver = core_.driver();
-    if (driver.TMValidSession(core_.SHandle) < 1) {
+    if (!MakeCurrent(target) || driver.TMValidSession(core_.SHandle) < 1) {
         return ThresholdWrite::NotReached;
     }
-    const RomCode target = core_.StateBuf.currentRom;
     bool copied = false;
     if (driver.TMStrongAccess(core_.SHandle, core_.StateBuf) >= 1) {
         (void)driver.TMAccess(core_.SHandle, core_.StateBuf);

@@ -41,21 +41,25 @@ class Thermometers {
   public:
     explicit Thermometers(BusCore& core) : core_(core) {}
 
-    // Converts and reads the thermometer at table index Indx, then computes its record from
-    // `iarray` (also when the bus part ended early, so the record then holds what the previous
-    // bytes give). kMeasured, or kRomNotCurrent when the device could not be made current.
+    // Converts and reads the thermometer at table index Indx (a read failing its CRC is read
+    // again), then computes its record from `iarray` (also when the bus part ended early, so
+    // the record then holds what the previous bytes give). kMeasured, or kRomNotCurrent when the
+    // device could not be made current.
     int Measure1820(int Indx);
 
     // Writes TH and TL (degrees, finite) into the thermometer at Indx, reads the scratchpad to
     // see them there, copies them to its EEPROM and reads the scratchpad back into `iarray`;
-    // then recalls the EEPROM and compares
-    // it with what was meant. Every step after the first addresses the device the entry held at
-    // the start, also when a rescan during the copy wait re-indexed the table.
+    // then recalls the EEPROM and compares it with what was meant. A write that did not verify
+    // runs again from the start as the retry rule allows. Every step after the first addresses
+    // the device the entry held at the start, also when a rescan during the copy wait
+    // re-indexed the table.
     ThresholdWrite wrscr1820(double th, double tl, int Indx);
 
     Scratchpad iarray{};
 
   private:
+    // One write of the two register bytes into `target`, start to verification.
+    ThresholdWrite WriteOnce(uint8_t thByte, uint8_t tlByte, const RomCode& target);
     bool MakeCurrent(int Indx);
     bool MakeCurrent(const RomCode& rom);
     void WaitOnTickCounter(uint32_t ms);

@@ -169,7 +169,9 @@ void BusCore::AddFoundDevice(int32_t handle, TmexState& state, int16_t index,
 
 std::string BusCore::IdentifyDS1921(int32_t handle, TmexState& state, int16_t,
                                     const std::array<int16_t, 9>& rom) {
-    if (driver_.TMStrongAccess(handle, state) != 1) {
+    // A selection a noisy line garbled would leave the name out of this search only.
+    if (retries.run(host_, [&] { return DoneOr(driver_.TMStrongAccess(handle, state) == 1); }) !=
+        Attempt::Done) {
         return {};
     }
     const int code = (rom[6] & 0xFF) * 16 + ((rom[5] & 0xFF) >> 4);
@@ -204,21 +206,30 @@ std::string BusCore::IdentifyDS1921(int32_t handle, TmexState& state, int16_t,
 
 std::string BusCore::IdentifyDS1922(int32_t handle, TmexState& state, int16_t,
                                     const std::array<int16_t, 9>&) {
-    if (driver_.TMStrongAccess(handle, state) != 1) {
-        return {};
-    }
-    driver_.TMTouchByte(handle, kReadMemoryWithCrc);
-    driver_.TMTouchByte(handle, 0x26);
-    driver_.TMTouchByte(handle, 0x02);
-    for (int i = 0; i < kPasswordBytes; ++i) {
-        driver_.TMTouchByte(handle, 0xFF);
-    }
     int16_t configuration = 0;
-    for (int i = 0; i < kConfigurationReadBytes; ++i) {
-        const int16_t read = driver_.TMTouchByte(handle, 0xFF);
-        if (i == 0) {
-            configuration = read;
+    // The probe counts only when every byte of it went through; one the adapter failed cuts it,
+    // and it runs again from the selection.
+    const Attempt probe = retries.run(host_, [&] {
+        if (driver_.TMStrongAccess(handle, state) != 1) {
+            return Attempt::Repeatable;
         }
+        bool whole = driver_.TMTouchByte(handle, kReadMemoryWithCrc) >= 0 &&
+                     driver_.TMTouchByte(handle, 0x26) >= 0 &&
+                     driver_.TMTouchByte(handle, 0x02) >= 0;
+        for (int i = 0; whole && i < kPasswordBytes; ++i) {
+            whole = driver_.TMTouchByte(handle, 0xFF) >= 0;
+        }
+        for (int i = 0; whole && i < kConfigurationReadBytes; ++i) {
+            const int16_t read = driver_.TMTouchByte(handle, 0xFF);
+            whole = read >= 0;
+            if (i == 0) {
+                configuration = read;
+            }
+        }
+        return DoneOr(whole);
+    });
+    if (probe != Attempt::Done) {
+        return {};
     }
     std::string name;
     switch (configuration) {

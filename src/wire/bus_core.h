@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "common/host.h"
+#include "common/retry_rule.h"
 #include "wire/device_table.h"
 #include "wire/tmex.h"
 
@@ -57,6 +58,10 @@ class BusCore {
 
     TmexDriver& driver() { return driver_; }
     Host& host() { return host_; }
+
+    // Repeats of the bus transactions of whatever runs on this session; a command-line command
+    // bounds their total time.
+    RetryRule retries;
 
     // Session.
     int32_t SHandle = 0;

@@ -113,7 +113,8 @@ WireResult<bool> Network::next(SearchState& state) {
         state = SearchState{};
         return false;
     }
-    for (int attempt = 0; attempt < kSearchPassAttempts; ++attempt) {
+    // A pass costs bus time only, so the count alone bounds it.
+    for (int made = 0; RetryRule::Allows(made, 0); ++made) {
         RomCode found{};
         int lastZero = 0;
         int lastFamilyZero = 0;
@@ -144,7 +145,7 @@ WireResult<bool> Network::next(SearchState& state) {
     state = SearchState{};
     return WireError{WireErrorCode::Protocol,
                      "the bus search met answers no set of devices can give, " +
-                         std::to_string(kSearchPassAttempts) +
+                         std::to_string(kTransactionAttempts) +
                          " times in a row (a noisy line, or a device leaving mid-search)"};
 }
 

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "common/retry_rule.h"
 #include "wire/link.h"
 #include "wire/rom_code.h"
 
@@ -15,11 +16,6 @@ inline constexpr uint8_t kSkipRom = 0xCC;
 inline constexpr uint8_t kSearchRom = 0xF0;
 inline constexpr uint8_t kAlarmSearch = 0xEC;
 }  // namespace rom_command
-
-// How often one search pass is run when it meets an answer no set of devices can give, before
-// the enumeration ends as a bus error. A garbled bit spoils one pass; a device leaving
-// mid-search spoils the few passes until the bus has settled.
-inline constexpr int kSearchPassAttempts = 4;
 
 // Bookkeeping of an enumeration of the bus (1-based bit numbers, as in the maker's search note).
 struct SearchState {
@@ -39,9 +35,10 @@ class Network {
 
     // Starts a new enumeration. True and state.rom set when a device was found; false when the
     // bus is empty. A pass that meets an impossible answer (nobody answering a bit after the
-    // presence pulse, a code failing its CRC, a code already reported) is run again, up to
-    // kSearchPassAttempts times; then the enumeration ends with a Protocol error, never with a
-    // shorter list.
+    // presence pulse, a code failing its CRC, a code already reported) is run again as the
+    // retry rule allows (a garbled bit spoils one pass; a device leaving mid-search the few
+    // passes until the bus has settled); then the enumeration ends with a Protocol error, never
+    // with a shorter list.
     WireResult<bool> first(SearchState& state);
     // Continues it; false when every device has been reported.
     WireResult<bool> next(SearchState& state);

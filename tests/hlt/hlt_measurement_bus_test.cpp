@@ -150,9 +150,9 @@ TEST_F(HltMeasurement, ConfigurationOfAnEntryThatHoldsNoMultisensorIsNotRead) {
 }
 
 TEST_F(HltMeasurement, PageWithCorruptedCrcIsUsedAndThePanelTurnsRed) {
-    // Once the measurement is done (the second voltage shown), the next byte the device sends,
-    // the first of page 3, arrives with bit 0 flipped.
-    dialog.onTextChanged["lblCurrentADC0"] = [&] { sim::FlipNextReplyBit(device, 0); };
+    // Once the measurement is done (the second voltage shown), the first byte of every page
+    // arrives with bit 0 flipped, read after read.
+    dialog.onTextChanged["lblCurrentADC0"] = [&] { sim::CorruptReplyByte(device, 0, 0x01); };
     hlt.getValueHLT(index, dialog);
     EXPECT_EQ(state.HLT_Buf[0], 0x07);
     EXPECT_EQ(dialog.itemIndex("rg0"), 0);

@@ -56,7 +56,7 @@ struct ThermometerSetTest : ::testing::Test, testing::ThermometerBench {
         }
         startUs = rig.clock.nowUs();
         Network network(*rig.driver.link());
-        ThermometerSet set(network, rig.host);
+        ThermometerSet set(network, rig.host, rig.core.retries);
         return set.measure(roms, busHoldsOnlyThese);
     }
 
@@ -284,7 +284,7 @@ TEST_F(ThermometerSetTest, StuckConversionAfterAnEarlierOneIsNoConversionNotASta
     stuck.setConversionStuck(true);
     rig.bus().clearEvents();
     Network network(*rig.driver.link());
-    ThermometerSet set(network, rig.host);
+    ThermometerSet set(network, rig.host, rig.core.retries);
     const auto outcomes = set.measure({stuck.rom(), fine}, true);
 
     EXPECT_EQ(outcomes[0].state, State::NotConverted);

@@ -190,10 +190,41 @@ TEST(ThresholdWriteFault, NoCopyWhenTheDeviceNoLongerAnswers) {
     const std::string log = t.Log();
     const std::string lostSelection = t.Selection(kB20);
     // Written, then neither copy nor pull-up; the read-back reads whoever the selection left.
+    // Each repeat finds the device gone at its first selection.
+    std::string repeats;
+    for (int i = 1; i < kTransactionAttempts; ++i) {
+        repeats += " " + lostSelection + " " + lostSelection + " " + t.ScratchpadRead(bystander);
+    }
     EXPECT_EQ(log, selection + " " + t.Access(kB20) + " W4E W1E W0A " + t.Access(kB20) + " " +
-                       lostSelection + " " + lostSelection + " " + t.ScratchpadRead(bystander));
+                       lostSelection + " " + lostSelection + " " + t.ScratchpadRead(bystander) +
+                       repeats);
     EXPECT_EQ(Eeprom(bystander), (std::vector<uint8_t>{0x4B, 0x46, 0x7F}));
     EXPECT_EQ(Eeprom(target), (std::vector<uint8_t>{0x4B, 0x46, 0x7F}));
+}
+
+// A bad CRC on the scratchpad check before the copy: nothing is copied, and the write runs again
+// from a reset.
+TEST(ThresholdWriteFault, AScratchpadCheckFailingItsCrcIsWrittenAgainFromTheStart) {
+    testing::ThermometerBench t;
+    auto& target = t.Attach<sim::Ds18b20Device>(kB20);
+    t.Scan();
+    target.corruptBit = [&target, flipped = false]() mutable {
+        const bool flip = !flipped && target.outgoing().data;
+        flipped = flipped || flip;
+        return flip;
+    };
+    EXPECT_EQ(t.tab.thermometers().wrscr1820(30, 10, t.IndexOf(kB20)), ThresholdWrite::Verified);
+    const std::string log = t.Log();
+    auto count = [&log](const std::string& word) {
+        size_t n = 0;
+        for (auto at = log.find(word); at != std::string::npos; at = log.find(word, at + 1)) {
+            ++n;
+        }
+        return n;
+    };
+    EXPECT_EQ(count("W4E"), 2u);
+    EXPECT_EQ(count("W48"), 1u);
+    EXPECT_EQ(Eeprom(target), (std::vector<uint8_t>{30, 10, 0x7F}));
 }
 
 TEST(ThresholdWriteFault, ADeviceGoneDuringTheCopyIsNotVerifiedAndTheTabSaysSo) {

@@ -284,7 +284,8 @@ namespace {
 
 std::vector<ThermometerOutcome> MeasureSet(TmexDriver& driver, Host& host, bool busHoldsOnlyThese) {
     Network network(*driver.link());
-    return ThermometerSet(network, host).measure(kThermometerRoms, busHoldsOnlyThese);
+    RetryRule retries;
+    return ThermometerSet(network, host, retries).measure(kThermometerRoms, busHoldsOnlyThese);
 }
 
 void ExpectSameOutcomes(const std::vector<ThermometerOutcome>& got,
