@@ -32,6 +32,7 @@ void BusCore::ClearAfterFailure(const char* status) {
     Stat1.clear();
     OldFoundDev = 0;
     FoundDev = 0;
+    devicesOnBus = 0;
 }
 
 ScanOutcome BusCore::ScanSessionAndSearch() {

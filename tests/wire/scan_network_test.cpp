@@ -100,6 +100,7 @@ TEST(ScanNetwork, UnpluggedAdapterClearsTheTableAndReplugListsAgain) {
     EXPECT_EQ(rig.core.Stat1, "");
     EXPECT_EQ(rig.core.FoundDev, 0);
     EXPECT_EQ(rig.core.OldFoundDev, 0);
+    EXPECT_EQ(rig.core.devicesOnBus, 0);
     EXPECT_TRUE(rig.core.flgRedravAll);
 
     rig.bench->unplugged = false;
