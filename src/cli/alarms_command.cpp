@@ -1,8 +1,10 @@
 #include "cli/commands.h"
 #include "cli/device_kind.h"
+#include "cli/devices_beyond_table.h"
 #include "cli/english_text.h"
 #include "cli/number_argument.h"
 #include "cli/rom_arguments.h"
+#include "cli/stop_signals.h"
 #include "cli/text_table.h"
 #include "cli/thermometer_targets.h"
 #include "thermo/thermometer_tab.h"
@@ -57,7 +59,10 @@ CliResult<ExitStatus> RunAlarms(CommandContext& context) {
     BusCore& core = session->core();
     const std::vector<int>& targets = scanned->targets;
     if (targets.empty()) {
-        return DeviceError("no thermometers on the bus: nothing written");
+        const std::string beyond = DevicesBeyondTable(core);
+        return DeviceError(beyond.empty() ? "no thermometers on the bus: nothing written"
+                                          : "no thermometers in the device table (" + beyond +
+                                                "): nothing written");
     }
 
     Thermometers thermometers(core);
@@ -71,6 +76,19 @@ CliResult<ExitStatus> RunAlarms(CommandContext& context) {
                        TableRow({"index", "ROM", "TH", "TL", "result"}, kColumns);
     for (const int index : targets) {
         const std::string rom = core.Asens[static_cast<size_t>(index)].ROMS;
+        // A stop comes between two thermometers, never between a write and its read-back.
+        if (StopRequested()) {
+            status = ExitStatus::kFailure;
+            devices.push_back({{"rom", rom},
+                               {"index", index},
+                               {"verified", false},
+                               {"holds", false},
+                               {"error", kStoppedBySignal}});
+            text += TableRow(
+                {IndexText(index), rom, "", "", std::string("NOT WRITTEN: ") + kStoppedBySignal},
+                kColumns);
+            continue;
+        }
         // Each write ends with a recall from EEPROM compared with what was meant.
         const ThresholdWrite result =
             thermometers.wrscr1820(thresholds->upper, thresholds->lower, index);
@@ -96,15 +114,27 @@ CliResult<ExitStatus> RunAlarms(CommandContext& context) {
         }
         devices.push_back(entry);
         if (all) {
-            session->host().sleep(kWriteAllPauseMs);
+            WaitUnlessStopped(session->time(), kWriteAllPauseMs);
         }
     }
-    text += "written and verified on " + std::to_string(verifiedCount) + " of " +
-            std::to_string(targets.size()) + " thermometers\n";
-    const nlohmann::json document{
-        {"requested", {{"th", thresholds->upper}, {"tl", thresholds->lower}}},
-        {"thresholds", {{"th", th}, {"tl", tl}}},
-        {"devices", devices}};
+    // "All" that the table could not hold is not all: the rest of the bus was not written.
+    const std::string beyond = all ? DevicesBeyondTable(core) : std::string();
+    if (beyond.empty()) {
+        text += "written and verified on " + std::to_string(verifiedCount) + " of " +
+                std::to_string(targets.size()) + " thermometers\n";
+    } else {
+        status = ExitStatus::kFailure;
+        text += "written and verified on " + std::to_string(verifiedCount) + " of the first " +
+                std::to_string(targets.size()) + " thermometers; NOT ALL: " + beyond +
+                ", and what lies beyond was not written\n";
+    }
+    nlohmann::json document{{"requested", {{"th", thresholds->upper}, {"tl", thresholds->lower}}},
+                            {"thresholds", {{"th", th}, {"tl", tl}}},
+                            {"devices", devices}};
+    if (all) {
+        document["complete"] = beyond.empty();
+        document["devices_on_bus"] = core.devicesOnBus;
+    }
     context.output().result(document, text);
     return status;
 }

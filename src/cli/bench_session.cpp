@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "cli/english_text.h"
+#include "cli/stop_signals.h"
 #include "wire/sim/sim_link.h"
 
 namespace velgrin::cli {
@@ -40,6 +41,11 @@ BenchSession::BenchSession(std::unique_ptr<TimeBase> time, PortSpec spec,
 
 CliResult<void> BenchSession::Scan() {
     const ScanOutcome outcome = core_.ScanSessionAndSearch();
+    if (core_.SHandle == tmex_error::kNoSuchPort) {
+        // What the port names is no adapter of its kind (no serial port, no I2C bus): the
+        // command line is wrong, whatever the bus does.
+        return UsageError(driver_.lastError());
+    }
     if (core_.SHandle == 0) {
         return DeviceError("the driver granted no session on this port; try again");
     }
@@ -59,9 +65,10 @@ CliResult<void> BenchSession::Scan() {
 
 namespace {
 
-// The devices of the last search and what their probes said, in order.
+// The devices of the last search and what their probes said, in order, with how many the bus
+// holds beyond the table and the adapter's chip, which may be one of those.
 std::vector<std::string> ListedDevices(const BusCore& core) {
-    std::vector<std::string> listed;
+    std::vector<std::string> listed{std::to_string(core.devicesOnBus) + " " + core.SNADAPTERS};
     for (int i = 0; i < core.FoundDev; ++i) {
         listed.push_back(core.Asens[static_cast<size_t>(i)].ROMS + " " +
                          core.subtypeNames[static_cast<size_t>(i)]);
@@ -74,7 +81,12 @@ std::vector<std::string> ListedDevices(const BusCore& core) {
 CliResult<void> BenchSession::ScanConfirmed() {
     std::optional<std::vector<std::string>> previous;
     CliResult<void> last;
+    bool stopped = false;
     const Attempt end = core_.retries.run(host_, [&] {
+        if (StopRequested()) {
+            stopped = true;
+            return Attempt::Final;
+        }
         last = Scan();
         if (!last) {
             previous.reset();
@@ -89,6 +101,9 @@ CliResult<void> BenchSession::ScanConfirmed() {
     });
     if (end == Attempt::Done) {
         return {};
+    }
+    if (stopped) {
+        return DeviceError(std::string(kStoppedBySignal) + " before the bus was listed");
     }
     if (!last) {
         return last;

@@ -1,5 +1,6 @@
 #include "cli/commands.h"
 #include "cli/device_kind.h"
+#include "cli/devices_beyond_table.h"
 #include "cli/english_text.h"
 #include "cli/last_list.h"
 #include "cli/text_table.h"
@@ -44,9 +45,12 @@ CliResult<ExitStatus> RunList(CommandContext& context) {
     }
 
     const std::string& serial = core.SNADAPTERS;
+    const std::string beyond = DevicesBeyondTable(core);
     const nlohmann::json document{
         {"adapter_serial", serial.empty() ? nlohmann::json() : nlohmann::json(serial)},
-        {"devices", devices}};
+        {"devices", devices},
+        {"devices_on_bus", core.devicesOnBus},
+        {"complete", beyond.empty()}};
     std::string text =
         "adapter serial number: " + (serial.empty() ? std::string("none found") : serial) + "\n";
     text += core.FoundDev == 0 ? "no devices on the bus\n" : table;
@@ -54,6 +58,10 @@ CliResult<ExitStatus> RunList(CommandContext& context) {
     // The list itself succeeded; a cache that cannot be written only costs the completion.
     if (auto kept = KeepLastList(roms); !kept) {
         context.output().warning(kept.error());
+    }
+    if (!beyond.empty()) {
+        context.output().warning("not all devices are listed: " + beyond);
+        return ExitStatus::kFailure;
     }
     return ExitStatus::kSuccess;
 }

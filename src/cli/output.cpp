@@ -1,5 +1,7 @@
 #include "cli/output.h"
 
+#include "cli/terminal_text.h"
+
 namespace velgrin::cli {
 
 namespace {
@@ -14,18 +16,18 @@ void Output::result(const nlohmann::json& document, const std::string& text) {
     if (json_) {
         out_ << Dump(document, 2) << '\n';
     } else {
-        out_ << text;
+        out_ << TerminalText(text, true);
     }
     out_.flush();
 }
 
 void Output::event(const nlohmann::json& document, const std::string& line) {
-    out_ << (json_ ? Dump(document, -1) : line) << '\n';
+    out_ << (json_ ? Dump(document, -1) : TerminalText(line, false)) << '\n';
     out_.flush();
 }
 
 void Output::warning(const std::string& message) {
-    err_ << "velgrin-cli: " << message << '\n';
+    err_ << "velgrin-cli: " << TerminalText(message, false) << '\n';
     err_.flush();
 }
 

@@ -6,7 +6,9 @@
 #include "cli/command.h"
 #include "cli/english_text.h"
 #include "cli/saved_bench.h"
+#include "cli/stop_signals.h"
 #include "cli/tool_help.h"
+#include "common/text_file.h"
 
 namespace velgrin::cli {
 
@@ -187,11 +189,18 @@ int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
         return Usage(output, "--save-bench needs a simulated bench (--port sim or sim:FILE)",
                      helpCommand);
     }
+    if (saveBench) {
+        if (auto usable = CheckOutputPath(*saveBench); !usable) {
+            return Usage(output, "--save-bench: " + *saveBench + " " + usable.error().message,
+                         helpCommand);
+        }
+    }
     const auto portSettings = PortSettingsOf(*options);
     if (!portSettings) {
         return Usage(output, portSettings.error().message, helpCommand);
     }
     CommandContext context(*options, output, port, *portSettings);
+    const StopSignals stopSignals;
     const auto ran = command->run(context);
     const int status = ran ? static_cast<int>(*ran) : Fail(output, ran.error());
     return saveBench ? SaveBenchState(context, *saveBench, status) : status;

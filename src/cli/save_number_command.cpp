@@ -3,6 +3,7 @@
 #include "cli/english_text.h"
 #include "cli/rom_arguments.h"
 #include "common/plain_surface.h"
+#include "common/text_file.h"
 #include "numberlog/log_text.h"
 #include "numberlog/number_log.h"
 
@@ -33,6 +34,9 @@ CliResult<ExitStatus> RunSaveNumber(CommandContext& context) {
     const auto file = context.options().value("--file");
     if (!file || file->empty()) {
         return UsageError("--file is needed: the text file the line is appended to");
+    }
+    if (auto usable = CheckOutputPath(*file); !usable) {
+        return UsageError("--file: " + *file + " " + usable.error().message);
     }
     const std::string comment =
         context.options().value("--comment").value_or(numberlog_text::kCommentPreset);

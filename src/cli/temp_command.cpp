@@ -1,5 +1,6 @@
 #include "cli/commands.h"
 #include "cli/device_kind.h"
+#include "cli/devices_beyond_table.h"
 #include "cli/english_text.h"
 #include "cli/rom_arguments.h"
 #include "cli/text_table.h"
@@ -56,7 +57,17 @@ CliResult<ExitStatus> RunTemp(CommandContext& context) {
     if (targets.empty()) {
         text = "no thermometers on the bus\n";
     }
-    context.output().result({{"thermometers", readings}}, text);
+    // Without names every thermometer was asked for; those beyond the table were not measured.
+    const std::string beyond = context.words().empty() ? DevicesBeyondTable(core) : "";
+    nlohmann::json document{{"thermometers", readings}};
+    if (context.words().empty()) {
+        document["complete"] = beyond.empty();
+    }
+    context.output().result(document, text);
+    if (!beyond.empty()) {
+        context.output().warning("not all thermometers were measured: " + beyond);
+        status = ExitStatus::kFailure;
+    }
     return status;
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "cli/stop_signals.h"
 #include "thermo/thermometer_set.h"
 #include "thermo/thermometers.h"
 
@@ -19,10 +20,9 @@ RomCode RomOf(const CurrentSens& sens) {
     return rom;
 }
 
-// The search just before found these devices and nothing else (a full table may have left
-// some out).
+// The search just before found these devices and nothing else.
 bool BusHoldsOnly(const BusCore& core, const std::vector<int>& indexes) {
-    if (core.FoundDev >= kDeviceTableSize) {
+    if (core.tableOverflowed()) {
         return false;
     }
     std::vector<int> sorted = indexes;
@@ -77,6 +77,8 @@ const char* ReadingProblem(ThermometerReading::State state) {
             return "no conversion seen complete";
         case ThermometerReading::State::NoAnswer:
             return "no intact scratchpad came back (no answer or a bad CRC)";
+        case ThermometerReading::State::NotMeasured:
+            return "not measured: stopped by a signal";
     }
     return "";
 }
@@ -94,6 +96,11 @@ std::vector<ThermometerReading> MeasureThermometers(BusCore& core, const std::ve
     if (sequence == Sequence::OneByOne) {
         Thermometers thermometers(core);
         for (const int index : indexes) {
+            // Each takes a second: a stop comes between two of them.
+            if (StopRequested()) {
+                readings.push_back({ThermometerReading::State::NotMeasured});
+                continue;
+            }
             const ThermometerOutcome first = MeasureOneByOne(core, thermometers, index);
             readings.push_back(Reading(core, index, set.settle(first)));
         }

@@ -1,15 +1,17 @@
 #include <charconv>
-#include <csignal>
 
 #include "cli/bus_roster.h"
 #include "cli/commands.h"
 #include "cli/device_kind.h"
+#include "cli/devices_beyond_table.h"
 #include "cli/english_text.h"
 #include "cli/list_rebuild.h"
+#include "cli/stop_signals.h"
 #include "cli/thermometer_reading.h"
 #include "cli/thermometer_targets.h"
 #include "common/number_text.h"
 #include "common/plain_surface.h"
+#include "common/text_file.h"
 #include "numberlog/number_log.h"
 #include "wire/sim/sim_bench.h"
 
@@ -19,10 +21,21 @@ namespace {
 
 constexpr uint32_t kPollPeriodMs = 1000;
 
-volatile std::sig_atomic_t stopRequested = 0;
-
-void RequestStop(int) {
-    stopRequested = 1;
+// The auto-store's file and its companion must be files the watch can append to; an empty name
+// would leave the auto-store off without a word.
+CliResult<void> CheckAutoStoreFile(const std::optional<std::string>& file) {
+    if (!file) {
+        return {};
+    }
+    if (file->empty()) {
+        return UsageError("--auto-store needs a file: the text file numbers are appended to");
+    }
+    for (const std::string& path : {*file, AutoStore::CompanionFileName(*file)}) {
+        if (auto usable = CheckOutputPath(path); !usable) {
+            return UsageError("--auto-store: " + path + " " + usable.error().message);
+        }
+    }
+    return {};
 }
 
 CliResult<int> PollCount(const ParsedOptions& options) {
@@ -131,6 +144,10 @@ CliResult<ExitStatus> RunWatch(CommandContext& context) {
     }
     const Sequence sequence =
         context.options().has("--one-by-one") ? Sequence::OneByOne : Sequence::Together;
+    const auto autoStoreFile = context.options().value("--auto-store");
+    if (auto checked = CheckAutoStoreFile(autoStoreFile); !checked) {
+        return checked.error();
+    }
     auto opened = context.session();
     if (!opened) {
         return opened.error();
@@ -141,7 +158,6 @@ CliResult<ExitStatus> RunWatch(CommandContext& context) {
     PlainSurface lists;
     SystemDateTime dateTime;
     NumberLog numberLog(core, session.host(), lists, dateTime);
-    const auto autoStoreFile = context.options().value("--auto-store");
     if (autoStoreFile) {
         lists.setChecked("ChkAutoStore", true);
         session.host().saveFileAnswer = *autoStoreFile;
@@ -153,16 +169,14 @@ CliResult<ExitStatus> RunWatch(CommandContext& context) {
         context.output().warning(EnglishText(message));
     };
 
-    stopRequested = 0;
-    std::signal(SIGINT, RequestStop);
-    std::signal(SIGTERM, RequestStop);
-
     WatchReport report(context.output(), session.time().clock());
     BusRoster roster;
     std::string lastStatus;
     bool lastPollFailed = false;
     bool busError = false;
     bool measureFailed = false;
+    // What the table left out in the last poll; empty while it holds the whole bus.
+    std::string lastBeyond;
     // One search of the poll; false when it ended in a bus error, which is reported.
     const auto search = [&](bool& redraw, std::vector<BusRoster::Device>& listed) {
         const ScanOutcome outcome = core.ScanSessionAndSearch();
@@ -182,7 +196,10 @@ CliResult<ExitStatus> RunWatch(CommandContext& context) {
             if (*count == 0) {
                 SkipQuietTime(session);
             }
-            session.host().sleep(kPollPeriodMs);
+            WaitUnlessStopped(session.time(), kPollPeriodMs);
+            if (StopRequested()) {
+                break;
+            }
         }
         // Each poll is a command of its own for the repeats' allowance.
         core.retries.limitRepeatsTo(kCommandRepeatMs);
@@ -196,6 +213,13 @@ CliResult<ExitStatus> RunWatch(CommandContext& context) {
                 report.status(status);
                 lastStatus = status;
             }
+            if (searched) {
+                const std::string beyond = DevicesBeyondTable(core);
+                if (!beyond.empty() && beyond != lastBeyond) {
+                    report.status("not all devices are watched: " + beyond);
+                }
+                lastBeyond = beyond;
+            }
             std::vector<BusRoster::Device> second;
             if (searched && roster.differs(first) && search(redraw, second)) {
                 const BusRoster::Changes changes = roster.update(first, second);
@@ -206,7 +230,8 @@ CliResult<ExitStatus> RunWatch(CommandContext& context) {
                     report.device("arrived", device);
                 }
             }
-            if (searched && measure) {
+            // A stop asked for during the search skips the conversion, most of a second.
+            if (searched && measure && !StopRequested()) {
                 // The thermometers this poll's search found, measured together (or as the
                 // window does, one after the other).
                 const auto targets = ThermometerTargets(core, {});
@@ -228,14 +253,13 @@ CliResult<ExitStatus> RunWatch(CommandContext& context) {
                 }
             }
         }
-        if (stopRequested || (*count == 0 && BenchAtRest(session))) {
+        if (StopRequested() || (*count == 0 && BenchAtRest(session))) {
             break;
         }
     }
-    std::signal(SIGINT, SIG_DFL);
-    std::signal(SIGTERM, SIG_DFL);
-    return lastPollFailed || fileFailed || busError || measureFailed ? ExitStatus::kFailure
-                                                                     : ExitStatus::kSuccess;
+    return lastPollFailed || fileFailed || busError || measureFailed || !lastBeyond.empty()
+               ? ExitStatus::kFailure
+               : ExitStatus::kSuccess;
 }
 
 }  // namespace velgrin::cli

@@ -41,6 +41,14 @@ class Descriptor {
     int fd_;
 };
 
+TextFileResult<void> RegularOrRefused(const struct stat& status) {
+    if (S_ISREG(status.st_mode)) {
+        return {};
+    }
+    return Failure(TextFileError::NotRegular,
+                   S_ISDIR(status.st_mode) ? "is a folder, not a file" : "is not a regular file");
+}
+
 }  // namespace
 
 TextFileResult<std::string> ReadTextFile(const std::string& path, size_t maxBytes) {
@@ -53,10 +61,8 @@ TextFileResult<std::string> ReadTextFile(const std::string& path, size_t maxByte
     if (::fstat(file.get(), &status) != 0) {
         return Failure(TextFileError::ReadFailed, "cannot be read (" + SystemReason() + ")");
     }
-    if (!S_ISREG(status.st_mode)) {
-        return Failure(TextFileError::NotRegular, S_ISDIR(status.st_mode)
-                                                      ? "is a folder, not a file"
-                                                      : "is not a regular file");
+    if (auto regular = RegularOrRefused(status); !regular) {
+        return regular.error();
     }
     const std::string tooLarge = "is larger than " + std::to_string(maxBytes) + " bytes";
     if (static_cast<unsigned long long>(status.st_size) > maxBytes) {
@@ -83,11 +89,52 @@ TextFileResult<std::string> ReadTextFile(const std::string& path, size_t maxByte
     }
 }
 
-TextFileResult<void> WriteTextFile(const std::string& path, const std::string& text) {
+TextFileResult<void> CheckOutputPath(const std::string& path) {
+    if (path.empty()) {
+        return Failure(TextFileError::CannotOpen, "is an empty file name");
+    }
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0) {
+        if (errno == ENOENT) {
+            return {};
+        }
+        return Failure(TextFileError::CannotOpen, SystemReason());
+    }
+    return RegularOrRefused(status);
+}
+
+TextFileResult<int> OpenOutputFile(const std::string& path, int flags) {
+    if (auto checked = CheckOutputPath(path); !checked) {
+        return checked.error();
+    }
+    // The path may have changed since the check: the descriptor is checked again.
     Descriptor file(
-        ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0644));
+        ::open(path.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | flags, 0666));
     if (file.get() < 0) {
         return Failure(TextFileError::CannotOpen, SystemReason());
+    }
+    struct stat status {};
+    if (::fstat(file.get(), &status) != 0) {
+        return Failure(TextFileError::CannotOpen, SystemReason());
+    }
+    if (auto regular = RegularOrRefused(status); !regular) {
+        return regular.error();
+    }
+    return file.release();
+}
+
+TextFileResult<void> WriteTextFile(const std::string& path, const std::string& text) {
+    if (text.size() > kMaxUserFileBytes) {
+        return Failure(TextFileError::TooLarge,
+                       "would be larger than " + std::to_string(kMaxUserFileBytes) + " bytes");
+    }
+    auto opened = OpenOutputFile(path, 0);
+    if (!opened) {
+        return opened.error();
+    }
+    Descriptor file(*opened);
+    if (::ftruncate(file.get(), 0) != 0) {
+        return Failure(TextFileError::WriteFailed, SystemReason());
     }
     size_t done = 0;
     while (done < text.size()) {
@@ -102,6 +149,10 @@ TextFileResult<void> WriteTextFile(const std::string& path, const std::string& t
     }
     if (::close(file.release()) != 0) {
         return Failure(TextFileError::WriteFailed, SystemReason());
+    }
+    const auto readBack = ReadTextFile(path, text.size());
+    if (!readBack || *readBack != text) {
+        return Failure(TextFileError::WriteFailed, "does not read back as written");
     }
     return {};
 }

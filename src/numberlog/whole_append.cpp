@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <system_error>
 
+#include "common/text_file.h"
+
 namespace velgrin {
 
 namespace {
@@ -35,18 +37,24 @@ bool WriteAll(int fd, const std::string& text, int& failure) {
 }  // namespace
 
 Result<void, AppendError> AppendWholeText(const std::string& path, const std::string& text) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        return SystemError(errno);
+    // A FIFO or a device would block the poll or take half a line; only a regular file is
+    // appended to.
+    auto opened = OpenOutputFile(path, O_APPEND);
+    if (!opened) {
+        const int code = opened.error().code == TextFileError::NotRegular ? EINVAL : errno;
+        return AppendError{code, opened.error().message};
     }
+    const int fd = *opened;
     struct stat before {};
-    const bool regular = ::fstat(fd, &before) == 0 && S_ISREG(before.st_mode);
+    if (::fstat(fd, &before) != 0) {
+        const int failure = errno;
+        ::close(fd);
+        return SystemError(failure);
+    }
 
     int failure = 0;
     if (!WriteAll(fd, text, failure)) {
-        if (regular) {
-            [[maybe_unused]] const int cut = ::ftruncate(fd, before.st_size);
-        }
+        [[maybe_unused]] const int cut = ::ftruncate(fd, before.st_size);
         ::close(fd);
         return SystemError(failure);
     }
@@ -54,9 +62,7 @@ Result<void, AppendError> AppendWholeText(const std::string& path, const std::st
     // report: Linux has released the descriptor and the text is written.
     if (::close(fd) != 0 && errno != EINTR) {
         failure = errno;
-        if (regular) {
-            [[maybe_unused]] const int cut = ::truncate(path.c_str(), before.st_size);
-        }
+        [[maybe_unused]] const int cut = ::truncate(path.c_str(), before.st_size);
         return SystemError(failure);
     }
     return {};

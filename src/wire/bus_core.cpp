@@ -12,6 +12,15 @@ std::string HexByte(int value) {
     return text;
 }
 
+// The ROM text: byte 7 (CRC) first, the family code last.
+std::string RomTextOf(const std::array<int16_t, 9>& rom) {
+    std::string text;
+    for (int i = 7; i >= 0; --i) {
+        text += HexByte(rom[static_cast<size_t>(i)]);
+    }
+    return text;
+}
+
 constexpr uint8_t kReadMemoryWithCrc = 0x69;
 constexpr int kPasswordBytes = 8;
 constexpr int kConfigurationReadBytes = 35;
@@ -23,6 +32,7 @@ void BusCore::ClearAfterFailure(const char* status) {
     Stat1.clear();
     OldFoundDev = 0;
     FoundDev = 0;
+    devicesOnBus = 0;
 }
 
 ScanOutcome BusCore::ScanSessionAndSearch() {
@@ -92,6 +102,7 @@ bool BusCore::Search() {
     const std::string stat1Before = Stat1;
     bool complete = true;
     int16_t count = 0;
+    int counted = 0;
     const int16_t first = driver_.TMFirst(SHandle, StateBuf);
     if (first == 1) {
         ROM[0] = 0;
@@ -99,12 +110,12 @@ bool BusCore::Search() {
         AddFoundDevice(SHandle, StateBuf, 0, ROM);
         count = 1;
         if (n > 0) {
-            // The table has room for kDeviceTableSize devices; the rest of a larger bus is not
-            // stored this cycle.
+            bool ended = false;
             while (count < kDeviceTableSize) {
                 const int16_t g = driver_.TMNext(SHandle, StateBuf);
                 if (g <= 0) {
                     complete = g == 0;
+                    ended = true;
                     break;
                 }
                 ROM[0] = 0;
@@ -112,6 +123,12 @@ bool BusCore::Search() {
                 AddFoundDevice(SHandle, StateBuf, count, ROM);
                 ++count;
             }
+            counted = count;
+            if (!ended) {
+                complete = CountBeyondTable(counted);
+            }
+        } else {
+            counted = count;
         }
     } else if (first < 0) {
         complete = false;
@@ -126,6 +143,7 @@ bool BusCore::Search() {
         return false;
     }
     FoundDev = count;
+    devicesOnBus = counted;
     if (FoundDev != OldFoundDev) {
         OldFoundDev = FoundDev;
         flgRedravAll = true;
@@ -135,15 +153,31 @@ bool BusCore::Search() {
     return true;
 }
 
+bool BusCore::CountBeyondTable(int& count) {
+    while (count < kCountedDevicesLimit) {
+        const int16_t g = driver_.TMNext(SHandle, StateBuf);
+        if (g <= 0) {
+            return g == 0;
+        }
+        std::array<int16_t, 9> rom{};
+        if (driver_.TMRom(SHandle, StateBuf, rom) > 0 &&
+            static_cast<uint8_t>(rom[0]) == family_code::kDs1420) {
+            // The adapter's own chip may come late in the search order.
+            SNADAPTERS = RomTextOf(rom);
+            Stat1 = SNADAPTERS;
+        }
+        ++count;
+    }
+    return true;
+}
+
 void BusCore::AddFoundDevice(int32_t handle, TmexState& state, int16_t index,
                              const std::array<int16_t, 9>& rom) {
     CurrentSens& entry = Asens[static_cast<size_t>(index)];
-    std::string text;
     for (int i = 7; i >= 0; --i) {
-        text += HexByte(rom[static_cast<size_t>(i)]);
         entry.ROM[static_cast<size_t>(i)] = rom[static_cast<size_t>(i)];
     }
-    entry.ROMS = text;
+    entry.ROMS = RomTextOf(rom);
     entry.Family = 0;
     const auto family = static_cast<uint8_t>(rom[0]);
     entry.Family = GroupOfFamily(family);

@@ -77,6 +77,9 @@ class BusCore {
     DeviceTable Asens{};
     int16_t FoundDev = 0;
     int16_t OldFoundDev = 0;
+    // Devices the last search found on the bus, the table's and those beyond it; at
+    // kCountedDevicesLimit the search stopped counting, so the bus holds that many or more.
+    int devicesOnBus = 0;
     bool flgRedravAll = false;
     std::array<int16_t, 9> ROM{};
     std::string TypeButtonString;
@@ -89,9 +92,14 @@ class BusCore {
     std::string stat11 = status_text::kNotConnected;
     std::string Stat1;
 
+    // The bus holds more devices than the table: a command on "all" of them cannot reach them all.
+    bool tableOverflowed() const { return devicesOnBus > FoundDev; }
+
   private:
     // False when the enumeration ended in a bus error; the table is then as before.
     bool Search();
+    // Counts the devices after a full table; false on a bus error.
+    bool CountBeyondTable(int& count);
     void ClearAfterFailure(const char* status);
 
     TmexDriver& driver_;

@@ -55,6 +55,11 @@ struct CurrentSens {
 
 inline constexpr int kDeviceTableSize = 100;
 
+// How many devices a search counts before it stops: beyond the table it only counts them and
+// looks for the adapter's serial-number chip. The bound keeps a bus that answers without end
+// (a fault) from holding the search for ever.
+inline constexpr int kCountedDevicesLimit = 1000;
+
 using DeviceTable = std::array<CurrentSens, kDeviceTableSize>;
 
 // "%.2u" index, one blank, ROM text: "07 D20000001A2B3C28".

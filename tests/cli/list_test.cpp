@@ -112,8 +112,10 @@ TEST_F(ListTest, AnEmptyBusWithoutASerialChipIsNoFailure) {
     EXPECT_EQ(run.out, "adapter serial number: none found\nno devices on the bus\n");
 
     run = RunTool({"--port", port, "--json", "list"});
-    EXPECT_EQ(json::parse(run.out),
-              json({{"adapter_serial", nullptr}, {"devices", json::array()}}));
+    EXPECT_EQ(json::parse(run.out), json({{"adapter_serial", nullptr},
+                                          {"devices", json::array()},
+                                          {"devices_on_bus", 0},
+                                          {"complete", true}}));
 }
 
 TEST_F(ListTest, AnAdapterThatCannotServeTheScanFailsWithStatus1) {

@@ -2,11 +2,14 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <nlohmann/json.hpp>
 #include <thread>
 
@@ -77,10 +80,148 @@ TEST(SerialAdapter, TheToolScansASerialAdapterAsItScansTheSameBenchSimulated) {
     EXPECT_EQ(json::parse(serial.out).at("devices").size(), 4u);
 }
 
-TEST(SerialAdapter, ASerialPortWithoutAnAdapterIsABusFailure) {
-    const CliRun run = RunTool({"--port", "ds2480b:/dev/null", "list"});
-    EXPECT_EQ(run.status, 1);
-    EXPECT_NE(run.err.find("the port could not be set up"), std::string::npos) << run.err;
+TEST(SerialAdapter, WhatIsNoSerialPortIsAUsageErrorSayingSo) {
+    BenchFolder folder;
+    const std::string fifo = folder.path("fifo");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& device : {std::string("/dev/null"), fifo, std::string("/dev/tty")}) {
+        const CliRun run = RunTool({"--port", "ds2480b:" + device, "list"});
+        EXPECT_EQ(run.status, 2) << device;
+        EXPECT_NE(run.err.find(device + " is not a serial port"), std::string::npos) << run.err;
+        EXPECT_EQ(run.err.find("unplugged"), std::string::npos) << run.err;
+    }
+}
+
+// A process that holds a file open as its descriptor 3 and sleeps, as a program that takes no
+// lock (owserver) holds a serial port.
+class Holder {
+  public:
+    explicit Holder(const std::string& path) {
+        std::vector<std::string> words{"/bin/sleep", "60"};
+        std::vector<char*> argv{words[0].data(), words[1].data(), nullptr};
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 3, path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK,
+                                         0);
+        started_ = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) == 0;
+        posix_spawn_file_actions_destroy(&actions);
+        // Waiting for the other process to have opened it, not for the bus.
+        const std::string held = "/proc/" + std::to_string(pid_) + "/fd/3";
+        for (int i = 0; started_ && i < 500 && !std::filesystem::exists(held); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    }
+    ~Holder() { end(); }
+    void end() {
+        if (started_) {
+            kill(pid_, SIGTERM);
+            waitpid(pid_, nullptr, 0);
+            started_ = false;
+        }
+    }
+    pid_t pid() const { return pid_; }
+
+  private:
+    pid_t pid_ = 0;
+    bool started_ = false;
+};
+
+TEST(SerialAdapter, APortAnotherProgramHoldsOpenIsRefusedNamingIt) {
+    BenchFolder folder;
+    folder.bench("bench.json", {{"devices", {{{"model", "DS18B20"}, {"rom", RomFor(0x28, 7)}}}}});
+    const std::string link = folder.path("ttyDS2480B");
+    Emulator emulator(folder.path("bench.json"), link);
+    ASSERT_TRUE(std::filesystem::exists(link));
+    const std::vector<std::string> list{"--port", "ds2480b:" + link, "--reply-margin", "5000",
+                                        "list"};
+
+    Holder holder(std::filesystem::canonical(link));
+    const CliRun refused = RunTool(list);
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.err.find("is in use by another program: sleep (PID " +
+                               std::to_string(holder.pid()) + ")"),
+              std::string::npos)
+        << refused.err;
+
+    holder.end();
+    const CliRun alone = RunTool(list);
+    EXPECT_EQ(alone.status, 0) << alone.err;
+}
+
+// The tool running in the background, its standard output going to a file.
+class Spawned {
+  public:
+    struct Ended {
+        int status = 0;
+        std::string out;
+    };
+
+    explicit Spawned(std::vector<std::string> words) {
+        char pattern[] = "/tmp/velgrin-cli-out-XXXXXX";
+        const int fd = mkstemp(pattern);
+        outPath_ = pattern;
+        std::vector<char*> argv;
+        for (auto& word : words) {
+            argv.push_back(word.data());
+        }
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, fd, STDOUT_FILENO);
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+        started_ = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) == 0;
+        posix_spawn_file_actions_destroy(&actions);
+        close(fd);
+    }
+    ~Spawned() {
+        if (started_) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+        unlink(outPath_.c_str());
+    }
+
+    Ended stop(int signal) {
+        Ended ended;
+        if (!started_) {
+            return ended;
+        }
+        kill(pid_, signal);
+        waitpid(pid_, &ended.status, 0);
+        started_ = false;
+        std::ifstream file(outPath_);
+        ended.out.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+        return ended;
+    }
+
+  private:
+    pid_t pid_ = 0;
+    bool started_ = false;
+    std::string outPath_;
+};
+
+TEST(SerialAdapter, AWriteToAllEndsOnASignalBetweenTwoThermometers) {
+    BenchFolder folder;
+    json devices = json::array();
+    for (int i = 0; i < 40; ++i) {
+        devices.push_back({{"model", "DS18B20"}, {"rom", RomFor(0x28, 0x100 + i)}});
+    }
+    folder.bench("bench.json", {{"devices", devices}});
+    const std::string link = folder.path("ttyDS2480B");
+    Emulator emulator(folder.path("bench.json"), link);
+    ASSERT_TRUE(std::filesystem::exists(link));
+
+    // Each thermometer's copy to EEPROM takes half a second of real time: the signal comes
+    // long before the last one, whenever the tool has got to.
+    Spawned tool({VELGRIN_CLI_PATH, "--port", "ds2480b:" + link, "--reply-margin", "5000", "--json",
+                  "alarms", "--all", "--th", "40", "--tl", "5"});
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    const auto ended = tool.stop(SIGTERM);
+    ASSERT_TRUE(WIFEXITED(ended.status)) << "ended by the signal itself";
+    EXPECT_EQ(WEXITSTATUS(ended.status), 1);
+    EXPECT_NE(ended.out.find("stopped by a signal"), std::string::npos) << ended.out;
+    // One whole document, whatever was cut short.
+    EXPECT_TRUE(json::accept(ended.out)) << ended.out;
 }
 
 }  // namespace

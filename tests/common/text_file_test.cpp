@@ -1,5 +1,6 @@
 #include "common/text_file.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -64,9 +65,38 @@ TEST_F(TextFileTest, AWriteThatCannotBeDoneSaysWhy) {
     ASSERT_FALSE(intoMissingFolder);
     EXPECT_EQ(intoMissingFolder.error().code, TextFileError::CannotOpen);
 
-    const auto full = WriteTextFile("/dev/full", "{}");
-    ASSERT_FALSE(full);
-    EXPECT_EQ(full.error().code, TextFileError::WriteFailed);
+    const auto tooLarge = WriteTextFile(path("big.json"), std::string(kMaxUserFileBytes + 1, ' '));
+    ASSERT_FALSE(tooLarge);
+    EXPECT_EQ(tooLarge.error().code, TextFileError::TooLarge);
+    EXPECT_FALSE(fs::exists(path("big.json")));
+}
+
+TEST_F(TextFileTest, OnlyARegularFileOrANewOneIsWrittenAndNothingWaitsForAReader) {
+    ASSERT_EQ(mkfifo(path("lonely").c_str(), 0600), 0);
+    ASSERT_EQ(mkfifo(path("read").c_str(), 0600), 0);
+    // With a reader a FIFO would open at once and swallow what is written.
+    const int reader = ::open(path("read").c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    for (const std::string& special : {path("lonely"), path("read"), std::string("/dev/full"),
+                                       std::string("/dev/null"), folder.string()}) {
+        EXPECT_FALSE(CheckOutputPath(special)) << special;
+        const auto written = WriteTextFile(special, "{}");
+        ASSERT_FALSE(written) << special;
+        EXPECT_EQ(written.error().code, TextFileError::NotRegular) << special;
+        const auto appended = OpenOutputFile(special, O_APPEND);
+        ASSERT_FALSE(appended) << special;
+        EXPECT_EQ(appended.error().code, TextFileError::NotRegular) << special;
+    }
+    char swallowed[4];
+    EXPECT_LT(::read(reader, swallowed, sizeof swallowed), 1);
+    ::close(reader);
+
+    EXPECT_TRUE(CheckOutputPath(path("new.txt")));
+    EXPECT_FALSE(CheckOutputPath(""));
+    const auto opened = OpenOutputFile(path("new.txt"), O_APPEND);
+    ASSERT_TRUE(opened);
+    ::close(*opened);
+    EXPECT_TRUE(fs::is_regular_file(path("new.txt")));
 }
 
 }  // namespace

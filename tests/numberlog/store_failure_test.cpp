@@ -1,6 +1,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -85,22 +86,6 @@ TEST_F(StoreFailureTest, ReadOnlyFolderIsReportedAndStoredWhenWritable) {
     EXPECT_EQ(MainLines().back(), "6C0000045A8B1A28");
 }
 
-TEST_F(StoreFailureTest, FullDiskIsReportedWithoutTouchingTheCompanionAndTheNumberIsKept) {
-    SwitchAutoStoreOn("/dev/full");
-
-    Rebuild({kDs18B20First});
-
-    EXPECT_THAT(host.messages, ElementsAre(Message("/dev/full", std::strerror(ENOSPC))));
-    EXPECT_FALSE(fs::exists("/dev/full_e_.txt"));
-    EXPECT_THAT(log.autoStore().List, IsEmpty());
-
-    SwitchAutoStoreOff();
-    SwitchAutoStoreOn(logFile);
-    Rebuild({kDs18B20First});
-    EXPECT_EQ(MainLines().back(), "6C0000045A8B1A28");
-    EXPECT_EQ(MainLines().size(), 5u);
-}
-
 // Lets a file grow by only a few bytes, as a disk that fills during the write would.
 class FileSizeLimit {
   public:
@@ -120,6 +105,33 @@ class FileSizeLimit {
     rlimit saved_{};
     void (*previousHandler_)(int) = SIG_DFL;
 };
+
+TEST_F(StoreFailureTest, FullDiskIsReportedWithoutTouchingTheCompanionAndTheNumberIsKept) {
+    SwitchAutoStoreOn(logFile);
+    {
+        FileSizeLimit full(0);
+        Rebuild({kDs18B20First});
+    }
+
+    EXPECT_THAT(host.messages, ElementsAre(Message(logFile, std::strerror(EFBIG))));
+    EXPECT_FALSE(fs::exists(Companion(logFile)));
+    EXPECT_THAT(log.autoStore().List, IsEmpty());
+
+    Rebuild({});
+    Rebuild({kDs18B20First});
+    EXPECT_EQ(MainLines().back(), "6C0000045A8B1A28");
+    EXPECT_EQ(MainLines().size(), 5u);
+}
+
+TEST_F(StoreFailureTest, AFifoOrADeviceIsNeverWrittenTo) {
+    const std::string fifo = (folder / "fifo").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    // Without a reader, opening it for writing would wait for ever.
+    SwitchAutoStoreOn(fifo);
+    Rebuild({kDs18B20First});
+    EXPECT_THAT(host.messages, ElementsAre(Message(fifo, "is not a regular file")));
+    EXPECT_THAT(log.autoStore().List, IsEmpty());
+}
 
 TEST_F(StoreFailureTest, WriteCutShortLeavesNoPartOfTheLinesAndIsDoneLater) {
     SwitchAutoStoreOn(logFile);
@@ -148,7 +160,7 @@ TEST_F(StoreFailureTest, CompanionFailureIsReportedAndTheNumberCountsAsStored) {
 
     Rebuild({kDs18B20First});
 
-    EXPECT_THAT(host.messages, ElementsAre(Message(Companion(logFile), std::strerror(EISDIR))));
+    EXPECT_THAT(host.messages, ElementsAre(Message(Companion(logFile), "is a folder, not a file")));
     EXPECT_EQ(MainLines().back(), "6C0000045A8B1A28");
 
     Rebuild({});

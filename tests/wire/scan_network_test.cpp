@@ -100,6 +100,7 @@ TEST(ScanNetwork, UnpluggedAdapterClearsTheTableAndReplugListsAgain) {
     EXPECT_EQ(rig.core.Stat1, "");
     EXPECT_EQ(rig.core.FoundDev, 0);
     EXPECT_EQ(rig.core.OldFoundDev, 0);
+    EXPECT_EQ(rig.core.devicesOnBus, 0);
     EXPECT_TRUE(rig.core.flgRedravAll);
 
     rig.bench->unplugged = false;
@@ -145,18 +146,35 @@ TEST(ScanNetwork, TableFollowsTheBus) {
     EXPECT_EQ(rig.core.stat11, "Адаптер найден");
 }
 
-TEST(ScanNetwork, StoresTheFirstHundredOfALargerBus) {
+TEST(ScanNetwork, StoresTheFirstHundredOfALargerBusAndCountsTheRest) {
     BenchRig rig;
     for (uint64_t i = 0; i < 120; ++i) {
         Attach(rig, Rom(0x28, i));
     }
+    // Family 0x81 has its lowest bit set: the search finds it after every thermometer.
+    const RomCode chip = Rom(0x81, 0x00000ABCDEull);
+    Attach(rig, chip);
     rig.core.ScanSessionAndSearch();
     EXPECT_EQ(rig.core.FoundDev, 100);
+    EXPECT_EQ(rig.core.devicesOnBus, 121);
+    EXPECT_TRUE(rig.core.tableOverflowed());
+    EXPECT_EQ(rig.core.SNADAPTERS, RomText(chip));
+    EXPECT_EQ(rig.core.Stat1, RomText(chip));
     std::set<std::string> unique;
     for (int i = 0; i < 100; ++i) {
         unique.insert(rig.core.Asens[static_cast<size_t>(i)].ROMS);
     }
     EXPECT_EQ(unique.size(), 100u);
+
+    // A bus that fits the table exactly is whole.
+    for (uint64_t i = 100; i < 120; ++i) {
+        rig.bench->park(Rom(0x28, i));
+    }
+    rig.bench->park(chip);
+    rig.core.ScanSessionAndSearch();
+    EXPECT_EQ(rig.core.FoundDev, 100);
+    EXPECT_EQ(rig.core.devicesOnBus, 100);
+    EXPECT_FALSE(rig.core.tableOverflowed());
 }
 
 TEST(ScanNetwork, CapturesTheAdapterSerialChip) {

@@ -1,6 +1,7 @@
 #include "wire/ds2480b/ds2480b_backend.h"
 
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 #include <cerrno>
 #include <cstring>
@@ -13,6 +14,18 @@
 namespace velgrin::ds2480b {
 
 namespace {
+
+// Device numbers of the kernel's fixed character devices.
+constexpr unsigned kMemoryMajor = 1;         // /dev/null, /dev/zero, /dev/full, /dev/random ...
+constexpr unsigned kTerminalAliasMajor = 5;  // /dev/tty, /dev/console, /dev/ptmx
+constexpr unsigned kLastTerminalAliasMinor = 2;
+
+// Character devices that are never an adapter's port. /dev/tty is the controlling terminal of
+// whoever runs the program: taking it over would set the user's own terminal raw.
+bool NeverASerialPort(dev_t device) {
+    return major(device) == kMemoryMajor ||
+           (major(device) == kTerminalAliasMajor && minor(device) <= kLastTerminalAliasMinor);
+}
 
 WireResult<void> CheckDevice(const PortSpec& spec) {
     if (spec.argument.empty()) {
@@ -31,9 +44,9 @@ WireResult<void> CheckDevice(const PortSpec& spec) {
         return WireError{WireErrorCode::NoSuchPort, "port '" + spec.text() + "': " + spec.argument +
                                                         ": " + std::strerror(error)};
     }
-    if (!S_ISCHR(info.st_mode)) {
-        return WireError{WireErrorCode::BadPortSpec, "port '" + spec.text() + "': " +
-                                                         spec.argument + " is not a serial device"};
+    if (!S_ISCHR(info.st_mode) || NeverASerialPort(info.st_rdev)) {
+        return WireError{WireErrorCode::BadPortSpec,
+                         "port '" + spec.text() + "': " + spec.argument + " is not a serial port"};
     }
     return {};
 }

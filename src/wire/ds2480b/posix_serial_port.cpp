@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -40,6 +41,15 @@ bool DeviceVanished(int error) {
     return error == EIO || error == ENXIO || error == ENODEV || error == EPIPE;
 }
 
+// The other processes that hold the device at `path` open.
+std::vector<PortOpener> OpenersOf(const std::string& path) {
+    struct stat device {};
+    if (::stat(path.c_str(), &device) != 0 || !S_ISCHR(device.st_mode)) {
+        return {};
+    }
+    return OtherOpeners(device.st_rdev);
+}
+
 int RemainingMs(Clock::time_point deadline) {
     const auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
@@ -62,6 +72,14 @@ WireError PosixSerialPort::failure(const char* what, int error) {
                      std::string(what) + " on " + path_ + " failed: " + std::strerror(error)};
 }
 
+WireError PosixSerialPort::busy(const std::vector<PortOpener>& openers) const {
+    std::string message = "serial port " + path_ + " is in use by another program";
+    if (!openers.empty()) {
+        message += ": " + OpenersText(openers);
+    }
+    return WireError{WireErrorCode::PortBusy, message};
+}
+
 WireResult<void> PosixSerialPort::open() {
     if (fd_ >= 0) {
         return {};
@@ -76,8 +94,7 @@ WireResult<void> PosixSerialPort::open() {
                 return WireError{WireErrorCode::PortGone,
                                  "serial port " + path_ + " is not there (adapter unplugged?)"};
             case EBUSY:
-                return WireError{WireErrorCode::PortBusy,
-                                 "serial port " + path_ + " is in use by another program"};
+                return busy(OpenersOf(path_));
             case EACCES:
             case EPERM:
                 return WireError{WireErrorCode::Io,
@@ -88,18 +105,28 @@ WireResult<void> PosixSerialPort::open() {
                                  "cannot open serial port " + path_ + ": " + std::strerror(error)};
         }
     }
+    // Whether someone else made the device exclusive already (only a privileged open gets
+    // this far then): a refusal must not take that away from them.
+    int wasExclusive = 0;
+    bool madeExclusive = false;
     auto refuse = [&](WireError error) {
+        if (madeExclusive && wasExclusive == 0) {
+            (void)::ioctl(fd, TIOCNXCL);
+        }
         ::close(fd);
         return error;
     };
     termios tio{};
-    if (::tcgetattr(fd, &tio) != 0 || ::ioctl(fd, TIOCEXCL) != 0) {
-        return refuse(
-            WireError{WireErrorCode::BadPortSpec, path_ + " is not a serial port (no terminal)"});
+    if (::tcgetattr(fd, &tio) != 0 || ::ioctl(fd, TIOCGEXCL, &wasExclusive) != 0 ||
+        ::ioctl(fd, TIOCEXCL) != 0) {
+        return refuse(WireError{WireErrorCode::BadPortSpec, path_ + " is not a serial port"});
     }
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        return refuse(WireError{WireErrorCode::PortBusy,
-                                "serial port " + path_ + " is in use by another program"});
+    madeExclusive = true;
+    // From here on nobody without privileges opens the device; those who had it open before
+    // are still there, and a program that takes no lock (owserver) is seen only in /proc.
+    const auto openers = OpenersOf(path_);
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || !openers.empty()) {
+        return refuse(busy(openers));
     }
     ::cfmakeraw(&tio);
     tio.c_cflag &= ~static_cast<tcflag_t>(CSTOPB | PARENB | CRTSCTS | CSIZE);

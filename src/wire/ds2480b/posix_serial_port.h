@@ -1,14 +1,17 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
+#include "wire/ds2480b/posix_serial_port_openers.h"
 #include "wire/ds2480b/serial_port.h"
 
 namespace velgrin::ds2480b {
 
 // A serial device of the system (/dev/ttyUSB0, /dev/ttyS0, a pseudo-terminal) driven through
 // termios. Exclusive use is claimed twice: TIOCEXCL keeps ordinary programs from opening the
-// device at all, and an flock also stops those with the privilege to ignore TIOCEXCL.
+// device at all, and an flock also stops those with the privilege to ignore TIOCEXCL. A device
+// that another process already holds open is refused, naming that process where /proc tells.
 class PosixSerialPort final : public SerialPort {
   public:
     explicit PosixSerialPort(std::string path) : path_(std::move(path)) {}
@@ -32,6 +35,8 @@ class PosixSerialPort final : public SerialPort {
     const std::string& name() const override { return path_; }
 
   private:
+    // "In use by another program", naming the programs /proc shows holding the device.
+    WireError busy(const std::vector<PortOpener>& openers) const;
     // The error for a failed call on the open port; a vanished device closes it.
     WireError failure(const char* what, int error);
     WireResult<void> notOpen() const;

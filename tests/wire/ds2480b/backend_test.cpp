@@ -34,18 +34,20 @@ TEST(Ds2480bPortSpec, DeviceMustBeNamedAndBeASerialDevice) {
               "port 'ds2480b:/dev/ttyUSB97': /dev/ttyUSB97 does not exist (is the adapter "
               "plugged in?)");
 
-    auto directory = registry.resolve("ds2480b:/tmp");
-    ASSERT_FALSE(directory);
-    EXPECT_EQ(directory.error().message, "port 'ds2480b:/tmp': /tmp is not a serial device");
-
-    auto device = registry.resolve("ds2480b:/dev/null");
-    ASSERT_TRUE(device);
-    EXPECT_EQ(device->argument, "/dev/null");
-    // A character device that is no terminal passes the check but cannot be used as a port.
+    // A folder, a memory device, the controlling terminal: never an adapter's port.
+    for (const std::string device : {"/tmp", "/dev/null", "/dev/zero", "/dev/tty"}) {
+        auto refused = registry.resolve("ds2480b:" + device);
+        ASSERT_FALSE(refused) << device;
+        EXPECT_EQ(refused.error().code, WireErrorCode::BadPortSpec);
+        EXPECT_EQ(refused.error().message,
+                  "port 'ds2480b:" + device + "': " + device + " is not a serial port");
+    }
+    // Any other character device that is no terminal is refused when it is opened.
     PosixSerialPort port("/dev/null");
     auto opened = port.open();
     ASSERT_FALSE(opened);
-    EXPECT_EQ(opened.error().message, "/dev/null is not a serial port (no terminal)");
+    EXPECT_EQ(opened.error().code, WireErrorCode::BadPortSpec);
+    EXPECT_EQ(opened.error().message, "/dev/null is not a serial port");
 }
 
 TEST(Ds2480bPortSpec, AnswersToPortTypeFive) {
