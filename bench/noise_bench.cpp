@@ -276,7 +276,7 @@ Verdict RunRestore(NoisyBench& bench, int run) {
     ::close(fd);
     {
         std::ofstream file(pattern);
-        file << cli::BlockDumpText(kMultisensor, meant, true);
+        file << cli::BlockDumpText(kMultisensor, meant);
     }
     const Ran ran = RunTool(bench, {"hlt", "restore", kMultisensor, "--file", pattern});
     ::unlink(pattern);

@@ -203,6 +203,9 @@ CliResult<ExitStatus> RunWatch(CommandContext& context) {
         }
         // Each poll is a command of its own for the repeats' allowance.
         core.retries.limitRepeatsTo(kCommandRepeatMs);
+        // Each poll starts afresh, as the window's does: an adapter swapped between polls is the
+        // adapter now; within a poll a swap still ends the command's use of it.
+        core.driver().forgetAdapter();
         bool redraw = false;
         std::vector<BusRoster::Device> first;
         const bool searched = search(redraw, first);
