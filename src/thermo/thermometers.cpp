@@ -76,8 +76,11 @@ bool Thermometers::RecalledAsMeant(const RomCode& rom, uint8_t th, uint8_t tl,
     if (!copied || !MakeCurrent(rom) || driver.TMStrongAccess(core_.SHandle, core_.StateBuf) < 1) {
         return false;
     }
-    (void)driver.TMTouchByte(core_.SHandle, ds18x20_command::kRecallE2);
-    if (driver.TMStrongAccess(core_.SHandle, core_.StateBuf) < 1) {
+    // Without the recall the scratchpad still holds what was written, EEPROM or not: a recall
+    // that did not go out as sent proves nothing.
+    if (driver.TMTouchByte(core_.SHandle, ds18x20_command::kRecallE2) !=
+            ds18x20_command::kRecallE2 ||
+        driver.TMStrongAccess(core_.SHandle, core_.StateBuf) < 1) {
         return false;
     }
     const auto recalled = ReadScratchpad();

@@ -191,7 +191,7 @@ void TmexDriver::forgetAdapter() {
     replaced_.clear();
 }
 
-int16_t TmexDriver::adapterConfirmed() {
+int16_t TmexDriver::adapterConfirmed(Step step) {
     if (!replaced_.empty()) {
         lastError_ = replaced_;
         return tmex_error::kAdapterFailed;
@@ -215,6 +215,11 @@ int16_t TmexDriver::adapterConfirmed() {
         }
         if (*same) {
             identityPending_ = false;
+            if (step == Step::Within) {
+                return fail(WireError{WireErrorCode::Interrupted,
+                                      "the bus sequence was cut by recognising the reopened "
+                                      "adapter"});
+            }
             return 1;
         }
         if (++disagreed == kIdentityChecks) {
@@ -377,7 +382,7 @@ int16_t TmexDriver::TMTouchByte(int32_t handle, int16_t byte) {
     if (!usable(handle)) {
         return tmex_error::kInvalidSession;
     }
-    if (const int16_t confirmed = adapterConfirmed(); confirmed < 1) {
+    if (const int16_t confirmed = adapterConfirmed(Step::Within); confirmed < 1) {
         return confirmed;
     }
     auto read = link_->touchByte(static_cast<uint8_t>(byte));
@@ -395,7 +400,7 @@ int16_t TmexDriver::TMOneWireLevel(int32_t handle, int16_t operation, int16_t le
     if (operation != 0) {
         return tmex_error::kNoSuchPort;
     }
-    if (const int16_t confirmed = adapterConfirmed(); confirmed < 1) {
+    if (const int16_t confirmed = adapterConfirmed(Step::Within); confirmed < 1) {
         return confirmed;
     }
     WireResult<void> done;

@@ -83,8 +83,11 @@ class TmexDriver {
     void detectDefaultPort();
     WireResult<void> openLink();
     // 1 when the bus may be used; else the failure result, with lastError() set: the adapter was
-    // replaced, or could not be confirmed after a reopen.
-    int16_t adapterConfirmed();
+    // replaced, or could not be confirmed after a reopen. Recognising the adapter searches the
+    // bus, so a call in the middle of a sequence (`Step::Within`) fails after it: the selection
+    // it continued is gone.
+    enum class Step { Starts, Within };
+    int16_t adapterConfirmed(Step step = Step::Starts);
     WireResult<bool> sameAdapter();
     void noteFound(const RomCode& rom);
     void noteSearchEnded(std::vector<RomCode> devices);
