@@ -22,6 +22,15 @@ struct SearchPass {
     RomCode discrepancies{};
 };
 
+// What an adapter can do. The network layer uses what there is; a sequence that needs what is
+// missing fails with WireErrorCode::Unsupported and a message naming it.
+struct LinkCapabilities {
+    bool bitAccess = true;        // single time slots, hence the bit-by-bit search
+    bool strongPullup = true;     // 5 V after a byte or a bit, for parasite conversions and copies
+    bool alarmSearch = true;      // the conditional search (0xEC)
+    bool wholeBusSearch = false;  // the adapter lists the whole bus's ROMs in one call
+};
+
 // One 1-Wire adapter. Every adapter kind implements it; the network layer above is shared.
 // Opening is separate from construction so that a port can be named before it is reachable.
 class Link {
@@ -33,6 +42,7 @@ class Link {
     virtual bool isOpen() const = 0;
     // False while the adapter grants no session (another session holds it for now).
     virtual bool grantsSession() { return true; }
+    virtual LinkCapabilities capabilities() const { return {}; }
 
     virtual WireResult<ResetOutcome> reset() = 0;
     virtual WireResult<bool> touchBit(bool bit) = 0;
