@@ -77,7 +77,10 @@ TEST(Ds2480bOverPty, NoisyRepliesAreRecoveredByResynchronising) {
         }
     }
     bench.emulator->setNoiseRate(0.0);
-    (void)bench.serial->ScanSessionAndSearch();
+    // Bytes garbled before the noise stopped may still cost the first quiet poll.
+    for (int poll = 0; poll < 3 && (poll == 0 || ScanResult(*bench.serial) != listed); ++poll) {
+        (void)bench.serial->ScanSessionAndSearch();
+    }
     EXPECT_EQ(ScanResult(*bench.serial), listed);
     EXPECT_GT(bench.link()->stats().resyncs, 0u);
 }
