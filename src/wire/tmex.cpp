@@ -10,9 +10,10 @@ namespace velgrin {
 
 namespace {
 
-// A verdict of "another adapter" is given only when this many checks in a row agree, so that a
-// garbled reply cannot end a command.
-constexpr int kIdentityChecks = 2;
+// A verdict of "another adapter" is given only when this many checks in a row agree, so that
+// garbled replies cannot end a command: on a line that garbles one reply byte in fifty, about one
+// ID chip check in four fails by itself.
+constexpr int kIdentityChecks = 6;
 
 }  // namespace
 
@@ -273,7 +274,13 @@ void TmexDriver::noteSearchEnded(std::vector<RomCode> devices) {
         identity_ = AdapterIdentity{*chip, {}};
         return;
     }
+    // A search on a noisy line may miss a device an earlier one showed: every device this
+    // adapter's bus has shown since it was taken counts.
+    if (identity_ && !identity_->idChip) {
+        devices.insert(devices.end(), identity_->devices.begin(), identity_->devices.end());
+    }
     std::sort(devices.begin(), devices.end());
+    devices.erase(std::unique(devices.begin(), devices.end()), devices.end());
     identity_ = AdapterIdentity{std::nullopt, std::move(devices)};
 }
 

@@ -171,6 +171,18 @@ TEST(AdapterIdentity, ACommandGoesOnOnlyOnTheAdapterItBeganOn) {
     }
 }
 
+TEST(AdapterIdentity, ADeviceTheLastSearchMissedStillBelongsToTheAdapter) {
+    PathRig rig(Bench(0, Device(kMultisensor) + ", " + Device(kThermometer)));
+    ASSERT_GT(rig.Poll(), 0);
+    // A noisy search misses the thermometer; the bus is the same.
+    auto missed = rig.bench->bus().detach(kThermometer);
+    int32_t handle = rig.Poll();
+    ASSERT_GT(handle, 0);
+    rig.bench->bus().attach(std::move(missed));
+    rig.path->reopenBySelf();
+    EXPECT_TRUE(rig.Write(handle)) << rig.driver.lastError();
+}
+
 TEST(AdapterIdentity, ForgettingTheAdapterTakesTheOneNowThere) {
     const std::string both = Device(kMultisensor) + ", " + Device(kThermometer);
     PathRig rig(Bench(0x24A1, both));

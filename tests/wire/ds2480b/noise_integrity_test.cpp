@@ -66,9 +66,10 @@ int IndexOf(const BusCore& core, const RomCode& rom) {
     return -1;
 }
 
-// Searches until one lists `rom`; false when none of `tries` did.
+// Polls as the window does until one lists `rom`; false when none of `tries` did.
 bool ScanUntilFound(BusCore& core, const RomCode& rom, int tries = 12) {
     for (int i = 0; i < tries; ++i) {
+        core.driver().forgetAdapter();
         if (core.ScanSessionAndSearch().result == 1 && IndexOf(core, rom) >= 0) {
             return true;
         }
