@@ -28,7 +28,61 @@ bool DirectionAtConflict(const SearchState& state, int k) {
     return k == state.lastDiscrepancy;
 }
 
+WireError ImpossibleAnswers() {
+    return WireError{WireErrorCode::Protocol,
+                     "the bus search met answers no set of devices can give, " +
+                         std::to_string(kTransactionAttempts) +
+                         " times in a row (a noisy line, or a device leaving mid-search)"};
+}
+
+bool PossibleCode(const RomCode& rom) {
+    return RomCrcValid(rom) && rom[0] != 0;
+}
+
 }  // namespace
+
+bool Network::listsWholeBus() const {
+    const LinkCapabilities can = link_.capabilities();
+    return !can.bitAccess && !link_.hasSearchAccelerator() && can.wholeBusSearch;
+}
+
+WireResult<std::vector<RomCode>> Network::listWholeBus() {
+    for (int made = 0; RetryRule::Allows(made, 0); ++made) {
+        auto listed = link_.listBus(false);
+        if (!listed) {
+            return listed.error();
+        }
+        std::vector<RomCode> sorted = *listed;
+        std::sort(sorted.begin(), sorted.end());
+        const bool possible = std::all_of(sorted.begin(), sorted.end(), PossibleCode) &&
+                              std::adjacent_find(sorted.begin(), sorted.end()) == sorted.end();
+        if (possible) {
+            return listed;
+        }
+    }
+    return ImpossibleAnswers();
+}
+
+WireResult<bool> Network::nextListed(SearchState& state) {
+    if (!state.listed) {
+        auto listed = listWholeBus();
+        if (!listed) {
+            state = SearchState{};
+            return listed.error();
+        }
+        state.listed = true;
+        state.unreported = std::move(*listed);
+    }
+    if (state.unreported.empty()) {
+        state = SearchState{};
+        return false;
+    }
+    state.rom = state.unreported.front();
+    state.unreported.erase(state.unreported.begin());
+    state.reported.push_back(state.rom);
+    state.lastDevice = state.unreported.empty();
+    return true;
+}
 
 WireResult<Network::PassEnd> Network::searchPass(const SearchState& state, RomCode& found,
                                                  int& lastZero, int& lastFamilyZero) {
@@ -113,6 +167,9 @@ WireResult<bool> Network::next(SearchState& state) {
         state = SearchState{};
         return false;
     }
+    if (listsWholeBus()) {
+        return nextListed(state);
+    }
     // A pass costs bus time only, so the count alone bounds it.
     for (int made = 0; RetryRule::Allows(made, 0); ++made) {
         RomCode found{};
@@ -130,7 +187,7 @@ WireResult<bool> Network::next(SearchState& state) {
         // Silence after devices answered, or a path no device has, is a misread (or a device
         // leaving): the same pass again, rather than an enumeration that ends early.
         const bool possible =
-            *pass == PassEnd::Complete && RomCrcValid(found) && found[0] != 0 &&
+            *pass == PassEnd::Complete && PossibleCode(found) &&
             std::find(state.reported.begin(), state.reported.end(), found) == state.reported.end();
         if (!possible) {
             continue;
@@ -143,10 +200,7 @@ WireResult<bool> Network::next(SearchState& state) {
         return true;
     }
     state = SearchState{};
-    return WireError{WireErrorCode::Protocol,
-                     "the bus search met answers no set of devices can give, " +
-                         std::to_string(kTransactionAttempts) +
-                         " times in a row (a noisy line, or a device leaving mid-search)"};
+    return ImpossibleAnswers();
 }
 
 WireResult<bool> Network::access(const RomCode& rom) {
@@ -167,6 +221,16 @@ WireResult<bool> Network::access(const RomCode& rom) {
 }
 
 WireResult<bool> Network::verify(const RomCode& rom) {
+    if (listsWholeBus()) {
+        auto listed = link_.listBus(false);
+        if (!listed) {
+            return listed.error();
+        }
+        if (std::find(listed->begin(), listed->end(), rom) == listed->end()) {
+            return false;
+        }
+        return access(rom);
+    }
     SearchState steered;
     steered.rom = rom;
     steered.lastDiscrepancy = 65;  // at every conflict follow `rom`

@@ -25,18 +25,22 @@ struct SearchState {
     bool lastDevice = false;
     // Every code this enumeration has reported, so that a misread path met twice is caught.
     std::vector<RomCode> reported;
+    // On an adapter that lists the whole bus in one call: the codes listed and not yet reported.
+    bool listed = false;
+    std::vector<RomCode> unreported;
 };
 
 // The protocol above any adapter: bus enumeration, selecting a device, checking that a given
-// device is present. Adapters with a search accelerator get their passes run through it.
+// device is present. Adapters with a search accelerator get their passes run through it; an
+// adapter without bit access that searches by itself lists the whole bus at once.
 class Network {
   public:
     explicit Network(Link& link) : link_(link) {}
 
     // Starts a new enumeration. True and state.rom set when a device was found; false when the
-    // bus is empty. A pass that meets an impossible answer (nobody answering a bit after the
-    // presence pulse, a code failing its CRC, a code already reported) is run again as the
-    // retry rule allows (a garbled bit spoils one pass; a device leaving mid-search the few
+    // bus is empty. A pass (or a listing) that meets an impossible answer (nobody answering a bit
+    // after the presence pulse, a code failing its CRC, a code already reported) is run again as
+    // the retry rule allows (a garbled bit spoils one pass; a device leaving mid-search the few
     // passes until the bus has settled); then the enumeration ends with a Protocol error, never
     // with a shorter list.
     WireResult<bool> first(SearchState& state);
@@ -53,6 +57,11 @@ class Network {
 
   private:
     enum class PassEnd { NoPresence, BrokenOff, Complete };
+
+    bool listsWholeBus() const;
+    // The whole bus's codes, each possible and listed once.
+    WireResult<std::vector<RomCode>> listWholeBus();
+    WireResult<bool> nextListed(SearchState& state);
 
     // One Search ROM pass along the directions given by the state; fills `found` and the next
     // last discrepancy.

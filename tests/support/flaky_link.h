@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "bench_rig.h"
+#include "forwarding_link.h"
 
 namespace velgrin::testing {
 
@@ -14,38 +15,30 @@ enum class ByteFault { None, FailAfterSending, FailAfterSendingGarbled };
 // A simulated bench's adapter that fails chosen bytes, as a noisy serial line makes a real
 // adapter do. `fault` sees the byte and the one sent before it. Bytes after a failed one go
 // through again, as an adapter that re-synchronises and carries on would let them.
-class FlakyLink final : public Link {
+class FlakyLink final : public ForwardingLink {
   public:
     using FaultRule = std::function<ByteFault(uint8_t previous, uint8_t byte)>;
 
     FlakyLink(std::shared_ptr<sim::SimBench> bench, const FaultRule& fault)
         : inner_(std::move(bench)), fault_(fault) {}
 
-    WireResult<void> open() override { return inner_.open(); }
-    void close() override { inner_.close(); }
-    bool isOpen() const override { return inner_.isOpen(); }
-    bool grantsSession() override { return inner_.grantsSession(); }
-    WireResult<ResetOutcome> reset() override { return inner_.reset(); }
-    WireResult<bool> touchBit(bool bit) override { return inner_.touchBit(bit); }
-    WireResult<void> armStrongPullup(PullupTrigger trigger) override {
-        return inner_.armStrongPullup(trigger);
-    }
-    WireResult<void> setNormalLevel() override { return inner_.setNormalLevel(); }
+  private:
+    Link* inner() const override { return &inner_; }
 
-    WireResult<uint8_t> touchByte(uint8_t byte) override {
+    WireResult<uint8_t> sendByte(uint8_t byte, bool pullupAfter) override {
         const uint8_t previous = previous_;
         previous_ = byte;
         const ByteFault fault = fault_ ? fault_(previous, byte) : ByteFault::None;
         if (fault == ByteFault::None) {
-            return inner_.touchByte(byte);
+            return ForwardingLink::sendByte(byte, pullupAfter);
         }
+        // What the garbled byte reads back does not matter: the byte fails either way.
         (void)inner_.touchByte(
             fault == ByteFault::FailAfterSendingGarbled ? static_cast<uint8_t>(byte ^ 0x10) : byte);
         return WireError{WireErrorCode::Protocol, "garbled echo"};
     }
 
-  private:
-    sim::SimLink inner_;
+    mutable sim::SimLink inner_;
     const FaultRule& fault_;
     uint8_t previous_ = 0;
 };

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "bench_rig.h"
+#include "forwarding_link.h"
 #include "wire/sim/bench_file.h"
 #include "wire/sim/sim_link.h"
 
@@ -14,7 +15,7 @@ namespace velgrin {
 namespace {
 
 // A port's device path: opening it reaches whichever adapter was plugged there last.
-class DevicePath final : public Link {
+class DevicePath final : public testing::ForwardingLink {
   public:
     explicit DevicePath(std::shared_ptr<sim::SimBench> bench) : plugged_(std::move(bench)) {}
 
@@ -27,27 +28,15 @@ class DevicePath final : public Link {
         countSelfReopening();
     }
 
-    WireResult<void> open() override {
+  private:
+    Link* inner() const override { return link_.get(); }
+    WireResult<void> openAdapter() override {
         if (!link_ || &link_->bench() != plugged_.get()) {
             link_ = std::make_unique<sim::SimLink>(plugged_);
         }
         return link_->open();
     }
-    void close() override {
-        if (link_) {
-            link_->close();
-        }
-    }
-    bool isOpen() const override { return link_ && link_->isOpen(); }
-    WireResult<ResetOutcome> reset() override { return link_->reset(); }
-    WireResult<bool> touchBit(bool bit) override { return link_->touchBit(bit); }
-    WireResult<uint8_t> touchByte(uint8_t byte) override { return link_->touchByte(byte); }
-    WireResult<void> armStrongPullup(PullupTrigger trigger) override {
-        return link_->armStrongPullup(trigger);
-    }
-    WireResult<void> setNormalLevel() override { return link_->setNormalLevel(); }
 
-  private:
     std::shared_ptr<sim::SimBench> plugged_;
     std::unique_ptr<sim::SimLink> link_;
 };

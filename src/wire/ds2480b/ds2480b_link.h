@@ -2,7 +2,6 @@
 
 #include <chrono>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <vector>
 
@@ -37,29 +36,34 @@ class Ds2480bLink final : public Link {
   public:
     explicit Ds2480bLink(std::unique_ptr<SerialPort> port, Ds2480bOptions options = {});
 
-    WireResult<void> open() override;
-    void close() override;
     bool isOpen() const override { return port_->isOpen(); }
-
-    WireResult<ResetOutcome> reset() override;
-    WireResult<bool> touchBit(bool bit) override;
-    WireResult<uint8_t> touchByte(uint8_t byte) override;
-    WireResult<void> touchBlock(std::span<uint8_t> bytes) override;
-    WireResult<void> armStrongPullup(PullupTrigger trigger) override;
-    WireResult<void> setNormalLevel() override;
-
+    LinkCapabilities capabilities() const override {
+        return {.bitAccess = true, .strongPullup = true, .alarmSearch = true};
+    }
     bool hasSearchAccelerator() const override { return true; }
-    WireResult<SearchPass> searchPass(const RomCode& directions, bool alarmOnly) override;
 
     // The serial rate in use; 9600 until the adapter has been synchronised.
     uint32_t baud() const { return baud_; }
     const LinkStats& stats() const { return stats_; }
 
   private:
-    enum class Pullup { Off, ArmedAfterByte, ArmedAfterBit, On };
-
-    // Whether an operation starts a bus sequence of its own (with a reset) or continues one.
-    enum class Step { Starts, Continues };
+    WireResult<void> openAdapter() override;
+    void closeAdapter() override;
+    WireResult<void> ready() override;
+    // Synchronises the adapter on its first use after opening or after it was lost.
+    WireResult<void> prepare() override;
+    WireResult<ResetOutcome> resetBus() override;
+    WireResult<bool> sendBit(bool bit, bool pullupAfter) override;
+    WireResult<uint8_t> sendByte(uint8_t byte, bool pullupAfter) override;
+    WireResult<void> sendBlock(std::span<uint8_t> bytes) override;
+    WireResult<void> endPullup() override;
+    // ds2480b_search.cpp
+    WireResult<SearchPass> acceleratedPass(const RomCode& directions, bool alarmOnly) override;
+    // A garbled or missing reply synchronises the adapter again; a reset or a search pass then
+    // runs once more.
+    WireResult<AfterRecovery> recover(const WireError& failure) override;
+    void forgetAdapterState() override;
+    std::string sequenceCutter() const override;
 
     // Synchronisation (ds2480b_sync.cpp). `afterSilence`: the adapter has just missed a reply,
     // so one more silent attempt loses it.
@@ -67,23 +71,13 @@ class Ds2480bLink final : public Link {
     WireResult<void> synchronizeAt9600();
     WireResult<void> moveToFasterRate();
 
-    // Runs `op` on a synchronised adapter. When it loses the adapter, the adapter is
-    // synchronised again and `restart` (if any, a sequence of its own from a reset) runs once;
-    // without one the failure is reported as Interrupted.
-    template <typename T>
-    WireResult<T> guarded(Step step, const std::function<WireResult<T>()>& op,
-                          const std::function<WireResult<T>()>& restart);
-    void forgetAdapterState();
-    WireError interrupted(const std::string& cause) const;
     WireError notOpen() const;
     // Closes the port after the adapter fell silent; `why` is what every call says until the
     // port is opened again.
     WireError lose(const WireError& why);
 
     WireResult<std::vector<uint8_t>> run(const Frame& frame);
-    WireResult<void> endPullup();
     WireResult<uint8_t> pulledUpByte(uint8_t byte);
-    WireResult<SearchPass> runSearchPass(const RomCode& directions, bool alarmOnly, bool withReset);
     WireError garbled(const std::string& what, uint8_t reply) const;
     // A slot written as 0 reads 0 whatever the devices do; a 1 there is line noise.
     static bool PlausibleEcho(uint8_t sent, uint8_t read) {
@@ -97,13 +91,10 @@ class Ds2480bLink final : public Link {
     bool synced_ = false;
     bool freshlyOpened_ = false;
     bool fasterRateRefused_ = false;
-    // A re-synchronisation cut the bus sequence; cleared by the next reset.
-    bool sequenceCut_ = false;
     // The adapter fell silent and the port was closed: the next synchronisation gives up at
     // its first silent attempt.
     bool lostToSilence_ = false;
     std::string lostReason_;
-    Pullup pullup_ = Pullup::Off;
     LinkStats stats_;
 };
 

@@ -21,11 +21,9 @@ void SetBit(RomCode& rom, int index) {
 
 }  // namespace
 
-WireResult<SearchPass> Ds2480bLink::runSearchPass(const RomCode& directions, bool alarmOnly,
-                                                  bool withReset) {
-    if (auto ended = endPullup(); !ended) {
-        return ended.error();
-    }
+WireResult<SearchPass> Ds2480bLink::acceleratedPass(const RomCode& directions, bool alarmOnly) {
+    // The caller reset the bus; a pass run again after a re-synchronisation brings its own.
+    const bool withReset = sequenceCut();
     std::array<uint8_t, kSearchBytes> out{};
     for (int n = 0; n < 64; ++n) {
         if (Bit(directions, n)) {

@@ -149,7 +149,7 @@ WireResult<void> Ds2480bLink::resynchronize(bool afterSilence) {
         ++stats_.resyncs;
         // The adapter's reset and set-up put slots on the live bus: the devices' sequence is
         // broken whatever they make of it.
-        sequenceCut_ = true;
+        cutSequence();
     }
     // Silence on top of silence is a dead adapter, not a late reply.
     const bool silentBefore = afterSilence || lostToSilence_;

@@ -22,14 +22,13 @@ std::string HexByte(uint8_t value) {
 Ds2482Link::Ds2482Link(std::unique_ptr<I2cTransport> i2c, const Clock& clock, Ds2482Options options)
     : i2c_(std::move(i2c)), clock_(clock), options_(options) {}
 
-WireResult<void> Ds2482Link::open() {
+WireResult<void> Ds2482Link::openAdapter() {
     if (i2c_->isOpen()) {
         return {};
     }
     if (auto opened = i2c_->open(); !opened) {
         return opened;
     }
-    pullup_ = Pullup::Off;
     if (auto initialised = initialise(); !initialised) {
         i2c_->close();
         return initialised;
@@ -37,12 +36,11 @@ WireResult<void> Ds2482Link::open() {
     return {};
 }
 
-void Ds2482Link::close() {
+void Ds2482Link::closeAdapter() {
     i2c_->close();
-    pullup_ = Pullup::Off;
 }
 
-WireResult<void> Ds2482Link::ready() const {
+WireResult<void> Ds2482Link::ready() {
     if (!i2c_->isOpen()) {
         return WireError{WireErrorCode::Io, i2c_->name() + " is not open"};
     }
@@ -75,45 +73,20 @@ WireResult<void> Ds2482Link::initialise() {
     return {};
 }
 
-WireError Ds2482Link::interrupted(const std::string& cause) const {
-    return WireError{WireErrorCode::Interrupted, "the bus sequence was cut by a reset of " +
-                                                     i2c_->name() + " (" + cause +
-                                                     "); it starts again with a bus reset"};
-}
-
-template <typename T>
-WireResult<T> Ds2482Link::guarded(const std::function<WireResult<T>()>& op, Step step) {
-    if (auto r = ready(); !r) {
-        return r.error();
-    }
-    if (sequenceCut_ && step == Step::Continues) {
-        return interrupted("no bus reset since");
-    }
-    auto result = op();
-    if (result) {
-        if (step == Step::Starts) {
-            sequenceCut_ = false;
-        }
-        return result;
-    }
-    const WireError failure = result.error();
-    pullup_ = Pullup::Off;
+WireResult<Ds2482Link::AfterRecovery> Ds2482Link::recover(const WireError& failure) {
     if (failure.code == WireErrorCode::PortGone) {
         i2c_->close();
         return failure;
     }
     ++recoveries_;
-    sequenceCut_ = true;
+    cutSequence();
     if (auto initialised = initialise(); !initialised) {
         // It does not answer a reset either: gone until it answers again at the next open.
         i2c_->close();
         return WireError{WireErrorCode::PortGone,
                          i2c_->name() + " stopped answering (" + failure.message + ")"};
     }
-    if (step == Step::Starts) {
-        return failure;
-    }
-    return interrupted(failure.message);
+    return AfterRecovery::Report;
 }
 
 WireResult<void> Ds2482Link::writeConfig(uint8_t bits) {
@@ -194,151 +167,98 @@ WireResult<uint8_t> Ds2482Link::run(std::span<const uint8_t> command, bool joine
 }
 
 WireResult<void> Ds2482Link::startCommand(bool withPullup) {
-    if (pullup_ == Pullup::On) {
-        pullup_ = Pullup::Off;  // the chip ends it with the next 1-Wire command
-    }
     if (withPullup) {
         return writeConfig(config::kActivePullup | config::kStrongPullup);
     }
     return {};
 }
 
-WireResult<ResetOutcome> Ds2482Link::reset() {
-    return guarded<ResetOutcome>(
-        [this]() -> WireResult<ResetOutcome> {
-            // A reset ends a strong pull-up and cancels one armed.
-            pullup_ = Pullup::Off;
-            const std::array<uint8_t, 1> busReset{command::kOneWireReset};
-            auto state = run(busReset);
-            if (!state) {
-                return state.error();
-            }
-            if ((*state & status::kShort) != 0) {
-                return ResetOutcome::Short;
-            }
-            return (*state & status::kPresence) != 0 ? ResetOutcome::Presence
-                                                     : ResetOutcome::NoPresence;
-        },
-        Step::Starts);
+WireResult<ResetOutcome> Ds2482Link::resetBus() {
+    const std::array<uint8_t, 1> busReset{command::kOneWireReset};
+    auto state = run(busReset);
+    if (!state) {
+        return state.error();
+    }
+    if ((*state & status::kShort) != 0) {
+        return ResetOutcome::Short;
+    }
+    return (*state & status::kPresence) != 0 ? ResetOutcome::Presence : ResetOutcome::NoPresence;
 }
 
-WireResult<bool> Ds2482Link::touchBit(bool bit) {
-    return guarded<bool>([this, bit]() -> WireResult<bool> {
-        const bool pullup = pullup_ == Pullup::ArmedAfterBit;
-        if (auto started = startCommand(pullup); !started) {
-            return started.error();
+WireResult<bool> Ds2482Link::sendBit(bool bit, bool pullupAfter) {
+    if (auto started = startCommand(pullupAfter); !started) {
+        return started.error();
+    }
+    const std::array<uint8_t, 2> slot{command::kSingleBit, bit ? kBitOne : uint8_t{0}};
+    auto state = run(slot);
+    if (!state) {
+        return state.error();
+    }
+    const bool got = (*state & status::kSingleBitResult) != 0;
+    if (!bit && got) {
+        return garbled("a bit");
+    }
+    return got;
+}
+
+WireResult<uint8_t> Ds2482Link::sendByte(uint8_t byte, bool pullupAfter) {
+    if (auto started = startCommand(pullupAfter); !started) {
+        return started.error();
+    }
+    // The strong pull-up follows a write byte only, so a pulled-up read is written as 0xFF.
+    if (byte == 0xFF && !pullupAfter) {
+        const std::array<uint8_t, 1> readByte{command::kReadByte};
+        if (auto state = run(readByte); !state) {
+            return state.error();
         }
-        const std::array<uint8_t, 2> slot{command::kSingleBit, bit ? kBitOne : uint8_t{0}};
-        auto state = run(slot);
+        return readRegister(pointer::kReadData);
+    }
+    const std::array<uint8_t, 2> writeByte{command::kWriteByte, byte};
+    if (auto state = run(writeByte); !state) {
+        return state.error();
+    }
+    return byte;
+}
+
+WireResult<void> Ds2482Link::endPullup() {
+    return writeConfig(config::kActivePullup);
+}
+
+WireResult<SearchPass> Ds2482Link::acceleratedPass(const RomCode& directions, bool alarmOnly) {
+    // The caller reset the bus; the chip takes the given direction where devices disagree.
+    const std::array<uint8_t, 2> searchCommand{
+        command::kWriteByte, alarmOnly ? rom_command::kAlarmSearch : rom_command::kSearchRom};
+    if (auto state = run(searchCommand); !state) {
+        return state.error();
+    }
+    SearchPass pass;
+    for (size_t n = 0; n < 64; ++n) {
+        const auto bit = static_cast<uint8_t>(1u << (n % 8));
+        const bool direction = (directions[n / 8] & bit) != 0;
+        const std::array<uint8_t, 2> triplet{command::kTriplet, direction ? kBitOne : uint8_t{0}};
+        const bool joined = joinTriplets_;
+        auto state = run(triplet, joined);
         if (!state) {
             return state.error();
         }
-        const bool got = (*state & status::kSingleBitResult) != 0;
-        if (!bit && got) {
-            return garbled("a bit");
+        // A joined read that needed only one more might have been a separate one alone.
+        joinTriplets_ = statusReads_ > (joined ? 2 : 1);
+        const bool id = (*state & status::kSingleBitResult) != 0;
+        const bool complement = (*state & status::kTripletSecondBit) != 0;
+        if (id && complement) {
+            // Nobody answered: a code of all ones, which no CRC passes.
+            pass.path.fill(0xFF);
+            pass.discrepancies.fill(0);
+            return pass;
         }
-        if (pullup) {
-            pullup_ = Pullup::On;
+        if ((*state & status::kBranchDirection) != 0) {
+            pass.path[n / 8] |= bit;
         }
-        return got;
-    });
-}
-
-WireResult<uint8_t> Ds2482Link::touchByte(uint8_t byte) {
-    return guarded<uint8_t>([this, byte]() -> WireResult<uint8_t> {
-        const bool pullup = pullup_ == Pullup::ArmedAfterByte || pullup_ == Pullup::ArmedAfterBit;
-        if (auto started = startCommand(pullup); !started) {
-            return started.error();
+        if (!id && !complement) {
+            pass.discrepancies[n / 8] |= bit;
         }
-        // The strong pull-up follows a write byte only, so a pulled-up read is written as 0xFF.
-        if (byte == 0xFF && !pullup) {
-            const std::array<uint8_t, 1> readByte{command::kReadByte};
-            if (auto state = run(readByte); !state) {
-                return state.error();
-            }
-            return readRegister(pointer::kReadData);
-        }
-        const std::array<uint8_t, 2> writeByte{command::kWriteByte, byte};
-        if (auto state = run(writeByte); !state) {
-            return state.error();
-        }
-        if (pullup) {
-            pullup_ = Pullup::On;
-        }
-        return byte;
-    });
-}
-
-WireResult<void> Ds2482Link::armStrongPullup(PullupTrigger trigger) {
-    if (auto r = ready(); !r) {
-        return r;
     }
-    if (sequenceCut_) {
-        return interrupted("no bus reset since");
-    }
-    if (pullup_ == Pullup::On) {
-        return {};  // already on: it stays on
-    }
-    pullup_ =
-        trigger == PullupTrigger::AfterNextByte ? Pullup::ArmedAfterByte : Pullup::ArmedAfterBit;
-    return {};
-}
-
-WireResult<void> Ds2482Link::setNormalLevel() {
-    if (pullup_ != Pullup::On) {
-        pullup_ = Pullup::Off;
-        if (sequenceCut_) {
-            return interrupted("no bus reset since");
-        }
-        return {};
-    }
-    return guarded<void>([this]() -> WireResult<void> {
-        pullup_ = Pullup::Off;
-        return writeConfig(config::kActivePullup);
-    });
-}
-
-WireResult<SearchPass> Ds2482Link::searchPass(const RomCode& directions, bool alarmOnly) {
-    // The caller reset the bus; the chip takes the given direction where devices disagree.
-    return guarded<SearchPass>([&]() -> WireResult<SearchPass> {
-        if (pullup_ == Pullup::On) {
-            pullup_ = Pullup::Off;  // the command byte ends it
-        }
-        const std::array<uint8_t, 2> searchCommand{
-            command::kWriteByte, alarmOnly ? rom_command::kAlarmSearch : rom_command::kSearchRom};
-        if (auto state = run(searchCommand); !state) {
-            return state.error();
-        }
-        SearchPass pass;
-        for (size_t n = 0; n < 64; ++n) {
-            const auto bit = static_cast<uint8_t>(1u << (n % 8));
-            const bool direction = (directions[n / 8] & bit) != 0;
-            const std::array<uint8_t, 2> triplet{command::kTriplet,
-                                                 direction ? kBitOne : uint8_t{0}};
-            const bool joined = joinTriplets_;
-            auto state = run(triplet, joined);
-            if (!state) {
-                return state.error();
-            }
-            // A joined read that needed only one more might have been a separate one alone.
-            joinTriplets_ = statusReads_ > (joined ? 2 : 1);
-            const bool id = (*state & status::kSingleBitResult) != 0;
-            const bool complement = (*state & status::kTripletSecondBit) != 0;
-            if (id && complement) {
-                // Nobody answered: a code of all ones, which no CRC passes.
-                pass.path.fill(0xFF);
-                pass.discrepancies.fill(0);
-                return pass;
-            }
-            if ((*state & status::kBranchDirection) != 0) {
-                pass.path[n / 8] |= bit;
-            }
-            if (!id && !complement) {
-                pass.discrepancies[n / 8] |= bit;
-            }
-        }
-        return pass;
-    });
+    return pass;
 }
 
 }  // namespace velgrin::ds2482

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <optional>
 
@@ -35,38 +34,36 @@ class Ds2482Link final : public Link {
   public:
     Ds2482Link(std::unique_ptr<I2cTransport> i2c, const Clock& clock, Ds2482Options options = {});
 
-    WireResult<void> open() override;
-    void close() override;
     bool isOpen() const override { return i2c_->isOpen(); }
-
-    WireResult<ResetOutcome> reset() override;
-    WireResult<bool> touchBit(bool bit) override;
-    // 0xFF is a read byte; any other a write byte, which returns the byte sent (the chip does
-    // not sample the line while it writes).
-    WireResult<uint8_t> touchByte(uint8_t byte) override;
-    WireResult<void> armStrongPullup(PullupTrigger trigger) override;
-    WireResult<void> setNormalLevel() override;
-
+    LinkCapabilities capabilities() const override {
+        return {.bitAccess = true, .strongPullup = true, .alarmSearch = true};
+    }
     bool hasSearchAccelerator() const override { return true; }
-    // 64 triplet commands after the search command byte.
-    WireResult<SearchPass> searchPass(const RomCode& directions, bool alarmOnly) override;
 
     const I2cStats& stats() const { return i2c_->stats(); }
     // Times the chip was reset to recover from a failed operation.
     uint64_t recoveries() const { return recoveries_; }
 
   private:
-    enum class Pullup { Off, ArmedAfterByte, ArmedAfterBit, On };
+    WireResult<void> openAdapter() override;
+    void closeAdapter() override;
+    WireResult<void> ready() override;
+    WireResult<ResetOutcome> resetBus() override;
+    WireResult<bool> sendBit(bool bit, bool pullupAfter) override;
+    // 0xFF is a read byte; any other a write byte, which returns the byte sent (the chip does
+    // not sample the line while it writes).
+    WireResult<uint8_t> sendByte(uint8_t byte, bool pullupAfter) override;
+    // A configuration write.
+    WireResult<void> endPullup() override;
+    bool pullupEndsWithNextCommand() const override { return true; }
+    // 64 triplet commands after the search command byte.
+    WireResult<SearchPass> acceleratedPass(const RomCode& directions, bool alarmOnly) override;
+    // A chip reset; a chip that does not take it closes the link.
+    WireResult<AfterRecovery> recover(const WireError& failure) override;
+    std::string sequenceCutter() const override { return "a reset of " + i2c_->name(); }
 
     // Device reset, the status it must leave, configuration, channel.
     WireResult<void> initialise();
-    // Whether an operation starts a bus sequence of its own (a reset) or continues one.
-    enum class Step { Starts, Continues };
-
-    template <typename T>
-    WireResult<T> guarded(const std::function<WireResult<T>()>& op, Step step = Step::Continues);
-    WireError interrupted(const std::string& cause) const;
-    WireResult<void> ready() const;
 
     WireResult<void> writeConfig(uint8_t bits);
     WireResult<void> selectChannel(int channel);
@@ -76,17 +73,14 @@ class Ds2482Link final : public Link {
     // bounds of the options. Joined, the first status read shares the command's transfer,
     // which saves a transaction whenever that read finds the chip still busy.
     WireResult<uint8_t> run(std::span<const uint8_t> command, bool joined = true);
-    // Before a byte or bit: the strong pull-up of the one before ends with it.
+    // Before a byte or bit: the strong pull-up for after it, set in the configuration.
     WireResult<void> startCommand(bool withPullup);
     WireError garbled(const std::string& what) const;
 
     std::unique_ptr<I2cTransport> i2c_;
     const Clock& clock_;
     Ds2482Options options_;
-    Pullup pullup_ = Pullup::Off;
     uint64_t recoveries_ = 0;
-    // A chip reset cut the bus sequence; cleared by the next bus reset.
-    bool sequenceCut_ = false;
     int statusReads_ = 0;  // of the last command run
     // A triplet, the shortest command, may be over by the time a separate status read starts
     // on a slow bus (100 kHz); joined, that read would come too early and cost a second one.

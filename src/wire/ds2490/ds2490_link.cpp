@@ -14,14 +14,13 @@ bool PlausibleEcho(uint8_t sent, uint8_t read) {
 Ds2490Link::Ds2490Link(std::unique_ptr<UsbTransport> usb, Ds2490Options options)
     : usb_(std::move(usb)), options_(options) {}
 
-WireResult<void> Ds2490Link::open() {
+WireResult<void> Ds2490Link::openAdapter() {
     if (usb_->isOpen()) {
         return {};
     }
     if (auto opened = usb_->open(); !opened) {
         return opened;
     }
-    pullup_ = Pullup::Off;
     // Commands or data of an earlier program may still be queued in the chip.
     if (auto initialised = initialise(); !initialised) {
         usb_->close();
@@ -30,9 +29,8 @@ WireResult<void> Ds2490Link::open() {
     return {};
 }
 
-void Ds2490Link::close() {
+void Ds2490Link::closeAdapter() {
     usb_->close();
-    pullup_ = Pullup::Off;
 }
 
 WireResult<void> Ds2490Link::initialise() {
@@ -50,7 +48,7 @@ WireResult<void> Ds2490Link::initialise() {
     return {};
 }
 
-WireResult<void> Ds2490Link::ready() const {
+WireResult<void> Ds2490Link::ready() {
     if (!usb_->isOpen()) {
         return WireError{WireErrorCode::Io, usb_->name() + " is not open"};
     }
@@ -61,37 +59,15 @@ WireError Ds2490Link::garbled(const std::string& what) const {
     return WireError{WireErrorCode::Protocol, usb_->name() + " answered nonsense to " + what};
 }
 
-WireError Ds2490Link::interrupted(const std::string& cause) const {
-    return WireError{WireErrorCode::Interrupted, "the bus sequence was cut by a reset of " +
-                                                     usb_->name() + " (" + cause +
-                                                     "); it starts again with a bus reset"};
-}
-
-template <typename T>
-WireResult<T> Ds2490Link::guarded(const std::function<WireResult<T>()>& op, Step step) {
-    if (auto r = ready(); !r) {
-        return r.error();
-    }
-    if (sequenceCut_ && step == Step::Continues) {
-        return interrupted("no bus reset since");
-    }
-    auto result = op();
-    if (result) {
-        if (step == Step::Starts) {
-            sequenceCut_ = false;
-        }
-        return result;
-    }
-    const WireError failure = result.error();
-    pullup_ = Pullup::Off;
+WireResult<Ds2490Link::AfterRecovery> Ds2490Link::recover(const WireError& failure) {
     if (failure.code == WireErrorCode::PortGone) {
         usb_->close();
         return failure;
     }
     ++recoveries_;
-    sequenceCut_ = true;
+    cutSequence();
     for (uint8_t endpoint : {kStatusEndpoint, kDataOutEndpoint, kDataInEndpoint}) {
-        (void)usb_->clearHalt(endpoint);
+        (void)usb_->clearHalt(endpoint);  // a stalled endpoint only; the chip reset decides
     }
     if (auto initialised = initialise(); !initialised) {
         // It does not take a reset either: gone until it answers again at the next open.
@@ -102,10 +78,7 @@ WireResult<T> Ds2490Link::guarded(const std::function<WireResult<T>()>& op, Step
         return WireError{WireErrorCode::Timeout,
                          usb_->name() + " stopped answering (" + failure.message + ")"};
     }
-    if (step == Step::Starts) {
-        return failure;
-    }
-    return interrupted(failure.message);
+    return AfterRecovery::Report;
 }
 
 WireResult<void> Ds2490Link::communicate(uint16_t value, uint16_t index) {
@@ -155,10 +128,6 @@ WireResult<std::vector<uint8_t>> Ds2490Link::receive(size_t count) {
 }
 
 WireResult<void> Ds2490Link::endPullup() {
-    if (pullup_ != Pullup::On) {
-        return {};
-    }
-    pullup_ = Pullup::Off;
     for (uint16_t command : {control::kHaltWhenIdle, control::kResumeExecution}) {
         if (auto sent = usb_->control(Request::Control, command, 0); !sent) {
             return sent;
@@ -197,84 +166,66 @@ WireResult<bool> Ds2490Link::pullupActive() {
     return (packet[status::kDeviceFlags] & status::kPullupActive) != 0;
 }
 
-WireResult<ResetOutcome> Ds2490Link::reset() {
-    return guarded<ResetOutcome>(
-        [this]() -> WireResult<ResetOutcome> {
-            if (auto ended = endPullup(); !ended) {
-                return ended.error();
-            }
-            pullup_ = Pullup::Off;
-            const uint16_t value = comm::kOneWireReset | comm::kImmediate | comm::kBit3 |
-                                   comm::kNotify | comm::kFlushOnError;
-            if (auto sent = communicate(value, mode::kRegularSpeed); !sent) {
-                return sent.error();
-            }
-            auto done = waitFor(0, false);
-            if (!done) {
-                return done.error();
-            }
-            uint8_t outcome = 0;
-            for (uint8_t r : done->results) {
-                outcome |= r;
-            }
-            if ((outcome & result::kShort) != 0) {
-                // Commands may stay queued behind a short; start the next one on a clean chip.
-                if (auto initialised = initialise(); !initialised) {
-                    return initialised.error();
-                }
-                return ResetOutcome::Short;
-            }
-            return (outcome & result::kNoPresence) != 0 ? ResetOutcome::NoPresence
-                                                        : ResetOutcome::Presence;
-        },
-        Step::Starts);
+WireResult<ResetOutcome> Ds2490Link::resetBus() {
+    const uint16_t value =
+        comm::kOneWireReset | comm::kImmediate | comm::kBit3 | comm::kNotify | comm::kFlushOnError;
+    if (auto sent = communicate(value, mode::kRegularSpeed); !sent) {
+        return sent.error();
+    }
+    auto done = waitFor(0, false);
+    if (!done) {
+        return done.error();
+    }
+    uint8_t outcome = 0;
+    for (uint8_t r : done->results) {
+        outcome |= r;
+    }
+    if ((outcome & result::kShort) != 0) {
+        // Commands may stay queued behind a short; start the next one on a clean chip.
+        if (auto initialised = initialise(); !initialised) {
+            return initialised.error();
+        }
+        return ResetOutcome::Short;
+    }
+    return (outcome & result::kNoPresence) != 0 ? ResetOutcome::NoPresence : ResetOutcome::Presence;
 }
 
-WireResult<bool> Ds2490Link::touchBit(bool bit) {
-    return guarded<bool>([this, bit]() -> WireResult<bool> {
-        if (auto ended = endPullup(); !ended) {
-            return ended.error();
-        }
-        const bool pullup = pullup_ == Pullup::ArmedAfterBit;
-        uint16_t value = comm::kBitIo | comm::kImmediate;
-        if (bit) {
-            value |= comm::kBit3;
-        }
-        if (pullup) {
-            value |= comm::kStrongPullup;
-        }
-        if (auto sent = communicate(value, 0); !sent) {
-            return sent.error();
-        }
-        auto done = waitFor(1, pullup);
-        if (!done) {
-            return done.error();
-        }
-        auto read = receive(1);
-        if (!read) {
-            return read.error();
-        }
-        // The bit read is the low bit of the byte returned.
-        const bool got = (read->front() & 0x01) != 0;
-        if (!bit && got) {
-            return garbled("a bit");
-        }
-        if (pullup) {
-            pullup_ = Pullup::On;
-        }
-        return got;
-    });
+WireResult<bool> Ds2490Link::sendBit(bool bit, bool pullupAfter) {
+    uint16_t value = comm::kBitIo | comm::kImmediate;
+    if (bit) {
+        value |= comm::kBit3;
+    }
+    if (pullupAfter) {
+        value |= comm::kStrongPullup;
+    }
+    if (auto sent = communicate(value, 0); !sent) {
+        return sent.error();
+    }
+    auto done = waitFor(1, pullupAfter);
+    if (!done) {
+        return done.error();
+    }
+    auto read = receive(1);
+    if (!read) {
+        return read.error();
+    }
+    // The bit read is the low bit of the byte returned.
+    const bool got = (read->front() & 0x01) != 0;
+    if (!bit && got) {
+        return garbled("a bit");
+    }
+    return got;
 }
 
-WireResult<uint8_t> Ds2490Link::byteIo(uint8_t byte, bool pullup) {
+WireResult<uint8_t> Ds2490Link::sendByte(uint8_t byte, bool pullupAfter) {
     uint16_t value = comm::kByteIo | comm::kImmediate;
-    if (pullup) {
+    if (pullupAfter) {
         value |= comm::kStrongPullup;
     }
     if (auto sent = communicate(value, byte); !sent) {
         return sent.error();
     }
-    auto done = waitFor(1, pullup);
+    auto done = waitFor(1, pullupAfter);
     if (!done) {
         return done.error();
     }
@@ -285,20 +236,7 @@ WireResult<uint8_t> Ds2490Link::byteIo(uint8_t byte, bool pullup) {
     if (!PlausibleEcho(byte, read->front())) {
         return garbled("a data byte");
     }
-    if (pullup) {
-        pullup_ = Pullup::On;
-    }
     return read->front();
-}
-
-WireResult<uint8_t> Ds2490Link::touchByte(uint8_t byte) {
-    return guarded<uint8_t>([this, byte]() -> WireResult<uint8_t> {
-        if (auto ended = endPullup(); !ended) {
-            return ended.error();
-        }
-        const bool pullup = pullup_ == Pullup::ArmedAfterByte || pullup_ == Pullup::ArmedAfterBit;
-        return byteIo(byte, pullup);
-    });
 }
 
 WireResult<void> Ds2490Link::blockIo(std::span<uint8_t> bytes) {
@@ -330,62 +268,14 @@ WireResult<void> Ds2490Link::blockIo(std::span<uint8_t> bytes) {
     return {};
 }
 
-WireResult<void> Ds2490Link::touchBlock(std::span<uint8_t> bytes) {
-    if (bytes.empty()) {
-        return {};
-    }
-    if (pullup_ == Pullup::ArmedAfterByte || pullup_ == Pullup::ArmedAfterBit) {
-        auto rest = touchFirstByteAlone(bytes);
-        if (!rest) {
-            return rest.error();
-        }
-        bytes = *rest;
-        if (bytes.empty()) {
-            return {};  // the pull-up holds
+WireResult<void> Ds2490Link::sendBlock(std::span<uint8_t> bytes) {
+    for (size_t at = 0; at < bytes.size(); at += kBlockChunk) {
+        const size_t length = std::min(kBlockChunk, bytes.size() - at);
+        if (auto done = blockIo(bytes.subspan(at, length)); !done) {
+            return done;
         }
     }
-    return guarded<void>([this, bytes]() -> WireResult<void> {
-        if (auto ended = endPullup(); !ended) {
-            return ended;
-        }
-        for (size_t at = 0; at < bytes.size(); at += kBlockChunk) {
-            const size_t length = std::min(kBlockChunk, bytes.size() - at);
-            if (auto done = blockIo(bytes.subspan(at, length)); !done) {
-                return done;
-            }
-        }
-        return {};
-    });
-}
-
-WireResult<void> Ds2490Link::armStrongPullup(PullupTrigger trigger) {
-    if (auto r = ready(); !r) {
-        return r;
-    }
-    if (sequenceCut_) {
-        return interrupted("no bus reset since");
-    }
-    if (pullup_ == Pullup::On) {
-        return {};  // already on: it stays on
-    }
-    pullup_ =
-        trigger == PullupTrigger::AfterNextByte ? Pullup::ArmedAfterByte : Pullup::ArmedAfterBit;
     return {};
 }
-
-WireResult<void> Ds2490Link::setNormalLevel() {
-    if (pullup_ != Pullup::On) {
-        pullup_ = Pullup::Off;
-        if (sequenceCut_) {
-            return interrupted("no bus reset since");
-        }
-        return {};
-    }
-    return guarded<void>([this] { return endPullup(); });
-}
-
-// The search pass (ds2490_search.cpp) runs guarded as well.
-template WireResult<SearchPass> Ds2490Link::guarded<SearchPass>(
-    const std::function<WireResult<SearchPass>()>& op, Step step);
 
 }  // namespace velgrin::ds2490

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <vector>
 
@@ -29,26 +28,30 @@ class Ds2490Link final : public Link {
   public:
     explicit Ds2490Link(std::unique_ptr<UsbTransport> usb, Ds2490Options options = {});
 
-    WireResult<void> open() override;
-    void close() override;
     bool isOpen() const override { return usb_->isOpen(); }
-
-    WireResult<ResetOutcome> reset() override;
-    WireResult<bool> touchBit(bool bit) override;
-    WireResult<uint8_t> touchByte(uint8_t byte) override;
-    WireResult<void> touchBlock(std::span<uint8_t> bytes) override;
-    WireResult<void> armStrongPullup(PullupTrigger trigger) override;
-    WireResult<void> setNormalLevel() override;
-
+    LinkCapabilities capabilities() const override {
+        return {.bitAccess = true, .strongPullup = true, .alarmSearch = true};
+    }
     bool hasSearchAccelerator() const override { return true; }
-    WireResult<SearchPass> searchPass(const RomCode& directions, bool alarmOnly) override;
 
     const UsbStats& stats() const { return usb_->stats(); }
     // Times the chip was reset to recover from a failed command.
     uint64_t recoveries() const { return recoveries_; }
 
   private:
-    enum class Pullup { Off, ArmedAfterByte, ArmedAfterBit, On };
+    WireResult<void> openAdapter() override;
+    void closeAdapter() override;
+    WireResult<void> ready() override;
+    WireResult<ResetOutcome> resetBus() override;
+    WireResult<bool> sendBit(bool bit, bool pullupAfter) override;
+    WireResult<uint8_t> sendByte(uint8_t byte, bool pullupAfter) override;
+    WireResult<void> sendBlock(std::span<uint8_t> bytes) override;
+    WireResult<void> endPullup() override;
+    // ds2490_search.cpp
+    WireResult<SearchPass> acceleratedPass(const RomCode& directions, bool alarmOnly) override;
+    // A chip reset; an unplugged adapter, or a chip that does not take the reset, closes the link.
+    WireResult<AfterRecovery> recover(const WireError& failure) override;
+    std::string sequenceCutter() const override { return "a reset of " + usb_->name(); }
 
     // What the status reads of one command showed.
     struct Completion {
@@ -58,34 +61,20 @@ class Ds2490Link final : public Link {
 
     // Chip reset and modes: regular speed, strong pull-up enabled with infinite duration.
     WireResult<void> initialise();
-    // Whether an operation starts a bus sequence of its own (a reset) or continues one.
-    enum class Step { Starts, Continues };
-
-    // Runs `op`; a failure other than an unplugged adapter resets the chip and is reported as
-    // Interrupted, an unplugged adapter or a chip that does not take the reset closes the link.
-    template <typename T>
-    WireResult<T> guarded(const std::function<WireResult<T>()>& op, Step step = Step::Continues);
-    WireError interrupted(const std::string& cause) const;
-    WireResult<void> ready() const;
 
     WireResult<void> communicate(uint16_t value, uint16_t index);
     // Reads status packets until the chip is idle and holds `expected` bytes for the host;
     // with `pulledUp` the command is still running its pull-up, so the bytes are enough.
     WireResult<Completion> waitFor(size_t expected, bool pulledUp);
     WireResult<std::vector<uint8_t>> receive(size_t count);
-    WireResult<uint8_t> byteIo(uint8_t byte, bool pullup);
     WireResult<void> blockIo(std::span<uint8_t> bytes);
-    WireResult<void> endPullup();
     // The SPUA flag of a fresh status packet.
     WireResult<bool> pullupActive();
     WireError garbled(const std::string& what) const;
 
     std::unique_ptr<UsbTransport> usb_;
     Ds2490Options options_;
-    Pullup pullup_ = Pullup::Off;
     uint64_t recoveries_ = 0;
-    // A chip reset cut the bus sequence; cleared by the next bus reset.
-    bool sequenceCut_ = false;
 };
 
 }  // namespace velgrin::ds2490

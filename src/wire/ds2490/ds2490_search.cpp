@@ -13,48 +13,43 @@ constexpr uint16_t kOneDevice = 0x0100;
 
 }  // namespace
 
-WireResult<SearchPass> Ds2490Link::searchPass(const RomCode& directions, bool alarmOnly) {
+WireResult<SearchPass> Ds2490Link::acceleratedPass(const RomCode& directions, bool alarmOnly) {
     // The caller reset the bus; the chip takes the start code's bit at every disagreement.
-    return guarded<SearchPass>([&]() -> WireResult<SearchPass> {
-        if (auto ended = endPullup(); !ended) {
-            return ended.error();
-        }
-        if (auto written = usb_->bulkWrite(directions); !written) {
-            return written.error();
-        }
-        const uint16_t value = comm::kSearchAccess | comm::kImmediate | comm::kBit3 |
-                               comm::kFlushOnError | comm::kReturnDiscrepancies;
-        const uint8_t command = alarmOnly ? rom_command::kAlarmSearch : rom_command::kSearchRom;
-        if (auto sent = communicate(value, kOneDevice | command); !sent) {
-            return sent.error();
-        }
-        auto done = waitFor(0, false);
-        if (!done) {
-            return done.error();
-        }
-        if (done->dataIn != 0 && done->dataIn != 8 && done->dataIn != 16) {
-            return garbled("a search (" + std::to_string(done->dataIn) + " bytes)");
-        }
-        auto read = receive(done->dataIn);
-        if (!read) {
-            return read.error();
-        }
-        SearchPass pass;
-        uint8_t outcome = 0;
-        for (uint8_t r : done->results) {
-            outcome |= r;
-        }
-        if (read->size() < 8 || (outcome & (result::kNoPresence | result::kEndOfSearch)) != 0) {
-            // Nobody answered, or the path broke off: a code of all ones, which no CRC passes.
-            pass.path.fill(0xFF);
-            return pass;
-        }
-        std::copy(read->begin(), read->begin() + 8, pass.path.begin());
-        if (read->size() == 16) {
-            std::copy(read->begin() + 8, read->end(), pass.discrepancies.begin());
-        }
+    if (auto written = usb_->bulkWrite(directions); !written) {
+        return written.error();
+    }
+    const uint16_t value = comm::kSearchAccess | comm::kImmediate | comm::kBit3 |
+                           comm::kFlushOnError | comm::kReturnDiscrepancies;
+    const uint8_t command = alarmOnly ? rom_command::kAlarmSearch : rom_command::kSearchRom;
+    if (auto sent = communicate(value, kOneDevice | command); !sent) {
+        return sent.error();
+    }
+    auto done = waitFor(0, false);
+    if (!done) {
+        return done.error();
+    }
+    if (done->dataIn != 0 && done->dataIn != 8 && done->dataIn != 16) {
+        return garbled("a search (" + std::to_string(done->dataIn) + " bytes)");
+    }
+    auto read = receive(done->dataIn);
+    if (!read) {
+        return read.error();
+    }
+    SearchPass pass;
+    uint8_t outcome = 0;
+    for (uint8_t r : done->results) {
+        outcome |= r;
+    }
+    if (read->size() < 8 || (outcome & (result::kNoPresence | result::kEndOfSearch)) != 0) {
+        // Nobody answered, or the path broke off: a code of all ones, which no CRC passes.
+        pass.path.fill(0xFF);
         return pass;
-    });
+    }
+    std::copy(read->begin(), read->begin() + 8, pass.path.begin());
+    if (read->size() == 16) {
+        std::copy(read->begin() + 8, read->end(), pass.discrepancies.begin());
+    }
+    return pass;
 }
 
 }  // namespace velgrin::ds2490

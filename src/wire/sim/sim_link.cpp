@@ -10,7 +10,7 @@ WireError Unplugged() {
 
 }  // namespace
 
-WireResult<void> SimLink::open() {
+WireResult<void> SimLink::openAdapter() {
     bench_->catchUp();
     if (bench_->unplugged) {
         return Unplugged();
@@ -24,7 +24,7 @@ WireResult<void> SimLink::open() {
     return {};
 }
 
-void SimLink::close() {
+void SimLink::closeAdapter() {
     if (bench_->heldBy == this) {
         bench_->heldBy = nullptr;
     }
@@ -48,63 +48,19 @@ WireResult<void> SimLink::ready() {
     return {};
 }
 
-bool SimLink::slot(bool bit) {
-    return bench_->bus().slot(bit);
-}
-
-WireResult<ResetOutcome> SimLink::reset() {
-    if (auto r = ready(); !r) {
-        return r.error();
-    }
-    armedAfterBit_ = armedAfterByte_ = false;
+WireResult<ResetOutcome> SimLink::resetBus() {
     return bench_->bus().reset();
 }
 
-WireResult<bool> SimLink::touchBit(bool bit) {
-    if (auto r = ready(); !r) {
-        return r.error();
-    }
-    const bool read = slot(bit);
-    if (armedAfterBit_) {
-        armedAfterBit_ = armedAfterByte_ = false;
+WireResult<bool> SimLink::sendBit(bool bit, bool pullupAfter) {
+    const bool read = bench_->bus().slot(bit);
+    if (pullupAfter) {
         bench_->bus().setStrongPullup(true);
     }
     return read;
 }
 
-WireResult<uint8_t> SimLink::touchByte(uint8_t byte) {
-    if (auto r = ready(); !r) {
-        return r.error();
-    }
-    uint8_t read = 0;
-    for (int bit = 0; bit < 8; ++bit) {
-        if (slot(((byte >> bit) & 1) != 0)) {
-            read |= static_cast<uint8_t>(1u << bit);
-        }
-    }
-    if (armedAfterByte_ || armedAfterBit_) {
-        armedAfterBit_ = armedAfterByte_ = false;
-        bench_->bus().setStrongPullup(true);
-    }
-    return read;
-}
-
-WireResult<void> SimLink::armStrongPullup(PullupTrigger trigger) {
-    if (auto r = ready(); !r) {
-        return r.error();
-    }
-    if (bench_->bus().strongPullup()) {
-        return {};  // already on: it stays on
-    }
-    (trigger == PullupTrigger::AfterNextByte ? armedAfterByte_ : armedAfterBit_) = true;
-    return {};
-}
-
-WireResult<void> SimLink::setNormalLevel() {
-    if (auto r = ready(); !r) {
-        return r.error();
-    }
-    armedAfterBit_ = armedAfterByte_ = false;
+WireResult<void> SimLink::endPullup() {
     bench_->bus().setStrongPullup(false);
     return {};
 }

@@ -16,27 +16,26 @@ class SimLink final : public Link {
     SimLink(const SimLink&) = delete;
     SimLink& operator=(const SimLink&) = delete;
 
-    WireResult<void> open() override;
-    void close() override;
     bool isOpen() const override { return open_; }
     bool grantsSession() override;
-
-    WireResult<ResetOutcome> reset() override;
-    WireResult<bool> touchBit(bool bit) override;
-    WireResult<uint8_t> touchByte(uint8_t byte) override;
-    WireResult<void> armStrongPullup(PullupTrigger trigger) override;
-    WireResult<void> setNormalLevel() override;
+    LinkCapabilities capabilities() const override {
+        return {.bitAccess = true, .strongPullup = true, .alarmSearch = true};
+    }
 
     SimBench& bench() { return *bench_; }
 
   private:
-    WireResult<void> ready();
-    bool slot(bool bit);
+    WireResult<void> openAdapter() override;
+    void closeAdapter() override;
+    WireResult<void> ready() override;
+    WireResult<ResetOutcome> resetBus() override;
+    WireResult<bool> sendBit(bool bit, bool pullupAfter) override;
+    WireResult<void> endPullup() override;
+    // The bus drops the pull-up at the next slot or reset.
+    bool pullupEndsWithNextCommand() const override { return true; }
 
     std::shared_ptr<SimBench> bench_;
     bool open_ = false;
-    bool armedAfterByte_ = false;
-    bool armedAfterBit_ = false;
 };
 
 }  // namespace velgrin::sim
