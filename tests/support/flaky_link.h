@@ -13,13 +13,20 @@ enum class ByteFault { None, FailAfterSending, FailAfterSendingGarbled };
 
 // A simulated bench's adapter that fails chosen bytes, as a noisy serial line makes a real
 // adapter do. `fault` sees the byte and the one sent before it. Bytes after a failed one go
-// through again, as an adapter that re-synchronises and carries on would let them.
+// through again, as an adapter that re-synchronises and carries on would let them. Without
+// `strongPullup` it is a passive adapter, which refuses to arm one.
 class FlakyLink final : public Link {
   public:
     using FaultRule = std::function<ByteFault(uint8_t previous, uint8_t byte)>;
 
-    FlakyLink(std::shared_ptr<sim::SimBench> bench, const FaultRule& fault)
-        : inner_(std::move(bench)), fault_(fault) {}
+    FlakyLink(std::shared_ptr<sim::SimBench> bench, const FaultRule& fault, bool strongPullup)
+        : inner_(std::move(bench)), fault_(fault), strongPullup_(strongPullup) {}
+
+    LinkCapabilities capabilities() const override {
+        LinkCapabilities can;
+        can.strongPullup = strongPullup_;
+        return can;
+    }
 
     WireResult<void> open() override { return inner_.open(); }
     void close() override { inner_.close(); }
@@ -28,6 +35,9 @@ class FlakyLink final : public Link {
     WireResult<ResetOutcome> reset() override { return inner_.reset(); }
     WireResult<bool> touchBit(bool bit) override { return inner_.touchBit(bit); }
     WireResult<void> armStrongPullup(PullupTrigger trigger) override {
+        if (!strongPullup_) {
+            return WireError{WireErrorCode::Unsupported, "this adapter has no strong pull-up"};
+        }
         return inner_.armStrongPullup(trigger);
     }
     WireResult<void> setNormalLevel() override { return inner_.setNormalLevel(); }
@@ -47,6 +57,7 @@ class FlakyLink final : public Link {
   private:
     sim::SimLink inner_;
     const FaultRule& fault_;
+    bool strongPullup_;
     uint8_t previous_ = 0;
 };
 
@@ -56,6 +67,7 @@ struct FlakyBenchRig {
     ScriptedHost host{clock};
     std::shared_ptr<sim::SimBench> bench = std::make_shared<sim::SimBench>(clock);
     FlakyLink::FaultRule fault;
+    bool strongPullup = true;
     TmexDriver driver{Registry(), PortSpec{"bench", ""}};
     BusCore core{driver, host};
 
@@ -67,7 +79,7 @@ struct FlakyBenchRig {
         registry.add(PortBackend{"bench", "test bench", kSimulatedPortType, nullptr,
                                  [this](const PortSpec&) -> WireResult<std::unique_ptr<Link>> {
                                      return std::unique_ptr<Link>(
-                                         std::make_unique<FlakyLink>(bench, fault));
+                                         std::make_unique<FlakyLink>(bench, fault, strongPullup));
                                  },
                                  nullptr, nullptr});
         return registry;
