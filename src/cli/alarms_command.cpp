@@ -105,7 +105,10 @@ CliResult<ExitStatus> RunAlarms(CommandContext& context) {
         } else {
             status = ExitStatus::kFailure;
             const std::string error =
-                result == ThresholdWrite::NotReached
+                thermometers.adapterLimit()
+                    ? "the adapter has no strong pull-up, which the copy to EEPROM needs: nothing "
+                      "was copied"
+                : result == ThresholdWrite::NotReached
                     ? "the thermometer did not answer, or its scratchpad did not hold the values: "
                       "nothing was copied to its EEPROM"
                     : "the EEPROM did not read back as written (no intact recall, or other values)";

@@ -1,5 +1,9 @@
 #include "cli/console_host.h"
 
+#include <cstdio>
+
+#include "cli/terminal_text.h"
+
 namespace velgrin::cli {
 
 uint32_t ConsoleHost::tickCount() {
@@ -24,6 +28,10 @@ std::string ConsoleHost::inputBox(const std::string&, const std::string&,
 
 std::optional<std::string> ConsoleHost::saveFileName(const std::string&) {
     return saveFileAnswer;
+}
+
+void ConsoleHost::reportException(std::exception_ptr error) {
+    std::fprintf(stderr, "velgrin-cli: %s\n", TerminalText(ExceptionText(error), false).c_str());
 }
 
 }  // namespace velgrin::cli

@@ -32,6 +32,9 @@ class ConsoleHost final : public Host {
     void beep() override {}
     void setBusyCursor(bool) override {}
     void openUrl(const std::string&) override {}
+    // On standard error, as the tool's warnings are: the step that threw is over, the command
+    // goes on.
+    void reportException(std::exception_ptr error) override;
 
     // Receives every message the core shows, as the core words it.
     std::function<void(const std::string&)> onMessage;

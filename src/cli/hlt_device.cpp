@@ -38,6 +38,7 @@ HltDevice::HltDevice(BenchSession& session, std::string rom, int index)
 CliResult<void> HltDevice::Read() {
     // Measuring and reading again is harmless; a garbled reply spoils one round.
     CliResult<void> last;
+    // The last round's outcome is the answer.
     (void)session_.core().retries.run(session_.host(), [&] {
         last = ReadOnce();
         return DoneOr(last.ok());
@@ -86,6 +87,7 @@ CliResult<void> HltDevice::WritePages(const HltBlock& block) {
         return DeviceError(before.error().message + "; nothing written");
     }
     constexpr std::array<HltPageStep, 4> kPages{{{3, 0}, {4, 0}, {5, 0}, {6, 0}}};
+    // How the write went is in the messages and lastWriteFault(), which the command reports.
     (void)core_.WriteBlockPages(*ParseRomText(rom_), *before, block, kPages);
     return {};
 }

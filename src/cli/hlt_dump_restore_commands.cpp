@@ -51,6 +51,7 @@ CliResult<ExitStatus> RunHltRestore(CommandContext& context) {
     if (!crcOk) {
         context.output().warning("the block's CRC does not match: the device will not trust it");
     }
+    // The read's messages were the read's; this command reports its write's.
     (void)hlt.takeMessages();
     if (auto written = hlt.WritePages(block); !written) {
         return written.error();

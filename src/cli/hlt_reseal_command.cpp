@@ -16,6 +16,7 @@ CliResult<ExitStatus> RunHltReseal(CommandContext& context) {
         return read.error();
     }
     const bool crcWasOk = HltBlockCrcMatches(hlt.state().HLTS);
+    // The read's messages were the read's; the write's outcome is in its messages and fault.
     (void)hlt.takeMessages();
     (void)hlt.core().WriteCrcHLT();
     if (auto outcome =

@@ -24,6 +24,7 @@ CliResult<ExitStatus> RunHltSet(CommandContext& context) {
     if (auto read = hlt.Read(); !read) {
         return read.error();
     }
+    // The read's messages were the read's; this command reports its write's.
     (void)hlt.takeMessages();
     HLTConfig& block = hlt.state().HLTS;
     const auto types = TypesAfterSet(*input, block);
@@ -52,6 +53,7 @@ CliResult<ExitStatus> RunHltSet(CommandContext& context) {
         if (refusedEdit != nullptr && !input->edits.contains(refusedEdit)) {
             refusal = StoredValueRefusal(refusal, refusedEdit, block);
         }
+        // Only its warnings count here: the refusal is the command's error.
         (void)WriteOutcome(messages, context.output(), hlt.core().lastWriteFault());
         return UsageError(refusal + "; nothing written");
     }

@@ -41,6 +41,8 @@ ThermometerReading Reading(BusCore& core, int index, const ThermometerOutcome& o
             return {ThermometerReading::State::NotConverted};
         case ThermometerOutcome::State::NoIntactReply:
             return {ThermometerReading::State::NoAnswer};
+        case ThermometerOutcome::State::AdapterLimit:
+            return {ThermometerReading::State::NoPullup};
     }
     Scratchpad bytes{};
     std::copy(outcome.scratchpad.begin(), outcome.scratchpad.end(), bytes.begin());
@@ -55,7 +57,12 @@ ThermometerOutcome MeasureOneByOne(BusCore& core, Thermometers& thermometers, in
     const RomCode rom = RomOf(core.Asens[static_cast<size_t>(index)]);
     ThermometerOutcome outcome{rom};
     thermometers.iarray = kNothingRead;
-    if (thermometers.Measure1820(index) != kMeasured || thermometers.iarray == kNothingRead) {
+    const int measured = thermometers.Measure1820(index);
+    if (thermometers.adapterLimit()) {
+        outcome.state = ThermometerOutcome::State::AdapterLimit;
+        return outcome;
+    }
+    if (measured != kMeasured || thermometers.iarray == kNothingRead) {
         return outcome;
     }
     std::transform(thermometers.iarray.begin(), thermometers.iarray.end(),
@@ -77,6 +84,8 @@ const char* ReadingProblem(ThermometerReading::State state) {
             return "no conversion seen complete";
         case ThermometerReading::State::NoAnswer:
             return "no intact scratchpad came back (no answer or a bad CRC)";
+        case ThermometerReading::State::NoPullup:
+            return "the adapter has no strong pull-up, which the conversion needs";
         case ThermometerReading::State::NotMeasured:
             return "not measured: stopped by a signal";
     }

@@ -12,6 +12,7 @@ struct ThermometerReading {
         PowerOnValue,  // it holds the power-on value and no conversion of it completed
         NotConverted,  // it answers, but no conversion of it could be seen complete
         NoAnswer,      // no intact scratchpad came back (no answer, or a bad CRC)
+        NoPullup,      // it needs the strong pull-up, which the adapter does not have
         NotMeasured,   // a stop was requested before its turn
     };
     State state = State::NoAnswer;

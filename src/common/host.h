@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <optional>
 #include <string>
 
@@ -31,7 +32,15 @@ class Host {
     virtual void beep() = 0;
     virtual void setBusyCursor(bool busy) = 0;
     virtual void openUrl(const std::string& url) = 0;
+
+    // An exception ended a step that the program carries on after (a poll cycle). By default
+    // its text is shown like any other message; a front end with a place of its own for such
+    // reports sends it there.
+    virtual void reportException(std::exception_ptr error);
 };
+
+// What a report of the exception says: its what(), or that it was of an unknown kind.
+std::string ExceptionText(std::exception_ptr error);
 
 // Busy wait on the tick counter until `ms` have passed since `startTick`, calling `onPass` on every
 // pass. Counting the elapsed time rather than comparing with a deadline survives the wrap.

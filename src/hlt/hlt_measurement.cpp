@@ -63,6 +63,8 @@ bool HltCore::getValueHLT(int16_t Indx, ControlSurface& dialog) {
     if (!MakeEntryCurrent(Indx) || !SessionValid() || !Select()) {
         return false;
     }
+    // A second selection, the one the conversion follows; a device lost since fails the
+    // conversion wait, which is checked.
     (void)Select();
     Send(ds2438::kConvertT);
     if (Select()) {
@@ -72,6 +74,7 @@ bool HltCore::getValueHLT(int16_t Indx, ControlSurface& dialog) {
     if (!WaitForConversions(page0)) {
         return false;
     }
+    // Leaves the device selected only; what is shown is the page already read.
     (void)Select();
     ShowTemperature(page0, state_, dialog);
     ShowVoltage(page0, state_, dialog);
@@ -93,6 +96,7 @@ bool HltCore::getValueHLT(int16_t Indx, ControlSurface& dialog) {
 bool HltCore::ReadConfiguration(ControlSurface& dialog) {
     const bool reachable = MakeEntryCurrent(state_.curIndxHLT) && SessionValid() && Select();
     if (reachable) {
+        // The selection just above decided; the pages read below prove themselves by their CRCs.
         (void)Select();
         // A page with a bad CRC still delivers its bytes for the view, where the block CRC shows
         // the damage; such a block is never sealed or written back.

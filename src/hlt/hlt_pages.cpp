@@ -181,6 +181,7 @@ bool HltCore::WritePage(int16_t page, std::span<const uint8_t, kHltPageSize> SAr
                host(), [&] { return WritePageOnce(page, SArr, device); },
                [&] {
                    host().sleep(kRetryWaitMs);
+                   // A rescan that fails leaves the next attempt to fail at its selection.
                    (void)poll_.ScanNetwork();
                }) == Attempt::Done;
 }

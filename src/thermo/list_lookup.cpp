@@ -25,7 +25,8 @@ bool Hex2Rom(BusCore& core, std::string_view pHexString) {
         core.ROM[i] = (*rom)[i];
     }
     // A copy: with a zero family code the driver would read its current ROM into the buffer
-    // instead, and the lookup would then match whatever device that is.
+    // instead, and the lookup would then match whatever device that is. It fails only on a
+    // session that is gone, which the bus steps after it find out.
     auto current = core.ROM;
     (void)core.driver().TMRom(core.SHandle, core.StateBuf, current);
     return true;

@@ -42,7 +42,7 @@ std::vector<ThermometerOutcome> ThermometerSet::measure(const std::vector<RomCod
 // Skip ROM reaches every device, and the search just before found none but these. Read slots
 // then read 1 only once every one of them has finished (wired-AND), whatever its resolution.
 void ThermometerSet::convertTogether(std::vector<Target>& targets) {
-    if (!skipRom() || !network_.link().touchByte(ds18x20_command::kReadPowerSupply)) {
+    if (!skipRom() || !SendCommand(bus_, ds18x20_command::kReadPowerSupply)) {
         return;
     }
     const auto powered = network_.link().touchBit(true);
@@ -50,9 +50,12 @@ void ThermometerSet::convertTogether(std::vector<Target>& targets) {
         return;
     }
     bool converted = false;
+    // Without a pull-up none counts as converted: the powered ones are then measured alone, and
+    // the parasite ones find the adapter's limit there.
+    bool lacksPullup = false;
     if (!*powered) {
-        converted = convertUnderPullup();
-    } else if (network_.link().touchByte(ds18x20_command::kConvertT)) {
+        converted = convertUnderPullup(lacksPullup);
+    } else if (SendCommand(bus_, ds18x20_command::kConvertT)) {
         converted = pollUntilDone();
     }
     for (Target& target : targets) {
@@ -71,7 +74,7 @@ void ThermometerSet::convertInTurn(std::vector<Target>& targets) {
     Link& link = network_.link();
     for (Target& target : targets) {
         if (!target.present || target.parasite || !Succeeded(network_.access(target.rom)) ||
-            !link.touchByte(ds18x20_command::kConvertT)) {
+            !SendCommand(bus_, ds18x20_command::kConvertT)) {
             continue;
         }
         target.startTick = host_.tickCount();
@@ -82,7 +85,7 @@ void ThermometerSet::convertInTurn(std::vector<Target>& targets) {
     }
     for (Target& target : targets) {
         if (target.present && target.parasite && Succeeded(network_.access(target.rom))) {
-            target.converted = convertUnderPullup();
+            target.converted = convertUnderPullup(target.lacksPullup);
         }
     }
 }
@@ -105,7 +108,7 @@ bool ThermometerSet::readPowerSupply(Target& target) {
     // of others, so it is found out by its read.
     return retries_.run(host_, [&] {
         if (!Succeeded(network_.access(target.rom)) ||
-            !network_.link().touchByte(ds18x20_command::kReadPowerSupply)) {
+            !SendCommand(bus_, ds18x20_command::kReadPowerSupply)) {
             return Attempt::Repeatable;
         }
         // A parasite-powered device pulls the slot low.
@@ -115,16 +118,10 @@ bool ThermometerSet::readPowerSupply(Target& target) {
     }) == Attempt::Done;
 }
 
-bool ThermometerSet::convertUnderPullup() {
-    Link& link = network_.link();
-    if (!link.armStrongPullup(PullupTrigger::AfterNextByte)) {
-        return false;
-    }
-    const bool sent = bool(link.touchByte(ds18x20_command::kConvertT));
-    if (sent) {
-        host_.sleep(kLongestConversionMs);
-    }
-    return link.setNormalLevel() && sent;
+bool ThermometerSet::convertUnderPullup(bool& lacksPullup) {
+    const auto converted = ConvertUnderPullup(bus_, [this] { host_.sleep(kLongestConversionMs); });
+    lacksPullup = !converted && converted.error().code == WireErrorCode::Unsupported;
+    return converted.ok();
 }
 
 bool ThermometerSet::pollUntilDone() {
@@ -161,23 +158,24 @@ bool ThermometerSet::skipRom() {
 
 // Matched by its ROM code, so that only this device answers; nine bytes whose CRC checks, and
 // not a line held low (nine zero bytes pass the CRC).
+// Matched by its ROM code, so that only this device answers.
 void ThermometerSet::readOut(const Target& target, ThermometerOutcome& outcome) {
     outcome.state = ThermometerOutcome::State::NoIntactReply;
+    if (target.lacksPullup) {
+        outcome.state = ThermometerOutcome::State::AdapterLimit;
+        return;
+    }
     std::array<uint8_t, 9> bytes{};
     // A read that fails its CRC is read again: the conversion result stays in the device.
     const Attempt read = retries_.run(host_, [&] {
         if (!Succeeded(network_.access(target.rom))) {
             return Attempt::Repeatable;
         }
-        std::array<uint8_t, 10> block{};
-        block.fill(0xFF);
-        block[0] = ds18x20_command::kReadScratchpad;
-        if (!network_.link().touchBlock(block)) {
-            return Attempt::Repeatable;
+        const auto intact = ReadScratchpad(bus_);
+        if (intact) {
+            bytes = *intact;
         }
-        std::copy(block.begin() + 1, block.end(), bytes.begin());
-        return DoneOr(Crc8(bytes) == 0 &&
-                      !std::all_of(bytes.begin(), bytes.end(), [](uint8_t b) { return b == 0; }));
+        return DoneOr(intact.ok());
     });
     if (read != Attempt::Done) {
         return;
@@ -199,8 +197,8 @@ ThermometerOutcome ThermometerSet::measureAlone(const RomCode& rom) {
         return outcome;
     }
     if (target.parasite) {
-        target.converted = convertUnderPullup();
-    } else if (network_.link().touchByte(ds18x20_command::kConvertT)) {
+        target.converted = convertUnderPullup(target.lacksPullup);
+    } else if (SendCommand(bus_, ds18x20_command::kConvertT)) {
         target.converted = pollUntilDone();
     }
     readOut(target, outcome);
@@ -213,12 +211,16 @@ ThermometerOutcome ThermometerSet::measureAlone(const RomCode& rom) {
 ThermometerOutcome ThermometerSet::settle(const ThermometerOutcome& first) {
     const bool doubtful = first.state != ThermometerOutcome::State::Measured ||
                           HoldsPowerOnValue(first.rom[0], first.scratchpad);
-    if (!doubtful) {
+    if (!doubtful || first.state == ThermometerOutcome::State::AdapterLimit) {
         return first;
     }
     ThermometerOutcome outcome = first;
+    // The outcome of the last attempt is the answer, settled or not.
     (void)retries_.run(host_, [&] {
         outcome = measureAlone(first.rom);
+        if (outcome.state == ThermometerOutcome::State::AdapterLimit) {
+            return Attempt::Final;
+        }
         return DoneOr(outcome.state == ThermometerOutcome::State::Measured);
     });
     return outcome;

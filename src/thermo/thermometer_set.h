@@ -6,6 +6,7 @@
 
 #include "common/host.h"
 #include "common/retry_rule.h"
+#include "thermo/thermometer_steps.h"
 #include "wire/network.h"
 
 namespace velgrin {
@@ -22,6 +23,7 @@ struct ThermometerOutcome {
         PowerOnValue,   // the register holds the power-on value and no conversion completed
         NotConverted,   // it answers, but no conversion of it could be seen complete
         NoIntactReply,  // no presence, or the scratchpad failed its CRC
+        AdapterLimit,   // parasite-powered, and the adapter has no strong pull-up to convert it
     };
     RomCode rom{};
     State state = State::NoIntactReply;
@@ -61,6 +63,7 @@ class ThermometerSet {
         bool converted = false;  // a conversion of it was seen complete
         bool waiting = false;    // started by Match ROM at startTick, its end not watched
         uint32_t startTick = 0;
+        bool lacksPullup = false;  // parasite-powered, and the adapter could not convert it
     };
 
     void convertTogether(std::vector<Target>& targets);
@@ -69,8 +72,9 @@ class ThermometerSet {
     // Read Power Supply of one device; false when nothing answered the reset or the adapter
     // failed.
     bool readPowerSupply(Target& target);
-    // Convert T to the selected device(s) with the pull-up on for the longest conversion.
-    bool convertUnderPullup();
+    // Convert T to the selected device(s) with the pull-up on for the longest conversion;
+    // `lacksPullup` is set when the adapter has none.
+    bool convertUnderPullup(bool& lacksPullup);
     // Polls read slots until the selected device(s) finish; true when seen busy, then done
     // within the longest conversion time (or, when the adapter failed a slot after the busy
     // one, once that time is over).
@@ -79,6 +83,7 @@ class ThermometerSet {
     bool skipRom();
 
     Network& network_;
+    LinkThermometerBus bus_{network_.link()};
     Host& host_;
     RetryRule& retries_;
 };

@@ -15,7 +15,18 @@ void ThermometerTab::RefreshSelectedThermometer() {
         return;
     }
     const int index = ListEntryIndex(entry);
-    (void)thermometers_.Measure1820(index);
+    const int measured = thermometers_.Measure1820(index);
+    if (MetAdapterLimit()) {
+        // No conversion can run on this adapter: what the record holds is no measurement.
+        controls_.setText(thermo_control::kTemperature, kNoTemperatureText);
+        return;
+    }
+    if (measured == kNotConverted) {
+        // The scratchpad still holds an earlier conversion: the tab keeps what it shows.
+        return;
+    }
+    // A device that could not be made current, or a read that failed, shows what its record
+    // holds.
     const CurrentSens& sens = core_.Asens[static_cast<size_t>(index)];
     controls_.setText(thermo_control::kTemperature, FormatNumber(sens.CorrectTemp));
     controls_.setText(thermo_control::kUpper, FormatNumber(sens.UpLimitT));
@@ -64,7 +75,8 @@ bool ThermometerTab::WriteSelected(const Thresholds& thresholds) {
         return false;
     }
     if (thermometers_.wrscr1820(thresholds.upper, thresholds.lower, index) !=
-        ThresholdWrite::Verified) {
+            ThresholdWrite::Verified &&
+        !MetAdapterLimit()) {
         core_.host().showMessage(kThresholdWriteFailedMessage);
     }
     return true;
@@ -79,6 +91,7 @@ bool ThermometerTab::WriteAll(const Thresholds& thresholds,
     controls_.setVisible(thermo_control::kProgress, true);
     SetWriteControlsEnabled(false);
     bool allVerified = true;
+    bool limited = false;
     for (int i = 0; i < count; ++i) {
         progress_.setPosition(i);
         const int index = FindIndx1820(core_, entries[static_cast<size_t>(i)]);
@@ -88,9 +101,10 @@ bool ThermometerTab::WriteAll(const Thresholds& thresholds,
         allVerified = thermometers_.wrscr1820(thresholds.upper, thresholds.lower, index) ==
                           ThresholdWrite::Verified &&
                       allVerified;
+        limited = MetAdapterLimit() || limited;
         core_.host().sleep(kWriteAllPauseMs);
     }
-    if (!allVerified) {
+    if (!allVerified && !limited) {
         core_.host().showMessage(kThresholdWriteFailedMessage);
     }
     progress_.setPosition(0);
@@ -105,6 +119,18 @@ void ThermometerTab::SetWriteControlsEnabled(bool enabled) {
           thermo_control::kUpper, thermo_control::kLower}) {
         controls_.setEnabled(name, enabled);
     }
+}
+
+bool ThermometerTab::MetAdapterLimit() {
+    if (!thermometers_.adapterLimit()) {
+        adapterLimitShown_ = false;
+        return false;
+    }
+    if (!adapterLimitShown_) {
+        adapterLimitShown_ = true;
+        core_.host().showMessage(kNoStrongPullupMessage);
+    }
+    return true;
 }
 
 // The boxes keep what the user typed; the window is usable again and polling resumes.

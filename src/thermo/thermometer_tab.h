@@ -30,6 +30,12 @@ inline constexpr const char* kNoTemperatureText = "--,--";
 // (the program's one message for a write that failed).
 inline constexpr const char* kThresholdWriteFailedMessage = "Не удалось записать параметры";
 
+// Shown once when the adapter cannot drive the thermometer sequences: they need the strong
+// pull-up for a conversion and for a copy to EEPROM.
+inline constexpr const char* kNoStrongPullupMessage =
+    "Адаптер не подаёт на шину сильную подтяжку (strong pull-up): термометры через него не "
+    "измеряются и пороги не записываются";
+
 // Pause between two thermometers of an all-thermometers write.
 inline constexpr uint32_t kWriteAllPauseMs = 300;
 
@@ -66,12 +72,16 @@ class ThermometerTab {
     bool WriteAll(const Thresholds& thresholds, const std::vector<std::string>& entries);
     void SetWriteControlsEnabled(bool enabled);
     void RestoreAfterFailedLookup();
+    // True when the last sequence met the adapter's limit; the message is shown once until a
+    // sequence runs on an adapter that can.
+    bool MetAdapterLimit();
 
     BusCore& core_;
     PollControl& poll_;
     ControlSurface& controls_;
     ProgressBar& progress_;
     Thermometers thermometers_;
+    bool adapterLimitShown_ = false;
 };
 
 }  // namespace velgrin

@@ -38,29 +38,27 @@ void Thermometers::WaitOnTickCounter(uint32_t ms) {
     Host& host = core_.host();
     const uint32_t start = host.tickCount();
     host.processMessages();
+    // The check is the driver's part of every pass; a session lost meanwhile shows in the
+    // steps after the wait.
     BusyWaitFrom(host, start, ms, [this] { (void)core_.driver().TMValidSession(core_.SHandle); });
 }
 
-// The buffer takes only a complete read with a correct CRC: an adapter that fails halfway or a
-// garbled bit leaves the bytes of the last good read rather than a wrong temperature.
+bool Thermometers::Succeeded(const WireResult<void>& step) {
+    if (!step && step.error().code == WireErrorCode::Unsupported) {
+        adapterLimit_ = step.error();
+    }
+    return step.ok();
+}
+
+// The buffer takes only an intact read: an adapter that fails halfway or a garbled bit leaves
+// the bytes of the last good read rather than a wrong temperature.
 std::optional<std::array<uint8_t, 9>> Thermometers::ReadScratchpad() {
-    TmexDriver& driver = core_.driver();
-    if (driver.TMTouchByte(core_.SHandle, ds18x20_command::kReadScratchpad) < 0) {
+    const auto read = velgrin::ReadScratchpad(bus_);
+    if (!read) {
         return std::nullopt;
     }
-    std::array<uint8_t, std::tuple_size_v<Scratchpad>> received{};
-    for (auto& byte : received) {
-        const int16_t read = driver.TMTouchByte(core_.SHandle, 0xFF);
-        if (read < 0) {
-            return std::nullopt;
-        }
-        byte = static_cast<uint8_t>(read);
-    }
-    if (Crc8(received) != 0) {
-        return std::nullopt;
-    }
-    std::copy(received.begin(), received.end(), iarray.begin());
-    return received;
+    std::copy(read->begin(), read->end(), iarray.begin());
+    return *read;
 }
 
 bool Thermometers::ScratchpadHolds(uint8_t th, uint8_t tl) {
@@ -78,8 +76,7 @@ bool Thermometers::RecalledAsMeant(const RomCode& rom, uint8_t th, uint8_t tl,
     }
     // Without the recall the scratchpad still holds what was written, EEPROM or not: a recall
     // that did not go out as sent proves nothing.
-    if (driver.TMTouchByte(core_.SHandle, ds18x20_command::kRecallE2) !=
-            ds18x20_command::kRecallE2 ||
+    if (!SendCommand(bus_, ds18x20_command::kRecallE2) ||
         driver.TMStrongAccess(core_.SHandle, core_.StateBuf) < 1) {
         return false;
     }
@@ -91,6 +88,7 @@ bool Thermometers::RecalledAsMeant(const RomCode& rom, uint8_t th, uint8_t tl,
 }
 
 int Thermometers::Measure1820(int Indx) {
+    adapterLimit_.reset();
     if (!InTable(Indx)) {
         return kRomNotCurrent;
     }
@@ -101,28 +99,31 @@ int Thermometers::Measure1820(int Indx) {
     } else if (driver.TMValidSession(core_.SHandle) >= 1 &&
                driver.TMStrongAccess(core_.SHandle, core_.StateBuf) >= 1) {
         const RomCode target = core_.StateBuf.currentRom;
-        (void)driver.TMAccess(core_.SHandle, core_.StateBuf);
-        // Parasite-powered devices draw the conversion current from the strong pull-up, which
-        // must start right after the command byte.
-        (void)driver.TMOneWireLevel(core_.SHandle, 0, 1, 2);
-        (void)driver.TMTouchByte(core_.SHandle, ds18x20_command::kConvertT);
-        (void)driver.TMOneWireLevel(core_.SHandle, 0, 1, 1);
-        WaitOnTickCounter(kConversionWaitMs);
-        // A rescan during the wait leaves the session on whatever device it found last.
-        (void)MakeCurrent(target);
-        (void)driver.TMOneWireLevel(core_.SHandle, 0, 0, 0);
-        // A read that fails its CRC is read again; the conversion result stays in the device.
-        (void)core_.retries.run(core_.host(), [&] {
-            return DoneOr(MakeCurrent(target) &&
-                          driver.TMStrongAccess(core_.SHandle, core_.StateBuf) >= 1 &&
-                          ReadScratchpad().has_value());
-        });
+        // Parasite-powered devices draw the conversion current from the strong pull-up. A
+        // conversion that did not go through leaves the previous one in the scratchpad, which
+        // must not pass for a new reading.
+        const bool converted =
+            driver.TMAccess(core_.SHandle, core_.StateBuf) >= 1 &&
+            Succeeded(ConvertUnderPullup(bus_, [this] { WaitOnTickCounter(kConversionWaitMs); }));
+        if (!converted) {
+            result = kNotConverted;
+        } else {
+            // A read that fails its CRC is read again; the conversion result stays in the
+            // device. One that never comes intact leaves the buffer as it was.
+            (void)core_.retries.run(core_.host(), [&] {
+                // A rescan during the wait leaves the session on whatever device it found last.
+                return DoneOr(MakeCurrent(target) &&
+                              driver.TMStrongAccess(core_.SHandle, core_.StateBuf) >= 1 &&
+                              ReadScratchpad().has_value());
+            });
+        }
     }
     ApplyScratchpad(core_.Asens[static_cast<size_t>(Indx)], iarray);
     return result;
 }
 
 ThresholdWrite Thermometers::wrscr1820(double th, double tl, int Indx) {
+    adapterLimit_.reset();
     if (!InTable(Indx) || !MakeCurrent(Indx)) {
         return ThresholdWrite::NotReached;
     }
@@ -131,10 +132,11 @@ ThresholdWrite Thermometers::wrscr1820(double th, double tl, int Indx) {
     // from the start; once a copy may have run, the EEPROM counts as touched.
     ThresholdWrite last = ThresholdWrite::NotReached;
     bool touched = false;
+    // The outcome is in `last`; an adapter that cannot copy is not asked again.
     (void)core_.retries.run(core_.host(), [&] {
         last = WriteOnce(EncodeThresholdByte(th), EncodeThresholdByte(tl), target);
         touched = touched || last != ThresholdWrite::NotReached;
-        return DoneOr(last == ThresholdWrite::Verified);
+        return adapterLimit_ ? Attempt::Final : DoneOr(last == ThresholdWrite::Verified);
     });
     return last == ThresholdWrite::NotReached && touched ? ThresholdWrite::NotVerified : last;
 }
@@ -146,11 +148,11 @@ ThresholdWrite Thermometers::WriteOnce(uint8_t thByte, uint8_t tlByte, const Rom
     }
     bool copied = false;
     if (driver.TMStrongAccess(core_.SHandle, core_.StateBuf) >= 1) {
+        // What these two reached is not needed: the scratchpad check below tells whether the
+        // device holds what was meant.
         (void)driver.TMAccess(core_.SHandle, core_.StateBuf);
-        // Two data bytes on both families: a DS18B20 keeps its configuration register.
-        (void)driver.TMTouchByte(core_.SHandle, ds18x20_command::kWriteScratchpad);
-        (void)driver.TMTouchByte(core_.SHandle, thByte);
-        (void)driver.TMTouchByte(core_.SHandle, tlByte);
+        (void)WriteScratchpad(bus_, thByte, tlByte);
+        // Ends the write's sequence; the verify that follows is the selection that counts.
         (void)driver.TMAccess(core_.SHandle, core_.StateBuf);
         // When the device no longer answers, the selection may rest on another one, whose
         // EEPROM the copy command would overwrite. And the scratchpad must hold what was meant:
@@ -159,16 +161,20 @@ ThresholdWrite Thermometers::WriteOnce(uint8_t thByte, uint8_t tlByte, const Rom
             ScratchpadHolds(thByte, tlByte) &&
             driver.TMStrongAccess(core_.SHandle, core_.StateBuf) >= 1) {
             // Armed before the command, so that a parasite-powered device has the pull-up for
-            // the whole copy.
-            (void)driver.TMOneWireLevel(core_.SHandle, 0, 1, 2);
-            (void)driver.TMTouchByte(core_.SHandle, ds18x20_command::kCopyScratchpad);
-            WaitOnTickCounter(kCopyWaitMs);
-            copied = true;
+            // the whole copy. Only an adapter that could not arm it sent no copy; any other
+            // failure may have left one running, which the recall below judges.
+            const auto copy = CopyUnderPullup(bus_, [this] { WaitOnTickCounter(kCopyWaitMs); });
+            copied = Succeeded(copy) || !adapterLimit_;
         }
     }
     // A rescan during the wait leaves the session on whatever device it found last.
     (void)MakeCurrent(target);
-    (void)driver.TMOneWireLevel(core_.SHandle, 0, 0, 0);
+    if (!copied) {
+        // An adapter that failed while arming may have left the pull-up primed. Whether this
+        // went through shows in the read-back.
+        (void)bus_.setNormalLevel();
+    }
+    // The read-back decides; a selection that failed shows there.
     (void)driver.TMStrongAccess(core_.SHandle, core_.StateBuf);
     const auto afterCopy = ReadScratchpad();
     if (!copied) {

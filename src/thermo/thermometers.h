@@ -4,18 +4,10 @@
 #include <optional>
 
 #include "thermo/scratchpad.h"
+#include "thermo/session_bus.h"
 #include "wire/bus_core.h"
 
 namespace velgrin {
-
-namespace ds18x20_command {
-inline constexpr uint8_t kConvertT = 0x44;
-inline constexpr uint8_t kWriteScratchpad = 0x4E;
-inline constexpr uint8_t kCopyScratchpad = 0x48;
-inline constexpr uint8_t kReadScratchpad = 0xBE;
-inline constexpr uint8_t kRecallE2 = 0xB8;
-inline constexpr uint8_t kReadPowerSupply = 0xB4;
-}  // namespace ds18x20_command
 
 // Longest conversion (12 bits) with margin, and the EEPROM copy.
 inline constexpr uint32_t kConversionWaitMs = 1000;
@@ -23,6 +15,7 @@ inline constexpr uint32_t kCopyWaitMs = 500;
 
 // What Measure1820 reports.
 inline constexpr int kMeasured = 1;
+inline constexpr int kNotConverted = 0;
 inline constexpr int kRomNotCurrent = -99;
 
 // What a threshold write achieved.
@@ -43,8 +36,9 @@ class Thermometers {
 
     // Converts and reads the thermometer at table index Indx (a read failing its CRC is read
     // again), then computes its record from `iarray` (also when the bus part ended early, so
-    // the record then holds what the previous bytes give). kMeasured, or kRomNotCurrent when the
-    // device could not be made current.
+    // the record then holds what the previous bytes give). A conversion that did not go through
+    // is not read: its scratchpad holds the previous one. kMeasured; kNotConverted when the
+    // Convert T did not go through; kRomNotCurrent when the device could not be made current.
     int Measure1820(int Indx);
 
     // Writes TH and TL (degrees, finite) into the thermometer at Indx, reads the scratchpad to
@@ -57,19 +51,27 @@ class Thermometers {
 
     Scratchpad iarray{};
 
+    // Why the last Measure1820 or wrscr1820 could not run its sequence on this adapter (no
+    // strong pull-up); empty when the adapter could.
+    const std::optional<WireError>& adapterLimit() const { return adapterLimit_; }
+
   private:
     // One write of the two register bytes into `target`, start to verification.
     ThresholdWrite WriteOnce(uint8_t thByte, uint8_t tlByte, const RomCode& target);
     bool MakeCurrent(int Indx);
     bool MakeCurrent(const RomCode& rom);
     void WaitOnTickCounter(uint32_t ms);
-    // The nine bytes when they came complete with a correct CRC (then also kept in `iarray`).
+    // True when the step went through; an adapter's limit is kept for adapterLimit().
+    bool Succeeded(const WireResult<void>& step);
+    // The nine bytes when they came intact (then also kept in `iarray`).
     std::optional<std::array<uint8_t, 9>> ReadScratchpad();
     bool ScratchpadHolds(uint8_t th, uint8_t tl);
     bool RecalledAsMeant(const RomCode& rom, uint8_t th, uint8_t tl,
                          const std::optional<std::array<uint8_t, 9>>& copied);
 
     BusCore& core_;
+    SessionBus bus_{core_};
+    std::optional<WireError> adapterLimit_;
 };
 
 }  // namespace velgrin

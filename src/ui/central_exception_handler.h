@@ -17,8 +17,6 @@ namespace velgrin {
 void SetExceptionReportHost(Host* host);
 // Reports the exception; `sender` is the component whose handler raised it.
 void HandleException(QObject* sender, std::exception_ptr error);
-// The text a report shows.
-std::string ExceptionMessage(std::exception_ptr error);
 
 template <typename Body>
 void RunGuarded(QObject* sender, Body&& body) {

@@ -15,6 +15,8 @@
 #include <QPushButton>
 #include <QUrl>
 
+#include "ui/central_exception_handler.h"
+
 namespace velgrin {
 
 namespace {
@@ -160,6 +162,10 @@ void QtHost::setBusyCursor(bool busy) {
 void QtHost::openUrl(const std::string& url) {
     // A link that does not open is not reported.
     (void)QDesktopServices::openUrl(QUrl(QString::fromUtf8(url)));
+}
+
+void QtHost::reportException(std::exception_ptr error) {
+    HandleException(nullptr, error);
 }
 
 }  // namespace velgrin

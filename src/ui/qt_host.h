@@ -28,6 +28,8 @@ class QtHost final : public Host {
     void beep() override;
     void setBusyCursor(bool busy) override;
     void openUrl(const std::string& url) override;
+    // Through the program's central exception handler.
+    void reportException(std::exception_ptr error) override;
 
   private:
     // The active window; between two boxes of one question series the window system may not

@@ -88,6 +88,8 @@ ScanOutcome BusCore::ScanSessionAndSearch() {
         }
     } catch (...) {
         // A failed step leaves the state as far as it got; the next poll tries again.
+        outcome.result = 0;
+        host_.reportException(std::current_exception());
     }
     return outcome;
 }

@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
 #include <QComboBox>
 #include <QLabel>
 #include <QTest>
@@ -7,9 +12,26 @@
 #include "common/number_text.h"
 #include "window_rig.h"
 #include "wire/rom_code.h"
+#include "wire/sim/sim_device.h"
 
 namespace velgrin {
 namespace {
+
+// A logger whose subtype probe, inside the poll's search, meets an exception once.
+class ThrowingLogger final : public sim::SimDevice {
+  public:
+    using SimDevice::SimDevice;
+    std::string model() const override { return "throwing logger"; }
+    bool thrown = false;
+
+  protected:
+    void onFunctionByte(uint8_t, uint64_t) override {
+        if (!thrown) {
+            thrown = true;
+            throw std::runtime_error("probe went wrong");
+        }
+    }
+};
 
 // The demo bench as the search finds it: table index and ROM text by tab.
 const QStringList kThermometers{"00 F3000802B31C4010", "01 060000071D3E5A28",
@@ -198,6 +220,19 @@ TEST_F(Poll, ATickArrivingInsideARunningTickIsDropped) {
     EXPECT_EQ(window.droppedTicks(), 1);
     EXPECT_EQ(bench->bus().resets() - before, plainTickResets);
     EXPECT_TRUE(window.tmrg().Enabled());
+}
+
+TEST_F(Poll, AnExceptionInThePollIsReportedOnceAndTheNextPollRuns) {
+    bench->bus().attach(std::make_unique<ThrowingLogger>(testing::TestRom(0x41, 0x77)));
+    Tick();
+    EXPECT_EQ(host.messages, std::vector<std::string>{"probe went wrong"});
+    EXPECT_EQ(ui().color("shpindik"), colors::kRed);
+    EXPECT_TRUE(window.tmrg().Enabled());
+
+    Tick();
+    EXPECT_EQ(host.messages.size(), 1u);
+    EXPECT_EQ(ui().color("shpindik"), colors::kLime);
+    EXPECT_EQ(Items("cmb1820"), kThermometers);
 }
 
 }  // namespace

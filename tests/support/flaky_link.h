@@ -14,13 +14,20 @@ enum class ByteFault { None, FailAfterSending, FailAfterSendingGarbled };
 
 // A simulated bench's adapter that fails chosen bytes, as a noisy serial line makes a real
 // adapter do. `fault` sees the byte and the one sent before it. Bytes after a failed one go
-// through again, as an adapter that re-synchronises and carries on would let them.
+// through again, as an adapter that re-synchronises and carries on would let them. Without
+// `strongPullup` it is a passive adapter, which has no strong pull-up to arm.
 class FlakyLink final : public ForwardingLink {
   public:
     using FaultRule = std::function<ByteFault(uint8_t previous, uint8_t byte)>;
 
-    FlakyLink(std::shared_ptr<sim::SimBench> bench, const FaultRule& fault)
-        : inner_(std::move(bench)), fault_(fault) {}
+    FlakyLink(std::shared_ptr<sim::SimBench> bench, const FaultRule& fault, bool strongPullup)
+        : inner_(std::move(bench)), fault_(fault), strongPullup_(strongPullup) {}
+
+    LinkCapabilities capabilities() const override {
+        LinkCapabilities can = inner_.capabilities();
+        can.strongPullup = strongPullup_;
+        return can;
+    }
 
   private:
     Link* inner() const override { return &inner_; }
@@ -40,6 +47,7 @@ class FlakyLink final : public ForwardingLink {
 
     mutable sim::SimLink inner_;
     const FaultRule& fault_;
+    bool strongPullup_;
     uint8_t previous_ = 0;
 };
 
@@ -49,6 +57,7 @@ struct FlakyBenchRig {
     ScriptedHost host{clock};
     std::shared_ptr<sim::SimBench> bench = std::make_shared<sim::SimBench>(clock);
     FlakyLink::FaultRule fault;
+    bool strongPullup = true;
     TmexDriver driver{Registry(), PortSpec{"bench", ""}};
     BusCore core{driver, host};
 
@@ -60,7 +69,7 @@ struct FlakyBenchRig {
         registry.add(PortBackend{"bench", "test bench", kSimulatedPortType, nullptr,
                                  [this](const PortSpec&) -> WireResult<std::unique_ptr<Link>> {
                                      return std::unique_ptr<Link>(
-                                         std::make_unique<FlakyLink>(bench, fault));
+                                         std::make_unique<FlakyLink>(bench, fault, strongPullup));
                                  },
                                  nullptr, nullptr});
         return registry;

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <stdexcept>
+#include <string>
+#include <vector>
 
 #include <QApplication>
 #include <QDir>
@@ -19,6 +22,8 @@
 #include <QTimer>
 
 #include "qt_test_app.h"
+#include "scripted_host.h"
+#include "ui/central_exception_handler.h"
 #include "ui/standard_dialog_texts.h"
 
 namespace velgrin {
@@ -67,6 +72,15 @@ TEST_F(QtHostTest, MessageBoxHasTheProgramTitleOneOkButtonAndItsLines) {
     EXPECT_EQ(title, "Velgrin sensor 3.2");
     EXPECT_EQ(text, "Требуется помощь?\nобращайтесь");
     EXPECT_EQ(buttons, 1);
+}
+
+TEST_F(QtHostTest, AnExceptionIsReportedThroughTheCentralHandler) {
+    VirtualClock clock;
+    testing::ScriptedHost reports(clock);
+    SetExceptionReportHost(&reports);
+    host.reportException(std::make_exception_ptr(std::runtime_error("poll went wrong")));
+    SetExceptionReportHost(nullptr);
+    EXPECT_EQ(reports.messages, std::vector<std::string>{"poll went wrong"});
 }
 
 TEST_F(QtHostTest, InputBoxGivesTheTypedTextOrThePresetWhenCancelled) {

@@ -111,6 +111,7 @@ WireResult<void> PosixSerialPort::open() {
     bool madeExclusive = false;
     auto refuse = [&](WireError error) {
         if (madeExclusive && wasExclusive == 0) {
+            // Best effort on the way out of a refusal: nothing else is left to try.
             (void)::ioctl(fd, TIOCNXCL);
         }
         ::close(fd);

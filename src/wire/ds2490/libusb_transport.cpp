@@ -135,6 +135,7 @@ WireResult<void> LibusbTransport::claim() {
 
 void LibusbTransport::close() {
     if (handle_ != nullptr) {
+        // Closing the handle releases it all the same; nothing is left to do on a failure.
         (void)libusb_release_interface(handle_, kInterface);
         libusb_close(handle_);
         handle_ = nullptr;

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "thermo/thermometer_steps.h"
+#include "wire/bus_core.h"
+
+namespace velgrin {
+
+// The thermometer steps through the driver's calls on the core's current session: each call
+// takes the session as it is then, since a rescan during a wait starts a new one.
+class SessionBus final : public ThermometerBus {
+  public:
+    explicit SessionBus(BusCore& core) : core_(core) {}
+
+    WireResult<uint8_t> touchByte(uint8_t byte) override;
+    // Byte by byte: the driver has no block call.
+    WireResult<void> touchBlock(std::span<uint8_t> bytes) override;
+    WireResult<void> armStrongPullup(PullupTrigger trigger) override;
+    WireResult<void> setNormalLevel() override;
+
+  private:
+    WireResult<void> level(int16_t level, int16_t prime);
+    // The driver keeps a failure's message, not its code; whether the adapter lacks the
+    // strong pull-up it says itself.
+    WireError failure(int16_t result, bool pullupAsked);
+
+    BusCore& core_;
+};
+
+}  // namespace velgrin

@@ -1,0 +1,74 @@
+#include "thermo/thermometer_steps.h"
+
+#include <algorithm>
+
+#include "common/crc.h"
+
+namespace velgrin {
+
+namespace {
+
+// Once the command byte may have gone out the device may be converting or copying on the
+// pull-up's power, so the wait runs in full whatever the echo said.
+WireResult<void> UnderPullup(ThermometerBus& bus, uint8_t command, bool primeOnNextBit,
+                             const std::function<void()>& wait) {
+    if (auto armed = bus.armStrongPullup(PullupTrigger::AfterNextByte); !armed) {
+        return armed.error();
+    }
+    WireResult<void> sent = SendCommand(bus, command);
+    if (sent && primeOnNextBit) {
+        // Nothing on the bus while the pull-up holds; through the driver it is also the check
+        // that the adapter is still the one it was, before the wait rather than after it.
+        sent = bus.armStrongPullup(PullupTrigger::AfterNextBit);
+    }
+    wait();
+    auto normal = bus.setNormalLevel();
+    if (!sent) {
+        return sent.error();
+    }
+    return normal;
+}
+
+}  // namespace
+
+WireResult<void> SendCommand(ThermometerBus& bus, uint8_t command) {
+    const auto echo = bus.touchByte(command);
+    if (!echo) {
+        return echo.error();
+    }
+    if (*echo != command) {
+        return WireError{WireErrorCode::Protocol, "a command byte did not go out as sent"};
+    }
+    return {};
+}
+
+WireResult<void> ConvertUnderPullup(ThermometerBus& bus, const std::function<void()>& wait) {
+    return UnderPullup(bus, ds18x20_command::kConvertT, true, wait);
+}
+
+WireResult<void> CopyUnderPullup(ThermometerBus& bus, const std::function<void()>& wait) {
+    return UnderPullup(bus, ds18x20_command::kCopyScratchpad, false, wait);
+}
+
+WireResult<void> WriteScratchpad(ThermometerBus& bus, uint8_t th, uint8_t tl) {
+    std::array<uint8_t, 3> block{ds18x20_command::kWriteScratchpad, th, tl};
+    return bus.touchBlock(block);
+}
+
+WireResult<std::array<uint8_t, 9>> ReadScratchpad(ThermometerBus& bus) {
+    std::array<uint8_t, 10> block{};
+    block.fill(0xFF);
+    block[0] = ds18x20_command::kReadScratchpad;
+    if (auto read = bus.touchBlock(block); !read) {
+        return read.error();
+    }
+    std::array<uint8_t, 9> bytes{};
+    std::copy(block.begin() + 1, block.end(), bytes.begin());
+    if (Crc8(bytes) != 0 ||
+        std::all_of(bytes.begin(), bytes.end(), [](uint8_t b) { return b == 0; })) {
+        return WireError{WireErrorCode::Protocol, "the scratchpad did not come back intact"};
+    }
+    return bytes;
+}
+
+}  // namespace velgrin

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <span>
+
+#include "wire/link.h"
+#include "wire/wire_error.h"
+
+namespace velgrin {
+
+namespace ds18x20_command {
+inline constexpr uint8_t kConvertT = 0x44;
+inline constexpr uint8_t kWriteScratchpad = 0x4E;
+inline constexpr uint8_t kCopyScratchpad = 0x48;
+inline constexpr uint8_t kReadScratchpad = 0xBE;
+inline constexpr uint8_t kRecallE2 = 0xB8;
+inline constexpr uint8_t kReadPowerSupply = 0xB4;
+}  // namespace ds18x20_command
+
+// The bus as a DS18x20 sequence uses it once the device is selected. The window reaches it
+// through the driver's session calls, the command line straight through the link.
+class ThermometerBus {
+  public:
+    virtual ~ThermometerBus() = default;
+    virtual WireResult<uint8_t> touchByte(uint8_t byte) = 0;
+    // The bytes read replace the bytes sent.
+    virtual WireResult<void> touchBlock(std::span<uint8_t> bytes) = 0;
+    virtual WireResult<void> armStrongPullup(PullupTrigger trigger) = 0;
+    virtual WireResult<void> setNormalLevel() = 0;
+};
+
+class LinkThermometerBus final : public ThermometerBus {
+  public:
+    explicit LinkThermometerBus(Link& link) : link_(link) {}
+    WireResult<uint8_t> touchByte(uint8_t byte) override { return link_.touchByte(byte); }
+    WireResult<void> touchBlock(std::span<uint8_t> bytes) override {
+        return link_.touchBlock(bytes);
+    }
+    WireResult<void> armStrongPullup(PullupTrigger trigger) override {
+        return link_.armStrongPullup(trigger);
+    }
+    WireResult<void> setNormalLevel() override { return link_.setNormalLevel(); }
+
+  private:
+    Link& link_;
+};
+
+// A function command byte; it counts only when it went out as sent (its echo is the line).
+WireResult<void> SendCommand(ThermometerBus& bus, uint8_t command);
+
+// Convert T with the strong pull-up from right after the command byte, held through `wait`,
+// then the normal level. An adapter without a strong pull-up fails before anything is sent
+// (WireErrorCode::Unsupported, its message naming the limit).
+WireResult<void> ConvertUnderPullup(ThermometerBus& bus, const std::function<void()>& wait);
+
+// Copy Scratchpad to EEPROM likewise. A failure other than the pull-up's own may have left a
+// copy running: it then had the whole wait on the pull-up all the same.
+WireResult<void> CopyUnderPullup(ThermometerBus& bus, const std::function<void()>& wait);
+
+// Write Scratchpad with TH and TL: two data bytes on both families, so that a DS18B20 keeps
+// its configuration register.
+WireResult<void> WriteScratchpad(ThermometerBus& bus, uint8_t th, uint8_t tl);
+
+// Read Scratchpad: nine bytes whose CRC checks and that are not a line held low (nine zero
+// bytes pass the CRC).
+WireResult<std::array<uint8_t, 9>> ReadScratchpad(ThermometerBus& bus);
+
+}  // namespace velgrin
