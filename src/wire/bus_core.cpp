@@ -47,7 +47,7 @@ ScanOutcome BusCore::ScanSessionAndSearch() {
                 portConfigDefault = false;
                 host_.showMessage(status_text::kNoDefaultPortMessage);
                 PortNum = 1;
-                PortType = 6;
+                PortType = kUsbPortType;
                 outcome.portListsToDefaults = true;
             }
         } else {
