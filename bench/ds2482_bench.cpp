@@ -46,7 +46,7 @@ struct I2cRig {
         registry.add(ds2482::Ds2482Backend(clock, options));
         driver =
             std::make_unique<TmexDriver>(std::move(registry), PortSpec{"ds2482", i2c.device()});
-        handle = driver->TMExtendedStartSession(1, ds2482::kI2cPortType);
+        handle = driver->TMExtendedStartSession(1, kI2cPortType);
         // The first search opens the chip, without the model's timing.
         if (handle <= 0 || search() != devices || link() == nullptr) {
             error = "the warm-up search did not reach every device: " + driver->lastError();

@@ -23,7 +23,7 @@ std::string DeviceKind(uint8_t familyCode);
 
 // The thermometers the thermometer tab lists and measures: DS18S20/DS1820 and DS18B20.
 inline bool IsListedThermometer(const CurrentSens& sens) {
-    return sens.Family == device_group::kDs18S20 || sens.Family == device_group::kDs18B20;
+    return ListOfGroup(sens.Family) == DeviceList::kThermometers;
 }
 
 }  // namespace velgrin::cli

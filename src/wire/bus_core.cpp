@@ -1,6 +1,11 @@
 #include "wire/bus_core.h"
 
 #include <cstdio>
+#include <optional>
+#include <vector>
+
+#include "common/crc.h"
+#include "wire/logger_subtypes.h"
 
 namespace velgrin {
 
@@ -22,8 +27,66 @@ std::string RomTextOf(const std::array<int16_t, 9>& rom) {
 }
 
 constexpr uint8_t kReadMemoryWithCrc = 0x69;
+constexpr uint16_t kConfigurationAddress = 0x0226;
+// Passwords are sent as all ones: any eight bytes pass while passwords are off.
+constexpr uint8_t kPasswordFill = 0xFF;
 constexpr int kPasswordBytes = 8;
-constexpr int kConfigurationReadBytes = 35;
+// The configuration byte's page from it to its end, then the inverted CRC16 of the command, the
+// address and those bytes.
+constexpr size_t kConfigurationPageRest = 26;
+// The probe reads on into the next page; nothing past the CRC is used.
+constexpr size_t kConfigurationReadBytes = 35;
+
+bool IsAdapterSerialChip(const std::array<int16_t, 9>& rom) {
+    const FamilyDescriptor* family = FindFamily(static_cast<uint8_t>(rom[0]));
+    return family != nullptr && family->searchStep == SearchStep::kAdapterSerial;
+}
+
+// A written byte counts only when the bus gave it back as it was sent.
+bool Sent(TmexDriver& driver, int32_t handle, uint8_t byte) {
+    return driver.TMTouchByte(handle, byte) == byte;
+}
+
+std::optional<uint8_t> Received(TmexDriver& driver, int32_t handle) {
+    const int16_t read = driver.TMTouchByte(handle, 0xFF);
+    if (read < 0 || read > 0xFF) {
+        return std::nullopt;
+    }
+    return static_cast<uint8_t>(read);
+}
+
+// The configuration byte at 0x0226, read with Read Memory with CRC; none unless every byte went
+// out as sent and the device's CRC matches.
+std::optional<uint8_t> ReadConfigurationByte(TmexDriver& driver, int32_t handle) {
+    std::vector<uint8_t> covered{kReadMemoryWithCrc,
+                                 static_cast<uint8_t>(kConfigurationAddress & 0xFF),
+                                 static_cast<uint8_t>(kConfigurationAddress >> 8)};
+    for (uint8_t byte : covered) {
+        if (!Sent(driver, handle, byte)) {
+            return std::nullopt;
+        }
+    }
+    for (int i = 0; i < kPasswordBytes; ++i) {
+        if (!Sent(driver, handle, kPasswordFill)) {
+            return std::nullopt;
+        }
+    }
+    std::vector<uint8_t> reply;
+    for (size_t i = 0; i < kConfigurationReadBytes; ++i) {
+        const auto byte = Received(driver, handle);
+        if (!byte) {
+            return std::nullopt;
+        }
+        reply.push_back(*byte);
+    }
+    covered.insert(covered.end(), reply.begin(), reply.begin() + kConfigurationPageRest);
+    const auto crc = static_cast<uint16_t>(
+        ~(reply[kConfigurationPageRest] | (reply[kConfigurationPageRest + 1] << 8)));
+    if (Crc16(covered) != crc) {
+        return std::nullopt;
+    }
+    return reply.front();
+}
 
 }  // namespace
 
@@ -47,7 +110,7 @@ ScanOutcome BusCore::ScanSessionAndSearch() {
                 portConfigDefault = false;
                 host_.showMessage(status_text::kNoDefaultPortMessage);
                 PortNum = 1;
-                PortType = 6;
+                PortType = kUsbPortType;
                 outcome.portListsToDefaults = true;
             }
         } else {
@@ -162,8 +225,7 @@ bool BusCore::CountBeyondTable(int& count) {
             return g == 0;
         }
         std::array<int16_t, 9> rom{};
-        if (driver_.TMRom(SHandle, StateBuf, rom) > 0 &&
-            static_cast<uint8_t>(rom[0]) == family_code::kDs1420) {
+        if (driver_.TMRom(SHandle, StateBuf, rom) > 0 && IsAdapterSerialChip(rom)) {
             // The adapter's own chip may come late in the search order.
             SNADAPTERS = RomTextOf(rom);
             Stat1 = SNADAPTERS;
@@ -185,20 +247,21 @@ void BusCore::AddFoundDevice(int32_t handle, TmexState& state, int16_t index,
     entry.Family = GroupOfFamily(family);
     std::string& subtypeName = subtypeNames[static_cast<size_t>(index)];
     subtypeName.clear();
-    switch (family) {
-        case family_code::kDs1921:
+    const FamilyDescriptor* descriptor = FindFamily(family);
+    switch (descriptor == nullptr ? SearchStep::kNone : descriptor->searchStep) {
+        case SearchStep::kIdentifyDs1921:
             subtypeName = IdentifyDS1921(handle, state, index, rom);
             break;
-        case family_code::kDs1922:
+        case SearchStep::kIdentifyDs1922:
             subtypeName = IdentifyDS1922(handle, state, index, rom);
             break;
-        case family_code::kDs1420:
+        case SearchStep::kAdapterSerial:
             SNADAPTERS = entry.ROMS;
             if (Stat1 != entry.ROMS) {
                 Stat1 = entry.ROMS;
             }
             break;
-        default:
+        case SearchStep::kNone:
             break;
     }
 }
@@ -211,85 +274,27 @@ std::string BusCore::IdentifyDS1921(int32_t handle, TmexState& state, int16_t,
         return {};
     }
     const int code = (rom[6] & 0xFF) * 16 + ((rom[5] & 0xFF) >> 4);
-    std::string name;
-    switch (code) {
-        case 0:
-        case 100:
-            name = "DS1921L-F50 -40..+85(C)";
-            break;
-        case 348:
-            name = "DS1921L-F53 -30..+85(C)";
-            break;
-        case 596:
-            name = "DS1921L-F52 -20..+85(C)";
-            break;
-        case 844:
-            name = "DS1921L-F51 -10..+85(C)";
-            break;
-        case 946:
-            name = "DS1921Z-F5 -5..+26(C)";
-            break;
-        case 1266:
-            name = "DS1921H-F5 +15..+46(C)";
-            break;
-        default:
-            name = "Неизвестное устройство";
-            break;
-    }
-    TypeButtonString = name;
-    return name;
+    TypeButtonString = Ds1921SubtypeName(code);
+    return TypeButtonString;
 }
 
 std::string BusCore::IdentifyDS1922(int32_t handle, TmexState& state, int16_t,
                                     const std::array<int16_t, 9>&) {
-    int16_t configuration = 0;
-    // The probe counts only when every byte of it went through; one the adapter failed cuts it,
-    // and it runs again from the selection.
+    std::optional<uint8_t> configuration;
+    // Only a whole, intact reply names the part; a broken one runs again from the selection,
+    // and one that stays broken leaves the name out rather than guess it.
     const Attempt probe = retries.run(host_, [&] {
         if (driver_.TMStrongAccess(handle, state) != 1) {
             return Attempt::Repeatable;
         }
-        bool whole = driver_.TMTouchByte(handle, kReadMemoryWithCrc) >= 0 &&
-                     driver_.TMTouchByte(handle, 0x26) >= 0 &&
-                     driver_.TMTouchByte(handle, 0x02) >= 0;
-        for (int i = 0; whole && i < kPasswordBytes; ++i) {
-            whole = driver_.TMTouchByte(handle, 0xFF) >= 0;
-        }
-        for (int i = 0; whole && i < kConfigurationReadBytes; ++i) {
-            const int16_t read = driver_.TMTouchByte(handle, 0xFF);
-            whole = read >= 0;
-            if (i == 0) {
-                configuration = read;
-            }
-        }
-        return DoneOr(whole);
+        configuration = ReadConfigurationByte(driver_, handle);
+        return DoneOr(configuration.has_value());
     });
     if (probe != Attempt::Done) {
         return {};
     }
-    std::string name;
-    switch (configuration) {
-        case 0x00:
-            name = "DS2422 - Термохрон";
-            break;
-        case 0x20:
-            name = "DS1923 - Гигрохрон";
-            break;
-        case 0x40:
-            name = "DS1922L - Термохрон";
-            break;
-        case 0x60:
-            name = "DS1922T - Термохрон";
-            break;
-        case 0x80:
-            name = "DS1922E - Термохрон";
-            break;
-        default:
-            name = "Неизвестное устройство";
-            break;
-    }
-    TypeButtonString = name;
-    return name;
+    TypeButtonString = Ds1922SubtypeName(*configuration);
+    return TypeButtonString;
 }
 
 }  // namespace velgrin

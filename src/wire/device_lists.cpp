@@ -15,20 +15,19 @@ DeviceLists RebuildDeviceLists(const BusCore& core) {
     for (int n = 0; n < core.FoundDev; ++n) {
         const CurrentSens& sens = core.Asens[static_cast<size_t>(n)];
         std::string entry = ListEntryText(n, sens.ROMS);
-        switch (sens.Family) {
-            case device_group::kDs18S20:
-            case device_group::kDs18B20:
+        switch (ListOfGroup(sens.Family)) {
+            case DeviceList::kThermometers:
                 lists.cmb1820.push_back(std::move(entry));
                 lists.logSteps.push_back(LogStep::kStoreRom1820);
                 break;
-            case device_group::kLogger:
+            case DeviceList::kRegistration:
                 lists.cmbSN.push_back(std::move(entry));
                 lists.logSteps.push_back(LogStep::kStoreRomButton);
                 break;
-            case device_group::kHlt:
+            case DeviceList::kMultisensors:
                 lists.cmbhlt.push_back(std::move(entry));
                 break;
-            default:
+            case DeviceList::kNone:
                 break;
         }
     }

@@ -4,29 +4,11 @@
 #include <cstdint>
 #include <string>
 
+#include "wire/device_families.h"
+
 namespace velgrin {
 
-// Device groups: which tab of the window lists a device.
-namespace device_group {
-inline constexpr int32_t kUnlisted = 0;
-inline constexpr int32_t kDs18S20 = 16;
-inline constexpr int32_t kLogger = 33;  // loggers and the DS1822, on the registration tab
-inline constexpr int32_t kHlt = 38;
-inline constexpr int32_t kDs18B20 = 40;
-}  // namespace device_group
-
-namespace family_code {
-inline constexpr uint8_t kDs18S20 = 0x10;
-inline constexpr uint8_t kDs1921 = 0x21;
-inline constexpr uint8_t kDs1822 = 0x22;
-inline constexpr uint8_t kDs2438 = 0x26;
-inline constexpr uint8_t kDs18B20 = 0x28;
-inline constexpr uint8_t kDs1922 = 0x41;
-inline constexpr uint8_t kDs1925 = 0x53;
-inline constexpr uint8_t kDs1420 = 0x81;
-}  // namespace family_code
-
-// Group of a family code (ROM byte 0).
+// Group of a family code (ROM byte 0); unlisted for a family the program does not know.
 int32_t GroupOfFamily(uint8_t familyCode);
 
 // One entry of the device table. Fields nobody uses are kept so that the record reads like the

@@ -11,6 +11,7 @@
 #include "common/clock.h"
 #include "wire/link.h"
 #include "wire/port_spec.h"
+#include "wire/port_types.h"
 
 namespace velgrin {
 

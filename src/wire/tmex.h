@@ -23,9 +23,6 @@ inline constexpr int16_t kInterrupted = -13;    // the bus sequence was cut; res
 inline constexpr int16_t kInvalidSession = -200;
 }  // namespace tmex_error
 
-// Port type our built-in simulated bench answers to; the vendor's types end at 6.
-inline constexpr int16_t kSimulatedPortType = 64;
-
 // The per-session state the driver keeps for its caller: the current device and the search.
 struct TmexState {
     RomCode currentRom{};

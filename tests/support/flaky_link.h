@@ -9,8 +9,9 @@
 namespace velgrin::testing {
 
 // What a FlakyLink does with one byte it is asked to send: pass it, or fail it (the adapter
-// reports an error) after putting it on the bus as sent or garbled.
-enum class ByteFault { None, FailAfterSending, FailAfterSendingGarbled };
+// reports an error) after putting it on the bus as sent or garbled, or garble it unnoticed (only
+// its echo shows it, as when a device holds the line at the wrong moment).
+enum class ByteFault { None, FailAfterSending, FailAfterSendingGarbled, Garbled };
 
 // A simulated bench's adapter that fails chosen bytes, as a noisy serial line makes a real
 // adapter do. `fault` sees the byte and the one sent before it. Bytes after a failed one go
@@ -38,6 +39,9 @@ class FlakyLink final : public ForwardingLink {
         const ByteFault fault = fault_ ? fault_(previous, byte) : ByteFault::None;
         if (fault == ByteFault::None) {
             return ForwardingLink::sendByte(byte, pullupAfter);
+        }
+        if (fault == ByteFault::Garbled) {
+            return ForwardingLink::sendByte(static_cast<uint8_t>(byte ^ 0x10), pullupAfter);
         }
         // What the garbled byte reads back does not matter: the byte fails either way.
         (void)inner_.touchByte(

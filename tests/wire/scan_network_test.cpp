@@ -4,8 +4,10 @@
 #include <set>
 
 #include "bench_rig.h"
+#include "flaky_link.h"
 #include "wire/sim/sim_device.h"
 #include "wire/sim/sim_ds1922.h"
+#include "wire/sim/sim_faults.h"
 
 namespace velgrin {
 namespace {
@@ -262,6 +264,54 @@ TEST(ScanNetwork, Ds1922ProbeReadsTheConfigurationByteBehindThePassword) {
     const std::string tail = log.substr(at);
     EXPECT_EQ(std::count(tail.begin(), tail.end(), ' '), 3 + 8 + 35 - 1) << tail;
     EXPECT_EQ(tail.find(" R "), std::string::npos) << "no reset after the reads";
+}
+
+// A probe broken at any step names no part rather than a wrong one; a step broken once is
+// repeated and names the right one.
+TEST(ScanNetwork, Ds1922ProbeNamesNoPartUnlessEveryStepCameThrough) {
+    using testing::ByteFault;
+    // The rule garbles `byte` sent after `previous`, every time.
+    auto garble = [](uint8_t previous, uint8_t byte) {
+        return [=](uint8_t p, uint8_t b) {
+            return p == previous && b == byte ? ByteFault::Garbled : ByteFault::None;
+        };
+    };
+    struct Case {
+        const char* step;
+        std::function<void(testing::FlakyBenchRig&, sim::SimDevice&)> breakIt;
+        const char* name;
+    };
+    const Case cases[] = {
+        {"no presence", [](auto& rig, auto& d) { rig.bench->park(d.rom()); }, ""},
+        {"command", [&](auto& rig, auto&) { rig.fault = garble(0xF0, 0x69); }, ""},
+        {"address low", [&](auto& rig, auto&) { rig.fault = garble(0x69, 0x26); }, ""},
+        {"address high", [&](auto& rig, auto&) { rig.fault = garble(0x26, 0x02); }, ""},
+        {"password", [&](auto& rig, auto&) { rig.fault = garble(0x02, 0xFF); }, ""},
+        {"configuration byte", [](auto&, auto& d) { sim::CorruptReplyByte(d, 0, 0x20); }, ""},
+        {"CRC", [](auto&, auto& d) { sim::CorruptReplyByte(d, 27, 0x80); }, ""},
+        {"adapter error",
+         [](auto& rig, auto&) {
+             rig.fault = [](uint8_t p, uint8_t b) {
+                 return p == 0x69 && b == 0x26 ? ByteFault::FailAfterSending : ByteFault::None;
+             };
+         },
+         ""},
+        {"configuration byte once", [](auto&, auto& d) { sim::FlipNextReplyBit(d, 5); },
+         "DS1922T - Термохрон"},
+    };
+    for (const Case& c : cases) {
+        testing::FlakyBenchRig rig;
+        auto& logger = rig.bus().attach(
+            std::make_unique<sim::Ds1922Device>(Rom(0x41, 0x77), ds1922_config::kDs1922T));
+        rig.core.ScanSessionAndSearch();
+        ASSERT_EQ(rig.core.subtypeNames[0], "DS1922T - Термохрон") << c.step;
+        rig.core.TypeButtonString = "before";
+        c.breakIt(rig, logger);
+        const std::array<int16_t, 9> rom{0x41};
+        EXPECT_EQ(rig.core.IdentifyDS1922(rig.core.SHandle, rig.core.StateBuf, 0, rom), c.name)
+            << c.step;
+        EXPECT_EQ(rig.core.TypeButtonString, *c.name ? c.name : "before") << c.step;
+    }
 }
 
 }  // namespace

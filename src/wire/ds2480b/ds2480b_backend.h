@@ -1,6 +1,5 @@
 #pragma once
 
-#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -10,9 +9,6 @@
 #include "wire/port_registry.h"
 
 namespace velgrin::ds2480b {
-
-// The driver's port type of DS9097U-type adapters ("DS90907U" in the adapter list).
-inline constexpr int16_t kDs2480bPortType = 5;
 
 // Port kind "ds2480b": "ds2480b:/dev/ttyUSB0". In manual mode port number N is the N-th of the
 // serial ports `listPorts` gives (the system's, in name order); while that list is too short for

@@ -9,10 +9,6 @@
 
 namespace velgrin::ds2482 {
 
-// The program's own port type for I2C bus masters; the driver has none, so no port number of
-// the settings tab leads here.
-inline constexpr int16_t kI2cPortType = 65;
-
 struct Ds2482BackendOptions {
     std::string lockDirectory = kLockDirectory;
     // The busy wait's bounds (see Ds2482Options).

@@ -1,14 +1,9 @@
 #pragma once
 
-#include <cstdint>
-
 #include "wire/ds2490/ds2490_link.h"
 #include "wire/port_registry.h"
 
 namespace velgrin::ds2490 {
-
-// The driver's port type of USB adapters ("USB" in the adapter list).
-inline constexpr int16_t kUsbPortType = 6;
 
 // Port kind "usb": "usb" is the first DS2490 of the system in bus and address order, "usb:N"
 // the N-th; in manual mode port number N of type 6 is the N-th. When exactly one DS2490 is

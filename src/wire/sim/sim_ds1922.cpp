@@ -20,20 +20,8 @@ Ds1922Device::Ds1922Device(RomCode rom, uint8_t configByte)
 }
 
 std::string Ds1922Device::model() const {
-    switch (configByte()) {
-        case ds1922_config::kDs2422:
-            return "DS2422";
-        case ds1922_config::kDs1923:
-            return "DS1923";
-        case ds1922_config::kDs1922L:
-            return "DS1922L";
-        case ds1922_config::kDs1922T:
-            return "DS1922T";
-        case ds1922_config::kDs1922E:
-            return "DS1922E";
-        default:
-            return "DS1922";
-    }
+    const Ds1922Subtype* part = FindDs1922Subtype(configByte());
+    return part == nullptr ? "DS1922" : std::string(part->part);
 }
 
 void Ds1922Device::setMemory(uint16_t address, std::span<const uint8_t> bytes) {

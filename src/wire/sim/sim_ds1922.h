@@ -5,6 +5,7 @@
 #include <span>
 #include <vector>
 
+#include "wire/logger_subtypes.h"
 #include "wire/sim/sim_device.h"
 
 namespace velgrin::sim {
@@ -22,22 +23,14 @@ inline constexpr uint16_t kLogStart = 0x1000;
 inline constexpr uint16_t kEnd = 0x2000;  // one past the last byte
 }  // namespace ds1922_address
 
-// The device configuration byte at 0x0226 names the part.
-namespace ds1922_config {
-inline constexpr uint8_t kDs2422 = 0x00;
-inline constexpr uint8_t kDs1923 = 0x20;
-inline constexpr uint8_t kDs1922L = 0x40;
-inline constexpr uint8_t kDs1922T = 0x60;
-inline constexpr uint8_t kDs1922E = 0x80;
-}  // namespace ds1922_config
-
 // Password control value that turns password checking on.
 inline constexpr uint8_t kDs1922PasswordsEnabled = 0xAA;
 
-// DS1922L/T/E, DS1923 and DS2422 (family 0x41): 8 KB of memory in 32-byte pages (general purpose
-// memory, the registers at 0x0200, the log from 0x1000), read with Read Memory with CRC (0x69):
-// address, eight password bytes, then data to the end of the page and the inverted CRC16, page
-// after page. Mission control and memory writes are not simulated.
+// DS1922L/T/E, DS1923 and DS2422 (family 0x41; the configuration byte names the part): 8 KB of
+// memory in 32-byte pages (general purpose memory, the registers at 0x0200, the log from
+// 0x1000), read with Read Memory with CRC (0x69): address, eight password bytes, then data to
+// the end of the page and the inverted CRC16, page after page. Mission control and memory writes
+// are not simulated.
 class Ds1922Device final : public SimDevice {
   public:
     Ds1922Device(RomCode rom, uint8_t configByte);

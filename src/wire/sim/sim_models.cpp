@@ -1,5 +1,7 @@
 #include "wire/sim/sim_models.h"
 
+#include "wire/device_families.h"
+#include "wire/logger_subtypes.h"
 #include "wire/sim/sim_ds1822.h"
 #include "wire/sim/sim_ds18b20.h"
 #include "wire/sim/sim_ds18s20.h"
@@ -13,35 +15,56 @@ namespace {
 
 constexpr std::string_view kPlainRom = "rom";
 
-// Family 0x41 parts differ only in their configuration byte.
-std::optional<uint8_t> Ds1922Config(std::string_view model) {
-    if (model == "DS1922" || model == "DS1922L") {
-        return ds1922_config::kDs1922L;
+template <typename Device>
+std::unique_ptr<SimDevice> Make(const RomCode& rom, std::string_view) {
+    return std::make_unique<Device>(rom);
+}
+
+// A bench's "DS1922" is a DS1922L; the other names are the parts' own.
+std::unique_ptr<SimDevice> MakeDs1922(const RomCode& rom, std::string_view model) {
+    for (const Ds1922Subtype& part : Ds1922Subtypes()) {
+        if (part.part == model) {
+            return std::make_unique<Ds1922Device>(rom, part.configByte);
+        }
     }
-    if (model == "DS1922T") {
-        return ds1922_config::kDs1922T;
+    return std::make_unique<Ds1922Device>(rom, ds1922_config::kDs1922L);
+}
+
+// The families whose function commands the bench simulates; the others answer the ROM layer
+// only, which is all the program asks of them.
+struct FamilyModel {
+    uint8_t family;
+    std::unique_ptr<SimDevice> (*make)(const RomCode&, std::string_view model);
+};
+
+constexpr FamilyModel kFamilyModels[] = {
+    {family_code::kDs18B20, Make<Ds18b20Device>}, {family_code::kDs1822, Make<Ds1822Device>},
+    {family_code::kDs18S20, Make<Ds18s20Device>}, {family_code::kDs2438, Make<Ds2438Device>},
+    {family_code::kDs1921, Make<Ds1921Device>},   {family_code::kDs1922, MakeDs1922},
+};
+
+std::vector<ModelInfo> AllModels() {
+    std::vector<ModelInfo> models;
+    for (const FamilyDescriptor& family : DeviceFamilies()) {
+        for (std::string_view name : family.simModels) {
+            if (!name.empty()) {
+                models.push_back({name, family.code});
+            }
+        }
+        if (family.searchStep == SearchStep::kIdentifyDs1922) {
+            for (const Ds1922Subtype& part : Ds1922Subtypes()) {
+                models.push_back({part.part, family.code});
+            }
+        }
     }
-    if (model == "DS1922E") {
-        return ds1922_config::kDs1922E;
-    }
-    if (model == "DS1923") {
-        return ds1922_config::kDs1923;
-    }
-    if (model == "DS2422") {
-        return ds1922_config::kDs2422;
-    }
-    return std::nullopt;
+    models.push_back({kPlainRom, std::nullopt});
+    return models;
 }
 
 }  // namespace
 
 const std::vector<ModelInfo>& Models() {
-    static const std::vector<ModelInfo> models = {
-        {"DS18B20", 0x28}, {"DS1822", 0x22},  {"DS18S20", 0x10},         {"DS1820", 0x10},
-        {"DS2438", 0x26},  {"DS1921", 0x21},  {"DS1922", 0x41},          {"DS1922L", 0x41},
-        {"DS1922T", 0x41}, {"DS1922E", 0x41}, {"DS1923", 0x41},          {"DS2422", 0x41},
-        {"DS1925", 0x53},  {"DS1420", 0x81},  {kPlainRom, std::nullopt},
-    };
+    static const std::vector<ModelInfo> models = AllModels();
     return models;
 }
 
@@ -64,29 +87,16 @@ std::string_view ModelOfFamily(uint8_t family) {
 }
 
 std::unique_ptr<SimDevice> MakeDevice(std::string_view model, const RomCode& rom) {
-    if (model == "DS18B20") {
-        return std::make_unique<Ds18b20Device>(rom);
+    const ModelInfo* info = FindModel(model);
+    if (info == nullptr || !info->family) {
+        return std::make_unique<PlainRomDevice>(rom);
     }
-    if (model == "DS1822") {
-        return std::make_unique<Ds1822Device>(rom);
+    for (const FamilyModel& family : kFamilyModels) {
+        if (family.family == *info->family) {
+            return family.make(rom, model);
+        }
     }
-    if (model == "DS18S20" || model == "DS1820") {
-        return std::make_unique<Ds18s20Device>(rom);
-    }
-    if (model == "DS2438") {
-        return std::make_unique<Ds2438Device>(rom);
-    }
-    if (model == "DS1921") {
-        return std::make_unique<Ds1921Device>(rom);
-    }
-    if (auto config = Ds1922Config(model)) {
-        return std::make_unique<Ds1922Device>(rom, *config);
-    }
-    if (model == "DS1925" || model == "DS1420") {
-        // Their function commands are not simulated: the program only lists them.
-        return std::make_unique<PlainRomDevice>(rom, std::string(model));
-    }
-    return std::make_unique<PlainRomDevice>(rom);
+    return std::make_unique<PlainRomDevice>(rom, std::string(model));
 }
 
 }  // namespace velgrin::sim
