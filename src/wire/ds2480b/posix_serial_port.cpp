@@ -1,6 +1,7 @@
 #include "wire/ds2480b/posix_serial_port.h"
 
 #include <fcntl.h>
+#include <linux/serial.h>
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -145,6 +146,13 @@ WireResult<void> PosixSerialPort::open() {
     // refuses this, which is harmless.
     int lines = TIOCM_DTR | TIOCM_RTS;
     (void)::ioctl(fd, TIOCMBIS, &lines);
+    // Each round trip waits for the driver to hand on what arrived: ask it to do so at once.
+    // Drivers without the flag (a pseudo-terminal, some USB bridges) refuse; nothing else changes.
+    serial_struct serial{};
+    if (::ioctl(fd, TIOCGSERIAL, &serial) == 0) {
+        serial.flags |= ASYNC_LOW_LATENCY;
+        (void)::ioctl(fd, TIOCSSERIAL, &serial);
+    }
     ::tcflush(fd, TCIOFLUSH);
     fd_ = fd;
     return {};
