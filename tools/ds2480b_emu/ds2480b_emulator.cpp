@@ -274,7 +274,8 @@ void Ds2480bEmulator::echoToClient(std::span<const uint8_t> bytes, uint64_t now)
         }
         const uint8_t echo = passive_->receive(byte, format);
         // The echo is complete when the character has left: both ends share the line's time.
-        const uint64_t due = options_.timing ? timing_.arrive(now, format.baud) : 0;
+        const uint64_t due =
+            options_.timing ? timing_.arrive(now, format.baud, format.dataBits + 2) : 0;
         replies_.push_back(Reply{due, echo});
     }
 }

@@ -17,16 +17,17 @@ constexpr uint8_t SlotByte(bool bit) {
 
 }  // namespace
 
-std::optional<bool> SlotEcho(uint8_t sent, uint8_t echo) {
+std::optional<bool> SlotEcho(uint8_t sent, uint8_t echo, uint8_t mask) {
+    echo &= mask;
     if (sent == kWriteZero) {
         return echo == 0 ? std::optional(false) : std::nullopt;
     }
     // A device answering 0 holds the line from the start bit on, so the low bits come first.
-    const auto high = static_cast<uint8_t>(~echo);
-    if ((high & static_cast<uint8_t>(high + 1)) != 0) {
+    const auto low = static_cast<uint8_t>(~echo & mask);
+    if ((low & static_cast<uint8_t>(low + 1)) != 0) {
         return std::nullopt;
     }
-    return echo == 0xFF;
+    return echo == mask;
 }
 
 PassiveSerialLink::PassiveSerialLink(std::unique_ptr<ds2480b::SerialPort> port,
@@ -47,8 +48,10 @@ WireResult<void> PassiveSerialLink::open() {
     if (!opened) {
         return opened;
     }
-    // The port opens at 9600 baud.
+    // The port opens at 9600 baud with 8 data bits.
     baud_ = kResetBaud;
+    dataBits_ = kResetDataBits;
+    echoMask_ = 0xFF;
     stale_ = false;
     return {};
 }
@@ -70,16 +73,19 @@ WireError PassiveSerialLink::garbled(const std::string& what, uint8_t echo) cons
                                                   " (a noisy line?)"};
 }
 
-WireResult<void> PassiveSerialLink::useRate(uint32_t baud) {
-    if (baud_ == baud) {
+WireResult<void> PassiveSerialLink::useFormat(uint32_t baud, int dataBits) {
+    if (baud_ == baud && dataBits_ == dataBits) {
         return {};
     }
-    // Every echo has come back, so nothing of the old rate is still on its way out.
-    auto set = port_->setBaud(baud);
-    if (!set) {
-        return set;
+    // Every echo has come back, so nothing of the old format is still on its way out.
+    auto taken = port_->setFormat(baud, dataBits);
+    if (!taken) {
+        return taken.error();
     }
     baud_ = baud;
+    dataBits_ = dataBits;
+    // A driver that rounded the data bits up sends and echoes them all.
+    echoMask_ = static_cast<uint8_t>((1u << *taken) - 1);
     return {};
 }
 
@@ -117,7 +123,7 @@ WireResult<void> PassiveSerialLink::exchange(std::span<uint8_t> bytes) {
 }
 
 WireResult<ResetOutcome> PassiveSerialLink::reset() {
-    if (auto rate = useRate(kResetBaud); !rate) {
+    if (auto rate = useFormat(kResetBaud, kResetDataBits); !rate) {
         return rate.error();
     }
     std::array<uint8_t, 1> line{kResetByte};
@@ -136,7 +142,7 @@ WireResult<ResetOutcome> PassiveSerialLink::reset() {
 }
 
 WireResult<void> PassiveSerialLink::slots(std::span<uint8_t> bytes) {
-    if (auto rate = useRate(kSlotBaud); !rate) {
+    if (auto rate = useFormat(kSlotBaud, kSlotDataBits); !rate) {
         return rate;
     }
     std::array<uint8_t, kMaxBlockBytes * 8> line{};
@@ -151,7 +157,7 @@ WireResult<void> PassiveSerialLink::slots(std::span<uint8_t> bytes) {
         uint8_t read = 0;
         for (size_t bit = 0; bit < 8; ++bit) {
             const uint8_t sent = SlotByte(((bytes[i] >> bit) & 1) != 0);
-            const auto value = SlotEcho(sent, used[i * 8 + bit]);
+            const auto value = SlotEcho(sent, used[i * 8 + bit], echoMask_);
             if (!value) {
                 return garbled("a time slot", used[i * 8 + bit]);
             }
@@ -163,14 +169,14 @@ WireResult<void> PassiveSerialLink::slots(std::span<uint8_t> bytes) {
 }
 
 WireResult<bool> PassiveSerialLink::touchBit(bool bit) {
-    if (auto rate = useRate(kSlotBaud); !rate) {
+    if (auto rate = useFormat(kSlotBaud, kSlotDataBits); !rate) {
         return rate.error();
     }
     std::array<uint8_t, 1> line{SlotByte(bit)};
     if (auto done = exchange(line); !done) {
         return done.error();
     }
-    const auto value = SlotEcho(SlotByte(bit), line[0]);
+    const auto value = SlotEcho(SlotByte(bit), line[0], echoMask_);
     if (!value) {
         return garbled("a time slot", line[0]);
     }

@@ -13,9 +13,13 @@
 
 namespace velgrin::ds9097 {
 
-// The rates of the two kinds of UART byte: a reset pulse at 9600 baud, a time slot at 115200.
+// The two kinds of UART byte: a reset pulse at 9600 baud with 8 data bits, a time slot at 115200
+// with 6 (a write-0 then holds the line low 61 us, and a slot lasts 69 us instead of 87). A
+// driver that takes only 8 data bits gets slots of 87 us.
 inline constexpr uint32_t kResetBaud = 9600;
 inline constexpr uint32_t kSlotBaud = 115200;
+inline constexpr int kResetDataBits = 8;
+inline constexpr int kSlotDataBits = 6;
 // The UART bytes of a reset and of the two kinds of slot.
 inline constexpr uint8_t kResetByte = 0xF0;
 inline constexpr uint8_t kWriteOne = 0xFF;  // also the read slot
@@ -31,8 +35,8 @@ struct PassiveOptions {
 
 // A passive serial adapter (DS9097E type, or a USB-UART converter with a diode): no 1-Wire chip,
 // the host makes every slot out of a UART byte and reads the bus in its echo. A reset is the byte
-// F0 at 9600 baud, a slot one byte at 115200; a block is one write and one read of 8 bytes per
-// 1-Wire byte, a search step one round trip. The adapter has no strong pull-up.
+// F0 at 9600 baud, a slot one character at 115200; a block is one write and one read of 8
+// characters per 1-Wire byte, a search step one round trip. The adapter has no strong pull-up.
 class PassiveSerialLink final : public Link {
   public:
     explicit PassiveSerialLink(std::unique_ptr<ds2480b::SerialPort> port,
@@ -56,7 +60,7 @@ class PassiveSerialLink final : public Link {
     const ds2480b::LinkStats& stats() const { return stats_; }
 
   private:
-    WireResult<void> useRate(uint32_t baud);
+    WireResult<void> useFormat(uint32_t baud, int dataBits);
     // Writes the UART bytes in one go and reads their echoes back into them.
     WireResult<void> exchange(std::span<uint8_t> bytes);
     // The slots of `bytes` (least significant bit first) exchanged in one round trip.
@@ -67,13 +71,17 @@ class PassiveSerialLink final : public Link {
     std::unique_ptr<ds2480b::SerialPort> port_;
     PassiveOptions options_;
     uint32_t baud_ = kResetBaud;
+    int dataBits_ = kResetDataBits;  // as asked of the port
+    // The data bits of an echo at the current format, as the port took it.
+    uint8_t echoMask_ = 0xFF;
     // An exchange came back short: late echoes may still arrive and are dropped first.
     bool stale_ = false;
     ds2480b::LinkStats stats_;
 };
 
-// The bit a slot's echo reads: 1 when nobody pulled the line low. Empty for an echo no bus can
-// give: a written 0 that came back with a 1, or low bits after a high one (the line rises once).
-std::optional<bool> SlotEcho(uint8_t sent, uint8_t echo);
+// The bit a slot's echo (its data bits in `mask`) reads: 1 when nobody pulled the line low.
+// Empty for an echo no bus can give: a written 0 that came back with a 1, or low bits after a
+// high one (the line rises once).
+std::optional<bool> SlotEcho(uint8_t sent, uint8_t echo, uint8_t mask);
 
 }  // namespace velgrin::ds9097

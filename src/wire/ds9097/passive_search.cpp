@@ -26,7 +26,7 @@ void SetBit(RomCode& rom, int index, bool value) {
 }  // namespace
 
 WireResult<SearchPass> PassiveSerialLink::searchPass(const RomCode& directions, bool alarmOnly) {
-    if (auto rate = useRate(kSlotBaud); !rate) {
+    if (auto rate = useFormat(kSlotBaud, kSlotDataBits); !rate) {
         return rate.error();
     }
     const uint8_t command = alarmOnly ? rom_command::kAlarmSearch : rom_command::kSearchRom;
@@ -50,7 +50,7 @@ WireResult<SearchPass> PassiveSerialLink::searchPass(const RomCode& directions, 
         }
         std::array<bool, 10> read{};
         for (size_t i = 0; i < length; ++i) {
-            const auto value = SlotEcho(sent[i], line[i]);
+            const auto value = SlotEcho(sent[i], line[i], echoMask_);
             if (!value) {
                 return garbled("a search slot", line[i]);
             }

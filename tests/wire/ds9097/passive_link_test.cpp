@@ -40,16 +40,17 @@ Rig MakeRig(const std::string& script) {
 }
 
 TEST(PassiveLink, ResetAtNineHundredBaudThenSlotsAtFastRate) {
-    // Convert T (44) as slots, then a byte read from a device answering 0 in slot 0 only.
+    // Convert T (44) as slots of 6 data bits, then a byte read from a device answering 0 in
+    // slot 0 only.
     auto rig = MakeRig(R"(
         open
         > F0
         < E0
-        baud 115200
+        baud 115200 6
         > 00 00 FF 00 00 00 FF 00
-        < 00 00 FF 00 00 00 FF 00
+        < 00 00 3F 00 00 00 3F 00
         > FF FF FF FF FF FF FF FF
-        < FC FF FF FF FF FF FF FF
+        < 3C 3F 3F 3F 3F 3F 3F 3F
         baud 9600
         > F0
         < F0
@@ -70,8 +71,8 @@ TEST(PassiveLink, ResetAtNineHundredBaudThenSlotsAtFastRate) {
 TEST(PassiveLink, SearchPassTakesOneRoundTripPerStep) {
     const RomCode rom{0x28, 0x5A, 0x3E, 0x1D, 0x07, 0x00, 0x00, 0x06};
     auto slot = [](bool bit) { return std::string(bit ? " FF" : " 00"); };
-    auto answer = [](bool bit) { return std::string(bit ? " FF" : " FC"); };
-    std::string script = "open\nbaud 115200\n>";
+    auto answer = [](bool bit) { return std::string(bit ? " 3F" : " 3C"); };
+    std::string script = "open\nbaud 115200 6\n>";
     std::string echo = "<";
     for (int bit = 0; bit < 8; ++bit) {
         script += slot(((rom_command::kSearchRom >> bit) & 1) != 0);
@@ -109,13 +110,13 @@ TEST(PassiveLink, BadPortSilentOrGarblingLineFailsClearly) {
         {"silent line", "open\n> F0\n", WireErrorCode::Timeout, "echoed 0 of 1"},
         {"garbled reset", "open\n> F0\n< F8\n", WireErrorCode::Protocol, "echoed F8 to a reset"},
         {"garbled write-0",
-         "open\n> F0\n< E0\nbaud 115200\n> 00 00 FF 00 00 00 FF 00\n"
-         "< 00 00 FF 00 08 00 FF 00\n",
+         "open\n> F0\n< E0\nbaud 115200 6\n> 00 00 FF 00 00 00 FF 00\n"
+         "< 00 00 3F 00 08 00 3F 00\n",
          WireErrorCode::Protocol, "echoed 08 to a time slot"},
         {"garbled read",
-         "open\n> F0\n< E0\nbaud 115200\n> 00 00 FF 00 00 00 FF 00\n"
-         "< 00 00 EF 00 00 00 FF 00\n",
-         WireErrorCode::Protocol, "echoed EF to a time slot"},
+         "open\n> F0\n< E0\nbaud 115200 6\n> 00 00 FF 00 00 00 FF 00\n"
+         "< 00 00 2F 00 00 00 3F 00\n",
+         WireErrorCode::Protocol, "echoed 2F to a time slot"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -131,6 +132,22 @@ TEST(PassiveLink, BadPortSilentOrGarblingLineFailsClearly) {
         EXPECT_EQ(error.code, c.code);
         EXPECT_NE(error.message.find(c.says), std::string::npos) << error.message;
     }
+}
+
+TEST(PassiveLink, DriverThatTakesOnlyEightDataBitsGetsEightBitSlots) {
+    // An FTDI bridge rounds 6 data bits up to 8: slots are then 8 bits long and so are echoes.
+    auto rig = MakeRig(R"(
+        open
+        baud 115200 6 8
+        > 00 00 FF 00 00 00 FF 00
+        < 00 00 FF 00 00 00 FC 00
+        > FF
+        < FF
+    )");
+    ASSERT_TRUE(rig.link->open());
+    EXPECT_EQ(rig.link->touchByte(0x44).value(), 0x04);
+    EXPECT_EQ(rig.link->touchBit(true).value(), true);
+    EXPECT_TRUE(Played(*rig.port));
 }
 
 TEST(PassiveLink, RefusesTheStrongPullupItLacks) {
