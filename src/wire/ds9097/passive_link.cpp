@@ -1,12 +1,16 @@
 #include "wire/ds9097/passive_link.h"
 
 #include <array>
+#include <bit>
 #include <cstdio>
 #include <optional>
 
 namespace velgrin::ds9097 {
 
 namespace {
+
+// An exchange this long on the line is waited out before its echoes are read.
+constexpr std::chrono::microseconds kLongExchange{1000};
 
 // The reset byte's start bit and four low data bits hold the line low whatever the bus does.
 constexpr uint8_t kResetLowBits = 0x0F;
@@ -106,6 +110,13 @@ WireResult<void> PassiveSerialLink::exchange(std::span<uint8_t> bytes) {
     ++stats_.roundTrips;
     const auto timeout = options_.replyMargin + std::chrono::ceil<std::chrono::milliseconds>(
                                                     ds2480b::CharacterTime(baud_) * bytes.size());
+    // No echo set is complete before the line has carried its characters: waiting that long
+    // first spares a wake-up per echo on a long block.
+    const auto lineTime = std::chrono::microseconds(
+        static_cast<int64_t>(bytes.size()) * (std::popcount(echoMask_) + 2) * 1'000'000 / baud_);
+    if (lineTime >= kLongExchange) {
+        port_->idle(lineTime - kLongExchange / 2);
+    }
     auto got = port_->read(bytes, timeout);
     if (!got) {
         stale_ = true;
