@@ -15,7 +15,7 @@ add_custom_command(
     VERBATIM)
 add_custom_target(velgrin-changelog ALL DEPENDS ${changelog})
 install(FILES packaging/copyright ${changelog} DESTINATION ${doc_dir})
-install(FILES docs/cli.md docs/ds2480b.md docs/usb.md docs/i2c.md docs/bench-files.md DESTINATION ${doc_dir})
+install(FILES docs/cli.md docs/ds2480b.md docs/ds9097.md docs/usb.md docs/i2c.md docs/bench-files.md DESTINATION ${doc_dir})
 install(FILES docs/examples/workshop-bench.json DESTINATION ${doc_dir}/examples)
 
 set(CPACK_GENERATOR DEB)
@@ -41,9 +41,12 @@ thresholds written and checked), HLT multisensors built on a DS2438 (live
 readings, configuration written with a CRC) and data loggers (registration
 numbers saved to text files). The window is in Russian.
 .
+Adapters: DS2480B serial (DS9097U type), passive serial (DS9097E type, or a
+USB-UART converter with a diode), DS2490 USB and DS2482 I2C masters.
+.
 The package holds the window (velgrin), the same core from the command line
-(velgrin-cli, with bash completion) and an emulated DS2480B serial adapter on
-a pseudo-terminal (velgrin-ds2480b-emu).")
+(velgrin-cli, with bash completion) and an emulated DS2480B or passive serial
+adapter on a pseudo-terminal (velgrin-ds2480b-emu).")
 include(CPack)
 
 # Everything the package installs, so that `scripts/package` builds just that (not the tests).

@@ -19,8 +19,8 @@ TEST(EmulatorManualPageTest, NamesExactlyTheOptionsOfTheHelp) {
     ASSERT_EQ(help.status, 0) << help.err;
     EXPECT_EQ(PageOptions(page, "velgrin-ds2480b-emu"), LongOptionsIn(help.out));
     EXPECT_EQ(LongOptionsIn(help.out),
-              (std::set<std::string>{"--bench", "--timing", "--link", "--max-baud", "--noise",
-                                     "--seed", "--help", "--version"}));
+              (std::set<std::string>{"--adapter", "--bench", "--timing", "--link", "--max-baud",
+                                     "--noise", "--seed", "--help", "--version"}));
 }
 
 TEST(EmulatorCommandLineTest, HelpAndVersionAnswerOnStandardOutput) {
@@ -47,6 +47,7 @@ TEST(EmulatorCommandLineTest, RefusesNumbersThatAreNotWholeAndInRange) {
         {{"--max-baud", "9600x"}, "--max-baud takes 9600, 19200, 57600 or 115200"},
         {{"--max-baud", "4800"}, "--max-baud takes 9600, 19200, 57600 or 115200"},
         {{"--bench"}, "--bench needs a value"},
+        {{"--adapter", "ds9097"}, "--adapter takes ds2480b or passive"},
     };
     for (const auto& [arguments, message] : refused) {
         const ProgramRun run = Emulator(arguments);

@@ -30,6 +30,9 @@ Ds2480bEmulator::Ds2480bEmulator(std::shared_ptr<sim::SimBench> bench, EmulatorO
       chip_(*bench_),
       noise_(options_.seed) {
     chip_.setLineLimit(options_.lineLimit);
+    if (options_.adapter == EmulatedAdapter::Passive) {
+        passive_.emplace(*bench_);
+    }
     int fds[2];
     if (::pipe2(fds, O_NONBLOCK | O_CLOEXEC) == 0) {
         wakeRead_ = fds[0];
@@ -239,6 +242,11 @@ void Ds2480bEmulator::receiveFromClient() {
     }
     bytesIn_ += n;
     const uint64_t now = WallUs();
+    if (passive_) {
+        echoToClient(std::span(buffer).first(n), now);
+        account();
+        return;
+    }
     const uint32_t clientBaud = endpoint_->clientBaud();
     for (size_t i = 0; i < n; ++i) {
         if (!options_.timing) {
@@ -254,6 +262,22 @@ void Ds2480bEmulator::receiveFromClient() {
         queue(timing_.execute(arrival, step.busUs), step.replies);
     }
     account();
+}
+
+void Ds2480bEmulator::echoToClient(std::span<const uint8_t> bytes, uint64_t now) {
+    const passive::UartFormat format{endpoint_->clientBaud(), endpoint_->clientDataBits()};
+    for (uint8_t byte : bytes) {
+        bench_->catchUp();
+        // Without power, unplugged or above the line's rate the echo is lost: a silent line.
+        if (!chip_.powered() || bench_->unplugged || format.baud > options_.lineLimit) {
+            continue;
+        }
+        const uint8_t echo = passive_->receive(byte, format);
+        // The echo is complete when the character has left: both ends share the line's time.
+        const uint64_t due =
+            options_.timing ? timing_.arrive(now, format.baud, format.dataBits + 2) : 0;
+        replies_.push_back(Reply{due, echo});
+    }
 }
 
 void Ds2480bEmulator::collectPulseEnds() {

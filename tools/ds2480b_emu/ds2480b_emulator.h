@@ -8,6 +8,7 @@
 #include <mutex>
 #include <optional>
 #include <random>
+#include <span>
 #include <string>
 #include <thread>
 #include <vector>
@@ -15,13 +16,19 @@
 #include "ds2480b_emu/ds2480b_chip.h"
 #include "ds2480b_emu/pty_endpoint.h"
 #include "ds2480b_emu/serial_timing.h"
+#include "passive_model/passive_line.h"
 #include "wire/sim/sim_bench.h"
 
 namespace velgrin::ds2480b {
 
+// What answers on the line: a DS2480B, or a passive adapter whose echo is the bus itself.
+enum class EmulatedAdapter { Ds2480b, Passive };
+
 struct EmulatorOptions {
+    EmulatedAdapter adapter = EmulatedAdapter::Ds2480b;
     // Answer as late as a real adapter would: the serial time at the client's rate plus the
-    // 1-Wire time of the operation. Bytes that overrun the chip's input buffer are then lost.
+    // 1-Wire time of the operation (a passive adapter's echo ends with its character). Bytes
+    // that overrun the DS2480B's input buffer are then lost.
     bool timing = false;
     // A symbolic link kept pointing at the terminal across unplug and replug.
     std::optional<std::string> linkPath;
@@ -43,7 +50,7 @@ struct EmulatorCounters {
     uint64_t breaks = 0;
 };
 
-// A DS2480B adapter on a pseudo-terminal, serving a simulated bench.
+// A DS2480B or a passive serial adapter on a pseudo-terminal, serving a simulated bench.
 class Ds2480bEmulator {
   public:
     Ds2480bEmulator(std::shared_ptr<sim::SimBench> bench, EmulatorOptions options = {});
@@ -85,6 +92,8 @@ class Ds2480bEmulator {
     int waitUs() const;
     void serveLineChanges();
     void receiveFromClient();
+    // The passive adapter's echo of each character, as the bus gave it at the line's format.
+    void echoToClient(std::span<const uint8_t> bytes, uint64_t now);
     void collectPulseEnds();
     void sendDueReplies();
     void queue(uint64_t readyUs, const std::vector<uint8_t>& bytes);
@@ -94,6 +103,7 @@ class Ds2480bEmulator {
     std::shared_ptr<sim::SimBench> bench_;
     EmulatorOptions options_;
     Ds2480bChip chip_;
+    std::optional<passive::PassiveLine> passive_;
     SerialTiming timing_;
     std::unique_ptr<PtyEndpoint> endpoint_;
     std::deque<Reply> replies_;

@@ -1,6 +1,6 @@
-// velgrin-ds2480b-emu: a DS2480B serial 1-Wire adapter on a pseudo-terminal, serving a simulated
-// bench. Prints the path a client opens as its serial port, then serves until SIGINT or SIGTERM.
-// SIGUSR1 pulls the adapter out (the port disappears), SIGUSR2 puts it back.
+// velgrin-ds2480b-emu: a DS2480B or a passive serial 1-Wire adapter on a pseudo-terminal, serving
+// a simulated bench. Prints the path a client opens as its serial port, then serves until SIGINT or
+// SIGTERM. SIGUSR1 pulls the adapter out (the port disappears), SIGUSR2 puts it back.
 
 #include <signal.h>
 
@@ -19,13 +19,14 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: velgrin-ds2480b-emu [--bench FILE] [--timing] [--link PATH] [--max-baud N]\n"
-    "                           [--noise RATE] [--seed N]\n"
+    "usage: velgrin-ds2480b-emu [--adapter ds2480b|passive] [--bench FILE] [--timing]\n"
+    "                           [--link PATH] [--max-baud N] [--noise RATE] [--seed N]\n"
+    "  --adapter KIND  ds2480b (the default) or passive (a DS9097E-type adapter)\n"
     "  --bench FILE  serve this bench file (default: the built-in demo bench)\n"
     "  --timing      answer as late as a real adapter: serial time plus 1-Wire time\n"
     "  --link PATH   keep a symbolic link PATH to the terminal (stable across replug)\n"
     "  --max-baud N  the line carries at most N baud (9600, 19200, 57600 or 115200)\n"
-    "  --noise RATE  garble this share of the reply bytes (0 to 1)\n"
+    "  --noise RATE  garble this share of the reply bytes or echoes (0 to 1)\n"
     "  --seed N      seed of the noise\n"
     "  --help, -h    this help\n"
     "  --version     the emulator's version\n"
@@ -71,6 +72,17 @@ std::optional<Arguments> Parse(int argc, char** argv) {
             arguments.version = true;
         } else if (word == "--timing") {
             arguments.options.timing = true;
+        } else if (word == "--adapter") {
+            const auto v = value();
+            if (!v) {
+                return std::nullopt;
+            }
+            if (*v != "ds2480b" && *v != "passive") {
+                return refuse("ds2480b or passive");
+            }
+            arguments.options.adapter = *v == "passive"
+                                            ? velgrin::ds2480b::EmulatedAdapter::Passive
+                                            : velgrin::ds2480b::EmulatedAdapter::Ds2480b;
         } else if (word == "--bench" || word == "--link") {
             const auto v = value();
             if (!v) {

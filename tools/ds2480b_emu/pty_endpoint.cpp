@@ -160,6 +160,23 @@ uint32_t PtyEndpoint::clientBaud() const {
     return BaudOfSpeed(::cfgetospeed(&tio));
 }
 
+int PtyEndpoint::clientDataBits() const {
+    termios tio{};
+    if (master_ < 0 || ::tcgetattr(master_, &tio) != 0) {
+        return 8;
+    }
+    switch (tio.c_cflag & CSIZE) {
+        case CS5:
+            return 5;
+        case CS6:
+            return 6;
+        case CS7:
+            return 7;
+        default:
+            return 8;
+    }
+}
+
 size_t PtyEndpoint::read(std::span<uint8_t> into) {
     if (master_ < 0) {
         return 0;

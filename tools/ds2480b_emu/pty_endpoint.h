@@ -39,6 +39,8 @@ class PtyEndpoint {
 
     // The rate set on the client's side (9600 when it is not one of the usual rates).
     uint32_t clientBaud() const;
+    // The data bits per character set on the client's side (8 when it cannot be read).
+    int clientDataBits() const;
     // What clients wrote, without waiting; 0 when nothing is there.
     size_t read(std::span<uint8_t> into);
     // Gives bytes to the clients; dropped when nobody is there to read them.

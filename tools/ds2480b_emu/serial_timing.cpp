@@ -4,12 +4,12 @@
 
 namespace velgrin::ds2480b {
 
-uint64_t CharacterUs(uint32_t baud) {
-    return (10'000'000 + baud / 2) / baud;
+uint64_t CharacterUs(uint32_t baud, int bitsPerCharacter) {
+    return (static_cast<uint64_t>(bitsPerCharacter) * 1'000'000 + baud / 2) / baud;
 }
 
-uint64_t SerialTiming::arrive(uint64_t writtenUs, uint32_t baud) {
-    inFreeUs_ = std::max(writtenUs, inFreeUs_) + CharacterUs(baud);
+uint64_t SerialTiming::arrive(uint64_t writtenUs, uint32_t baud, int bitsPerCharacter) {
+    inFreeUs_ = std::max(writtenUs, inFreeUs_) + CharacterUs(baud, bitsPerCharacter);
     return inFreeUs_;
 }
 

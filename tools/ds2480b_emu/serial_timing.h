@@ -4,8 +4,8 @@
 
 namespace velgrin::ds2480b {
 
-// Serial time of one 8N1 character in microseconds.
-uint64_t CharacterUs(uint32_t baud);
+// Serial time of one character in microseconds (8N1: 10 bits with start and stop).
+uint64_t CharacterUs(uint32_t baud, int bitsPerCharacter = 10);
 
 // Time on the serial line and inside the chip, for the emulator's timing mode. All times are
 // microseconds on one clock. The chip holds one received byte while it works on the previous
@@ -13,7 +13,7 @@ uint64_t CharacterUs(uint32_t baud);
 class SerialTiming {
   public:
     // A byte the host wrote at `writtenUs` has arrived one character after the line was free.
-    uint64_t arrive(uint64_t writtenUs, uint32_t baud);
+    uint64_t arrive(uint64_t writtenUs, uint32_t baud, int bitsPerCharacter = 10);
     // Whether the chip's input buffer had room for a byte that arrived at `arrivalUs`.
     bool accept(uint64_t arrivalUs) const { return arrivalUs >= lastStartUs_; }
     // The chip takes an accepted byte once it is done with the previous one and works on it for

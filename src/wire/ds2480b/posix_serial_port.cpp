@@ -1,6 +1,7 @@
 #include "wire/ds2480b/posix_serial_port.h"
 
 #include <fcntl.h>
+#include <linux/serial.h>
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -34,6 +35,34 @@ std::optional<speed_t> SpeedOf(uint32_t baud) {
             return B115200;
         default:
             return std::nullopt;
+    }
+}
+
+std::optional<tcflag_t> SizeOf(int dataBits) {
+    switch (dataBits) {
+        case 5:
+            return CS5;
+        case 6:
+            return CS6;
+        case 7:
+            return CS7;
+        case 8:
+            return CS8;
+        default:
+            return std::nullopt;
+    }
+}
+
+int DataBitsOf(tcflag_t flags) {
+    switch (flags & CSIZE) {
+        case CS5:
+            return 5;
+        case CS6:
+            return 6;
+        case CS7:
+            return 7;
+        default:
+            return 8;
     }
 }
 
@@ -146,6 +175,13 @@ WireResult<void> PosixSerialPort::open() {
     // refuses this, which is harmless.
     int lines = TIOCM_DTR | TIOCM_RTS;
     (void)::ioctl(fd, TIOCMBIS, &lines);
+    // Each round trip waits for the driver to hand on what arrived: ask it to do so at once.
+    // Drivers without the flag (a pseudo-terminal, some USB bridges) refuse; nothing else changes.
+    serial_struct serial{};
+    if (::ioctl(fd, TIOCGSERIAL, &serial) == 0) {
+        serial.flags |= ASYNC_LOW_LATENCY;
+        (void)::ioctl(fd, TIOCSSERIAL, &serial);
+    }
     ::tcflush(fd, TCIOFLUSH);
     fd_ = fd;
     return {};
@@ -165,13 +201,23 @@ void PosixSerialPort::close() {
 }
 
 WireResult<void> PosixSerialPort::setBaud(uint32_t baud) {
+    auto set = setFormat(baud, 8);
+    if (!set) {
+        return set.error();
+    }
+    return {};
+}
+
+WireResult<int> PosixSerialPort::setFormat(uint32_t baud, int dataBits) {
     if (fd_ < 0) {
-        return notOpen();
+        return notOpen().error();
     }
     const auto speed = SpeedOf(baud);
-    if (!speed) {
-        return WireError{WireErrorCode::Unsupported,
-                         "serial port " + path_ + ": no rate " + std::to_string(baud)};
+    const auto size = SizeOf(dataBits);
+    if (!speed || !size) {
+        return WireError{WireErrorCode::Unsupported, "serial port " + path_ + ": no rate " +
+                                                         std::to_string(baud) + " with " +
+                                                         std::to_string(dataBits) + " data bits"};
     }
     termios tio{};
     if (::tcgetattr(fd_, &tio) != 0) {
@@ -179,10 +225,20 @@ WireResult<void> PosixSerialPort::setBaud(uint32_t baud) {
     }
     ::cfsetispeed(&tio, *speed);
     ::cfsetospeed(&tio, *speed);
+    tio.c_cflag = (tio.c_cflag & ~static_cast<tcflag_t>(CSIZE)) | *size;
     if (::tcsetattr(fd_, TCSANOW, &tio) != 0) {
         return failure("tcsetattr", errno);
     }
-    return {};
+    // A driver may take less than asked without saying so: what counts is what it holds now.
+    termios taken{};
+    if (::tcgetattr(fd_, &taken) != 0) {
+        return failure("tcgetattr", errno);
+    }
+    if (::cfgetospeed(&taken) != *speed) {
+        return WireError{WireErrorCode::Unsupported,
+                         "serial port " + path_ + " did not take the rate " + std::to_string(baud)};
+    }
+    return DataBitsOf(taken.c_cflag);
 }
 
 WireResult<void> PosixSerialPort::write(std::span<const uint8_t> bytes) {

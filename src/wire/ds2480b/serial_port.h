@@ -24,6 +24,9 @@ class SerialPort {
     virtual bool isOpen() const = 0;
 
     virtual WireResult<void> setBaud(uint32_t baud) = 0;
+    // Sets the rate and the data bits of a character (5 to 8) together; gives the data bits the
+    // driver took, which some USB bridges round up to 8.
+    virtual WireResult<int> setFormat(uint32_t baud, int dataBits) = 0;
     virtual WireResult<void> write(std::span<const uint8_t> bytes) = 0;
     // Reads until `into` is full or `timeout` has passed; returns how many bytes arrived.
     virtual WireResult<size_t> read(std::span<uint8_t> into, std::chrono::milliseconds timeout) = 0;

@@ -3,6 +3,7 @@
 
 #include "conformance_suite.h"
 
+#include <algorithm>
 #include <stdexcept>
 #include <vector>
 
@@ -51,6 +52,12 @@ uint64_t PullupHeldUs(const std::vector<sim::BusEvent>& events) {
         }
     }
     return held;
+}
+
+bool PullupEverOn(const std::vector<sim::BusEvent>& events) {
+    return std::any_of(events.begin(), events.end(), [](const sim::BusEvent& event) {
+        return event.kind == sim::BusEvent::Kind::PullupOn;
+    });
 }
 
 }  // namespace
@@ -107,6 +114,11 @@ int Conformance::IndexOf(const std::string& romText) const {
     return -1;
 }
 
+bool Conformance::PullsUp() {
+    Link* link = adapter->driver().link();
+    return link == nullptr || link->capabilities().strongPullup;
+}
+
 TEST_P(Conformance, ScanListsTheWholeBenchEveryPoll) {
     for (int poll = 0; poll < 3; ++poll) {
         SCOPED_TRACE(poll);
@@ -131,6 +143,14 @@ TEST_P(Conformance, ThermometersConvertUnderTheStrongPullup) {
             continue;
         }
         SCOPED_TRACE(core->Asens[static_cast<size_t>(i)].ROMS);
+        if (!PullsUp() && core->Asens[static_cast<size_t>(i)].ROMS == kParasite) {
+            // Refused for the missing pull-up: no value that no conversion gave.
+            const double before = core->Asens[static_cast<size_t>(i)].CorrectTemp;
+            (void)thermometers.Measure1820(i);  // what counts is the record left behind
+            EXPECT_EQ(core->Asens[static_cast<size_t>(i)].CorrectTemp, before);
+            ++measured;
+            continue;
+        }
         EXPECT_EQ(thermometers.Measure1820(i), kMeasured);
         EXPECT_EQ(inProcess.Measure1820(i), kMeasured);
         EXPECT_EQ(thermometers.iarray, inProcess.iarray);
@@ -142,22 +162,61 @@ TEST_P(Conformance, ThermometersConvertUnderTheStrongPullup) {
         ++measured;
     }
     EXPECT_EQ(measured, 3);
+    EXPECT_EQ(core->Asens[static_cast<size_t>(IndexOf(kThermometer))].CorrectTemp, 21.5);
+    if (!PullsUp()) {
+        adapter->withBench(
+            [](sim::SimBench& bench) { EXPECT_FALSE(PullupEverOn(bench.bus().events())); });
+        return;
+    }
     // A parasite part converts only while the pull-up holds: its reading proves it held.
     EXPECT_EQ(core->Asens[static_cast<size_t>(IndexOf(kParasite))].CorrectTemp, -5.25);
-    EXPECT_EQ(core->Asens[static_cast<size_t>(IndexOf(kThermometer))].CorrectTemp, 21.5);
     adapter->withBench([](sim::SimBench& bench) {
         EXPECT_GE(PullupHeldUs(bench.bus().events()), 1'000'000u);
         EXPECT_FALSE(bench.bus().strongPullup());
     });
 }
 
+TEST_P(Conformance, AdapterWithoutStrongPullupRefusesItNamingTheLimit) {
+    ScanBoth();
+    Link& link = *adapter->driver().link();
+    for (const auto trigger : {PullupTrigger::AfterNextByte, PullupTrigger::AfterNextBit}) {
+        const auto armed = link.armStrongPullup(trigger);
+        EXPECT_EQ(armed.ok(), PullsUp());
+        if (!armed) {
+            EXPECT_EQ(armed.error().code, WireErrorCode::Unsupported);
+            EXPECT_NE(armed.error().message.find("no strong pull-up"), std::string::npos)
+                << armed.error().message;
+        }
+        EXPECT_TRUE(link.setNormalLevel());
+    }
+}
+
 TEST_P(Conformance, ThresholdsWrittenToAParasiteThermometerSurviveAPowerCycle) {
     ScanBoth();
     const int index = IndexOf(kParasite);
     ASSERT_GE(index, 0);
+    adapter->withBench([](sim::SimBench& bench) { bench.bus().setRecording(true); });
     Thermometers thermometers(*core);
+    std::vector<uint8_t> eepromBefore;
+    adapter->withBench([&](sim::SimBench& bench) {
+        auto* device = dynamic_cast<sim::Ds18x20Device*>(bench.find(kParasiteRom));
+        ASSERT_NE(device, nullptr);
+        eepromBefore.assign(device->eeprom().begin(), device->eeprom().end());
+    });
     thermometers.wrscr1820(35, -5, index);
 
+    if (!PullsUp()) {
+        // The copy needs the pull-up: refused, the EEPROM keeps what it held.
+        adapter->withBench([&](sim::SimBench& bench) {
+            auto* device = dynamic_cast<sim::Ds18x20Device*>(bench.find(kParasiteRom));
+            ASSERT_NE(device, nullptr);
+            device->powerCycle();
+            EXPECT_TRUE(std::equal(eepromBefore.begin(), eepromBefore.end(),
+                                   device->eeprom().begin(), device->eeprom().end()));
+            EXPECT_FALSE(PullupEverOn(bench.bus().events()));
+        });
+        return;
+    }
     adapter->withBench([](sim::SimBench& bench) {
         auto* device = dynamic_cast<sim::Ds18x20Device*>(bench.find(kParasiteRom));
         ASSERT_NE(device, nullptr);
@@ -288,11 +347,16 @@ std::vector<ThermometerOutcome> MeasureSet(TmexDriver& driver, Host& host, bool 
     return ThermometerSet(network, host, retries).measure(kThermometerRoms, busHoldsOnlyThese);
 }
 
+// Without a strong pull-up the parasite thermometer is never given as measured; the others are.
 void ExpectSameOutcomes(const std::vector<ThermometerOutcome>& got,
-                        const std::vector<ThermometerOutcome>& want) {
+                        const std::vector<ThermometerOutcome>& want, bool pullsUp = true) {
     ASSERT_EQ(got.size(), want.size());
     for (size_t i = 0; i < got.size(); ++i) {
         EXPECT_EQ(got[i].rom, want[i].rom);
+        if (!pullsUp && got[i].rom == kParasiteRom) {
+            EXPECT_NE(got[i].state, ThermometerOutcome::State::Measured);
+            continue;
+        }
         EXPECT_EQ(got[i].state, want[i].state);
         EXPECT_EQ(got[i].scratchpad, want[i].scratchpad);
     }
@@ -318,14 +382,19 @@ TEST_P(Conformance, ThermometerSetAmongOtherDevicesConvertsEachByMatchRom) {
     ScanBoth();
     adapter->withBench([](sim::SimBench& bench) { bench.bus().setRecording(true); });
     const auto got = MeasureSet(adapter->driver(), host, false);
-    ExpectSameOutcomes(got, MeasureSet(*referenceDriver, host, false));
+    ExpectSameOutcomes(got, MeasureSet(*referenceDriver, host, false), PullsUp());
     ASSERT_EQ(got.size(), 3u);
-    for (const auto& outcome : got) {
-        EXPECT_EQ(outcome.state, ThermometerOutcome::State::Measured);
-    }
     // 21.5 at 12 bits; -5.25 at 10 bits, which the parasite part gives only when the pull-up held.
     EXPECT_EQ(got[0].scratchpad[0], 0x58);
     EXPECT_EQ(got[0].scratchpad[1], 0x01);
+    if (!PullsUp()) {
+        adapter->withBench(
+            [](sim::SimBench& bench) { EXPECT_FALSE(PullupEverOn(bench.bus().events())); });
+        return;
+    }
+    for (const auto& outcome : got) {
+        EXPECT_EQ(outcome.state, ThermometerOutcome::State::Measured);
+    }
     EXPECT_EQ(got[1].scratchpad[0], 0xAC);
     EXPECT_EQ(got[1].scratchpad[1], 0xFF);
     adapter->withBench([](sim::SimBench& bench) {
@@ -340,7 +409,10 @@ TEST_P(Conformance, ThermometersAloneOnTheBusConvertTogether) {
     ScanBoth();
     ASSERT_EQ(core->FoundDev, 3);
     const auto got = MeasureSet(adapter->driver(), host, true);
-    ExpectSameOutcomes(got, MeasureSet(*referenceDriver, host, true));
+    ExpectSameOutcomes(got, MeasureSet(*referenceDriver, host, true), PullsUp());
+    if (!PullsUp()) {
+        return;
+    }
     for (const auto& outcome : got) {
         EXPECT_EQ(outcome.state, ThermometerOutcome::State::Measured);
     }
@@ -358,7 +430,7 @@ TEST_P(Conformance, ThermometerThatCannotConvertSinceItsPowerOnShowsThePowerOnVa
     adapter->withBench(stall);
     stall(*reference);
     const auto got = MeasureSet(adapter->driver(), host, false);
-    ExpectSameOutcomes(got, MeasureSet(*referenceDriver, host, false));
+    ExpectSameOutcomes(got, MeasureSet(*referenceDriver, host, false), PullsUp());
     ASSERT_EQ(got.size(), 3u);
     EXPECT_EQ(got[0].state, ThermometerOutcome::State::PowerOnValue);
     EXPECT_EQ(got[2].state, ThermometerOutcome::State::Measured);

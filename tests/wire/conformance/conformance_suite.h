@@ -22,6 +22,8 @@ class Conformance : public ::testing::TestWithParam<AdapterKind> {
     // One poll's session and search on both; the tables must agree.
     void ScanBoth();
     int IndexOf(const std::string& romText) const;
+    // Whether the adapter under test has a strong pull-up; one without refuses what needs it.
+    bool PullsUp();
 
     VirtualClock clock;
     velgrin::testing::ScriptedHost host{clock};

@@ -49,6 +49,10 @@ ScriptedSerialPort::ScriptedSerialPort(std::string_view script, std::string name
         } else if (first == "baud") {
             step.kind = Kind::Baud;
             words >> step.baud;
+            if (words >> step.dataBits) {
+                step.takenBits = step.dataBits;
+                words >> step.takenBits;
+            }
         } else if (first == "open") {
             step.kind = Kind::Open;
         } else if (first == "close") {
@@ -148,16 +152,26 @@ void ScriptedSerialPort::close() {
 }
 
 WireResult<void> ScriptedSerialPort::setBaud(uint32_t baud) {
-    if (auto ok = usable(); !ok) {
-        return ok;
+    auto set = setFormat(baud, 8);
+    if (!set) {
+        return set.error();
     }
-    const std::string what = "baud " + std::to_string(baud);
+    return {};
+}
+
+WireResult<int> ScriptedSerialPort::setFormat(uint32_t baud, int dataBits) {
+    if (auto ok = usable(); !ok) {
+        return ok.error();
+    }
+    const std::string what =
+        "baud " + std::to_string(baud) + (dataBits == 8 ? "" : " " + std::to_string(dataBits));
     note(what);
-    if (!at(Kind::Baud) || steps_[next_].baud != baud) {
+    if (!at(Kind::Baud) || steps_[next_].baud != baud || steps_[next_].dataBits != dataBits) {
         return diverge(what);
     }
+    const int taken = steps_[next_].takenBits;
     advance();
-    return {};
+    return taken;
 }
 
 WireResult<void> ScriptedSerialPort::sendBreak(std::chrono::milliseconds length) {

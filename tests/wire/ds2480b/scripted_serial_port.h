@@ -13,6 +13,8 @@ namespace velgrin::ds2480b::testing {
 // A serial port that plays an adapter from a script and checks what the link does against it.
 // One step a line:
 //   open | close | break | baud N     the link must do exactly this next
+//   baud N D [T]                      the link sets N baud with D data bits; the port takes T
+//                                     (default D)
 //   > 17 45 5B                        the link must write these bytes (across any writes)
 //   < 16 44 5A                        the adapter answers; readable once everything above is done
 //   busy | missing                    the next open fails: another program holds the port, or
@@ -28,6 +30,7 @@ class ScriptedSerialPort final : public SerialPort {
     void close() override;
     bool isOpen() const override { return open_; }
     WireResult<void> setBaud(uint32_t baud) override;
+    WireResult<int> setFormat(uint32_t baud, int dataBits) override;
     WireResult<void> write(std::span<const uint8_t> bytes) override;
     WireResult<size_t> read(std::span<uint8_t> into, std::chrono::milliseconds timeout) override;
     WireResult<void> drain() override { return {}; }
@@ -55,6 +58,8 @@ class ScriptedSerialPort final : public SerialPort {
         std::vector<uint8_t> bytes;
         uint32_t baud = 0;
         std::string text;
+        int dataBits = 8;
+        int takenBits = 8;
     };
 
     bool at(Kind kind) const { return next_ < steps_.size() && steps_[next_].kind == kind; }
