@@ -10,7 +10,7 @@ namespace velgrin::ds9097 {
 namespace {
 
 // An exchange this long on the line is waited out before its echoes are read.
-constexpr std::chrono::microseconds kLongExchange{1000};
+constexpr std::chrono::microseconds kLongExchange{2000};
 
 // The reset byte's start bit and four low data bits hold the line low whatever the bus does.
 constexpr uint8_t kResetLowBits = 0x0F;
