@@ -8,11 +8,9 @@
 #include "wire/ds2480b/system_serial_ports.h"
 #include "wire/ds9097/passive_link.h"
 #include "wire/port_registry.h"
+#include "wire/port_types.h"
 
 namespace velgrin::ds9097 {
-
-// The driver's port type of passive serial adapters ("DS9097E" in the adapter list).
-inline constexpr int16_t kDs9097PortType = 1;
 
 // Port kind "ds9097": "ds9097:/dev/ttyUSB0". In manual mode port number N is the N-th of the
 // serial ports `listPorts` gives (the system's, in name order), as for the DS2480B.

@@ -44,7 +44,7 @@ LinkCapabilities PassiveSerialLink::capabilities() const {
     return can;
 }
 
-WireResult<void> PassiveSerialLink::open() {
+WireResult<void> PassiveSerialLink::openAdapter() {
     if (port_->isOpen()) {
         return {};
     }
@@ -60,13 +60,16 @@ WireResult<void> PassiveSerialLink::open() {
     return {};
 }
 
-void PassiveSerialLink::close() {
+void PassiveSerialLink::closeAdapter() {
     port_->close();
 }
 
-WireError PassiveSerialLink::notOpen() const {
-    return WireError{WireErrorCode::Io,
-                     "the passive serial adapter port " + port_->name() + " is not open"};
+WireResult<void> PassiveSerialLink::ready() {
+    if (!port_->isOpen()) {
+        return WireError{WireErrorCode::Io,
+                         "the passive serial adapter port " + port_->name() + " is not open"};
+    }
+    return {};
 }
 
 WireError PassiveSerialLink::garbled(const std::string& what, uint8_t echo) const {
@@ -94,9 +97,6 @@ WireResult<void> PassiveSerialLink::useFormat(uint32_t baud, int dataBits) {
 }
 
 WireResult<void> PassiveSerialLink::exchange(std::span<uint8_t> bytes) {
-    if (!port_->isOpen()) {
-        return notOpen();
-    }
     if (stale_) {
         if (auto flushed = port_->flushInput(); !flushed) {
             return flushed;
@@ -133,7 +133,7 @@ WireResult<void> PassiveSerialLink::exchange(std::span<uint8_t> bytes) {
     return {};
 }
 
-WireResult<ResetOutcome> PassiveSerialLink::reset() {
+WireResult<ResetOutcome> PassiveSerialLink::resetBus() {
     if (auto rate = useFormat(kResetBaud, kResetDataBits); !rate) {
         return rate.error();
     }
@@ -179,7 +179,8 @@ WireResult<void> PassiveSerialLink::slots(std::span<uint8_t> bytes) {
     return {};
 }
 
-WireResult<bool> PassiveSerialLink::touchBit(bool bit) {
+// Without a strong pull-up the base never asks for one after a slot.
+WireResult<bool> PassiveSerialLink::sendBit(bool bit, bool /*pullupAfter*/) {
     if (auto rate = useFormat(kSlotBaud, kSlotDataBits); !rate) {
         return rate.error();
     }
@@ -194,7 +195,7 @@ WireResult<bool> PassiveSerialLink::touchBit(bool bit) {
     return *value;
 }
 
-WireResult<uint8_t> PassiveSerialLink::touchByte(uint8_t byte) {
+WireResult<uint8_t> PassiveSerialLink::sendByte(uint8_t byte, bool /*pullupAfter*/) {
     std::array<uint8_t, 1> bytes{byte};
     if (auto done = slots(bytes); !done) {
         return done.error();
@@ -202,7 +203,7 @@ WireResult<uint8_t> PassiveSerialLink::touchByte(uint8_t byte) {
     return bytes[0];
 }
 
-WireResult<void> PassiveSerialLink::touchBlock(std::span<uint8_t> bytes) {
+WireResult<void> PassiveSerialLink::sendBlock(std::span<uint8_t> bytes) {
     while (!bytes.empty()) {
         const size_t piece = std::min(bytes.size(), kMaxBlockBytes);
         if (auto done = slots(bytes.first(piece)); !done) {
@@ -211,21 +212,6 @@ WireResult<void> PassiveSerialLink::touchBlock(std::span<uint8_t> bytes) {
         bytes = bytes.subspan(piece);
     }
     return {};
-}
-
-WireResult<void> PassiveSerialLink::armStrongPullup(PullupTrigger) {
-    if (!port_->isOpen()) {
-        return notOpen();
-    }
-    return WireError{WireErrorCode::Unsupported,
-                     "the passive serial adapter on " + port_->name() +
-                         " has no strong pull-up: a parasite-powered device cannot convert or "
-                         "copy to EEPROM on it"};
-}
-
-WireResult<void> PassiveSerialLink::setNormalLevel() {
-    // The line only ever idles at the adapter's resistor.
-    return port_->isOpen() ? WireResult<void>{} : notOpen();
 }
 
 }  // namespace velgrin::ds9097

@@ -42,31 +42,30 @@ class PassiveSerialLink final : public Link {
     explicit PassiveSerialLink(std::unique_ptr<ds2480b::SerialPort> port,
                                PassiveOptions options = {});
 
-    WireResult<void> open() override;
-    void close() override;
     bool isOpen() const override { return port_->isOpen(); }
     LinkCapabilities capabilities() const override;
-
-    WireResult<ResetOutcome> reset() override;
-    WireResult<bool> touchBit(bool bit) override;
-    WireResult<uint8_t> touchByte(uint8_t byte) override;
-    WireResult<void> touchBlock(std::span<uint8_t> bytes) override;
-    WireResult<void> armStrongPullup(PullupTrigger trigger) override;
-    WireResult<void> setNormalLevel() override;
-
     bool hasSearchAccelerator() const override { return true; }
-    WireResult<SearchPass> searchPass(const RomCode& directions, bool alarmOnly) override;
 
     const ds2480b::LinkStats& stats() const { return stats_; }
 
   private:
+    WireResult<void> openAdapter() override;
+    void closeAdapter() override;
+    WireResult<void> ready() override;
+    WireResult<ResetOutcome> resetBus() override;
+    WireResult<bool> sendBit(bool bit, bool pullupAfter) override;
+    WireResult<uint8_t> sendByte(uint8_t byte, bool pullupAfter) override;
+    WireResult<void> sendBlock(std::span<uint8_t> bytes) override;
+    // One round trip per search step: the step's two read slots with the previous step's
+    // direction slot.
+    WireResult<SearchPass> acceleratedPass(const RomCode& directions, bool alarmOnly) override;
+
     WireResult<void> useFormat(uint32_t baud, int dataBits);
     // Writes the UART bytes in one go and reads their echoes back into them.
     WireResult<void> exchange(std::span<uint8_t> bytes);
     // The slots of `bytes` (least significant bit first) exchanged in one round trip.
     WireResult<void> slots(std::span<uint8_t> bytes);
     WireError garbled(const std::string& what, uint8_t echo) const;
-    WireError notOpen() const;
 
     std::unique_ptr<ds2480b::SerialPort> port_;
     PassiveOptions options_;

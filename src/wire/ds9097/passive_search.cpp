@@ -25,7 +25,8 @@ void SetBit(RomCode& rom, int index, bool value) {
 
 }  // namespace
 
-WireResult<SearchPass> PassiveSerialLink::searchPass(const RomCode& directions, bool alarmOnly) {
+WireResult<SearchPass> PassiveSerialLink::acceleratedPass(const RomCode& directions,
+                                                          bool alarmOnly) {
     if (auto rate = useFormat(kSlotBaud, kSlotDataBits); !rate) {
         return rate.error();
     }
