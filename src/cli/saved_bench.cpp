@@ -2,6 +2,7 @@
 
 #include "cli/hex_bytes.h"
 #include "common/text_file.h"
+#include "wire/device_families.h"
 #include "wire/sim/sim_ds18b20.h"
 #include "wire/sim/sim_ds1922.h"
 #include "wire/sim/sim_ds2438.h"
@@ -9,8 +10,6 @@
 namespace velgrin::cli {
 
 namespace {
-
-constexpr uint8_t kSerialChipFamily = 0x81;
 
 nlohmann::json DeviceState(const sim::SimDevice& device, uint64_t nowUs) {
     nlohmann::json entry{{"model", device.model()}, {"rom", RomText(device.rom())}};
@@ -46,7 +45,7 @@ nlohmann::json BenchState(sim::SimBench& bench) {
     nlohmann::json adapter = nlohmann::json::object();
     nlohmann::json devices = nlohmann::json::array();
     for (const auto& device : bus.devices()) {
-        if (device->rom()[0] == kSerialChipFamily && device->model() == "DS1420") {
+        if (device->rom()[0] == family_code::kDs1420 && device->model() == "DS1420") {
             adapter["serialChip"] = RomText(device->rom());
         } else {
             devices.push_back(DeviceState(*device, nowUs));

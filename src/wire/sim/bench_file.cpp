@@ -4,6 +4,7 @@
 
 #include "common/strict_json.h"
 #include "common/text_file.h"
+#include "wire/device_families.h"
 #include "wire/sim/bench_reader.h"
 #include "wire/sim/demo_bench_text.h"
 #include "wire/sim/sim_ds18x20.h"
@@ -14,7 +15,6 @@ namespace {
 
 using namespace bench_reader;
 
-constexpr uint8_t kSerialChipFamily = 0x81;
 // A hundred years of bench time: far enough for any session, and the bench clock's microseconds
 // never overflow.
 constexpr int64_t kLatestEventMs = 100LL * 365 * 24 * 3600 * 1000;
@@ -56,7 +56,7 @@ class BenchBuilder {
         }
         const auto at = Place(place, "serialChip");
         const auto rom = RequireRomText(node["serialChip"], at);
-        if (rom[0] != kSerialChipFamily || !RomCrcValid(rom)) {
+        if (rom[0] != family_code::kDs1420 || !RomCrcValid(rom)) {
             throw BenchRefusal(at, RomText(rom) +
                                        " is not a serial-number chip's ROM (family 81 last, a "
                                        "valid CRC first)");

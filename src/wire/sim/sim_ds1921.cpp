@@ -1,5 +1,7 @@
 #include "wire/sim/sim_ds1921.h"
 
+#include "wire/device_families.h"
+
 namespace velgrin::sim {
 
 uint16_t Ds1921Device::variantCode() const {
@@ -7,7 +9,7 @@ uint16_t Ds1921Device::variantCode() const {
 }
 
 RomCode MakeDs1921Rom(uint16_t variantCode, uint64_t serial) {
-    RomCode rom{0x21};
+    RomCode rom{family_code::kDs1921};
     for (size_t i = 1; i <= 4; ++i) {
         rom[i] = static_cast<uint8_t>(serial >> (8 * (i - 1)));
     }
