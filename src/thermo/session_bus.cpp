@@ -10,6 +10,14 @@ WireResult<uint8_t> SessionBus::touchByte(uint8_t byte) {
     return static_cast<uint8_t>(read);
 }
 
+WireResult<bool> SessionBus::touchBit(bool bit) {
+    const int16_t read = core_.driver().TMTouchBit(core_.SHandle, bit ? 1 : 0);
+    if (read < 0) {
+        return failure(read, false);
+    }
+    return read == 1;
+}
+
 WireResult<void> SessionBus::touchBlock(std::span<uint8_t> bytes) {
     for (uint8_t& byte : bytes) {
         const auto read = touchByte(byte);

@@ -11,6 +11,7 @@ class SessionBus final : public ThermometerBus {
   public:
     explicit SessionBus(BusCore& core) : core_(core) {}
 
+    WireResult<bool> touchBit(bool bit) override;
     WireResult<uint8_t> touchByte(uint8_t byte) override;
     // Byte by byte: the driver has no block call.
     WireResult<void> touchBlock(std::span<uint8_t> bytes) override;

@@ -50,6 +50,17 @@ WireResult<void> CopyUnderPullup(ThermometerBus& bus, const std::function<void()
     return UnderPullup(bus, ds18x20_command::kCopyScratchpad, false, wait);
 }
 
+WireResult<bool> ParasitePowered(ThermometerBus& bus) {
+    if (auto sent = SendCommand(bus, ds18x20_command::kReadPowerSupply); !sent) {
+        return sent.error();
+    }
+    const auto bit = bus.touchBit(true);
+    if (!bit) {
+        return bit.error();
+    }
+    return !*bit;
+}
+
 WireResult<void> WriteScratchpad(ThermometerBus& bus, uint8_t th, uint8_t tl) {
     std::array<uint8_t, 3> block{ds18x20_command::kWriteScratchpad, th, tl};
     return bus.touchBlock(block);

@@ -24,6 +24,7 @@ inline constexpr uint8_t kReadPowerSupply = 0xB4;
 class ThermometerBus {
   public:
     virtual ~ThermometerBus() = default;
+    virtual WireResult<bool> touchBit(bool bit) = 0;
     virtual WireResult<uint8_t> touchByte(uint8_t byte) = 0;
     // The bytes read replace the bytes sent.
     virtual WireResult<void> touchBlock(std::span<uint8_t> bytes) = 0;
@@ -34,6 +35,7 @@ class ThermometerBus {
 class LinkThermometerBus final : public ThermometerBus {
   public:
     explicit LinkThermometerBus(Link& link) : link_(link) {}
+    WireResult<bool> touchBit(bool bit) override { return link_.touchBit(bit); }
     WireResult<uint8_t> touchByte(uint8_t byte) override { return link_.touchByte(byte); }
     WireResult<void> touchBlock(std::span<uint8_t> bytes) override {
         return link_.touchBlock(bytes);
@@ -58,6 +60,10 @@ WireResult<void> ConvertUnderPullup(ThermometerBus& bus, const std::function<voi
 // Copy Scratchpad to EEPROM likewise. A failure other than the pull-up's own may have left a
 // copy running: it then had the whole wait on the pull-up all the same.
 WireResult<void> CopyUnderPullup(ThermometerBus& bus, const std::function<void()>& wait);
+
+// Read Power Supply: true when the selected device draws its power from the bus alone (it
+// pulls the read slot low).
+WireResult<bool> ParasitePowered(ThermometerBus& bus);
 
 // Write Scratchpad with TH and TL: two data bytes on both families, so that a DS18B20 keeps
 // its configuration register.

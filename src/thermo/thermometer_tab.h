@@ -33,8 +33,8 @@ inline constexpr const char* kThresholdWriteFailedMessage = "Не удалось
 // Shown once when the adapter cannot drive the thermometer sequences: they need the strong
 // pull-up for a conversion and for a copy to EEPROM.
 inline constexpr const char* kNoStrongPullupMessage =
-    "Адаптер не подаёт на шину сильную подтяжку (strong pull-up): термометры через него не "
-    "измеряются и пороги не записываются";
+    "Адаптер не подаёт на шину сильную подтяжку (strong pull-up): термометры с паразитным "
+    "питанием через него не измеряются и пороги в них не записываются";
 
 // Pause between two thermometers of an all-thermometers write.
 inline constexpr uint32_t kWriteAllPauseMs = 300;

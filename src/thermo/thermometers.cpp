@@ -43,6 +43,32 @@ void Thermometers::WaitOnTickCounter(uint32_t ms) {
     BusyWaitFrom(host, start, ms, [this] { (void)core_.driver().TMValidSession(core_.SHandle); });
 }
 
+WireResult<void> Thermometers::Powered(uint8_t command, uint32_t waitMs) {
+    const auto wait = [this, waitMs] { WaitOnTickCounter(waitMs); };
+    const auto underPullup = [&] {
+        return command == ds18x20_command::kConvertT ? ConvertUnderPullup(bus_, wait)
+                                                     : CopyUnderPullup(bus_, wait);
+    };
+    TmexDriver& driver = core_.driver();
+    if (driver.link() == nullptr || driver.link()->capabilities().strongPullup) {
+        return underPullup();
+    }
+    const auto parasite = ParasitePowered(bus_);
+    if (!parasite) {
+        return parasite.error();
+    }
+    if (*parasite) {
+        return underPullup();
+    }
+    if (driver.TMAccess(core_.SHandle, core_.StateBuf) < 1) {
+        return WireError{WireErrorCode::Io, "the thermometer did not answer its selection"};
+    }
+    // A command whose echo failed may still have started: it gets its whole time all the same.
+    const auto sent = SendCommand(bus_, command);
+    wait();
+    return sent;
+}
+
 bool Thermometers::Succeeded(const WireResult<void>& step) {
     if (!step && step.error().code == WireErrorCode::Unsupported) {
         adapterLimit_ = step.error();
@@ -102,9 +128,8 @@ int Thermometers::Measure1820(int Indx) {
         // Parasite-powered devices draw the conversion current from the strong pull-up. A
         // conversion that did not go through leaves the previous one in the scratchpad, which
         // must not pass for a new reading.
-        const bool converted =
-            driver.TMAccess(core_.SHandle, core_.StateBuf) >= 1 &&
-            Succeeded(ConvertUnderPullup(bus_, [this] { WaitOnTickCounter(kConversionWaitMs); }));
+        const bool converted = driver.TMAccess(core_.SHandle, core_.StateBuf) >= 1 &&
+                               Succeeded(Powered(ds18x20_command::kConvertT, kConversionWaitMs));
         if (!converted) {
             result = kNotConverted;
         } else {
@@ -163,7 +188,7 @@ ThresholdWrite Thermometers::WriteOnce(uint8_t thByte, uint8_t tlByte, const Rom
             // Armed before the command, so that a parasite-powered device has the pull-up for
             // the whole copy. Only an adapter that could not arm it sent no copy; any other
             // failure may have left one running, which the recall below judges.
-            const auto copy = CopyUnderPullup(bus_, [this] { WaitOnTickCounter(kCopyWaitMs); });
+            const auto copy = Powered(ds18x20_command::kCopyScratchpad, kCopyWaitMs);
             copied = Succeeded(copy) || !adapterLimit_;
         }
     }

@@ -61,6 +61,11 @@ class Thermometers {
     bool MakeCurrent(int Indx);
     bool MakeCurrent(const RomCode& rom);
     void WaitOnTickCounter(uint32_t ms);
+    // Convert T or Copy Scratchpad on the selected device, then `waitMs`: under the strong
+    // pull-up where the adapter has one. An adapter without it still serves a device with a
+    // supply of its own (which is selected again after its power is read); a parasite-powered
+    // one is refused with the adapter's reason.
+    WireResult<void> Powered(uint8_t command, uint32_t waitMs);
     // True when the step went through; an adapter's limit is kept for adapterLimit().
     bool Succeeded(const WireResult<void>& step);
     // The nine bytes when they came intact (then also kept in `iarray`).

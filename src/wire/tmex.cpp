@@ -401,6 +401,20 @@ int16_t TmexDriver::TMTouchByte(int32_t handle, int16_t byte) {
     return *read;
 }
 
+int16_t TmexDriver::TMTouchBit(int32_t handle, int16_t bit) {
+    if (!usable(handle)) {
+        return tmex_error::kInvalidSession;
+    }
+    if (const int16_t confirmed = adapterConfirmed(Step::Within); confirmed < 1) {
+        return confirmed;
+    }
+    auto read = link_->touchBit(bit != 0);
+    if (!read) {
+        return fail(read.error());
+    }
+    return *read ? 1 : 0;
+}
+
 int16_t TmexDriver::TMOneWireLevel(int32_t handle, int16_t operation, int16_t level,
                                    int16_t prime) {
     if (!usable(handle)) {

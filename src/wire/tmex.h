@@ -53,6 +53,8 @@ class TmexDriver {
     int16_t TMAccess(int32_t handle, TmexState& state);
     int16_t TMStrongAccess(int32_t handle, TmexState& state);
     int16_t TMTouchByte(int32_t handle, int16_t byte);
+    // One time slot: 1 reads, 0 writes a zero; the bit the bus gave.
+    int16_t TMTouchBit(int32_t handle, int16_t bit);
     // (0,1,2): strong pull-up after the next byte; (0,1,1): after the next bit; (0,0,0): normal.
     int16_t TMOneWireLevel(int32_t handle, int16_t operation, int16_t level, int16_t prime);
     // type 0: CRC8 with an 8-bit seed; type 1: CRC16. The CRC over a block and its own CRC8 is 0.

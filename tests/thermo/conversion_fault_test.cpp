@@ -77,18 +77,34 @@ TEST_F(FlakyTab, ALostConvertTKeepsWhatTheTabShows) {
     EXPECT_TRUE(rig.host.messages.empty());
 }
 
-TEST_F(FlakyTab, WithoutStrongPullupTheTabNamesTheLimitOnceAndWritesNothing) {
+// Without a strong pull-up a thermometer on its own supply is measured and written as ever; a
+// parasite-powered one is refused, the limit named once, nothing written.
+TEST_F(FlakyTab, WithoutStrongPullupOnlyParasiteThermometersAreRefused) {
+    parasite->setParasite(true);
     rig.strongPullup = false;
+    const auto Eeprom = [](const sim::Ds18b20Device* device) {
+        return std::vector<uint8_t>(device->eeprom().begin(), device->eeprom().end());
+    };
+    const auto WriteThresholds = [&] {
+        controls.setText(thermo_control::kUpper, "40");
+        controls.setText(thermo_control::kLower, "-5");
+        tab.btn1820wrClick({});
+    };
     Show(kPowered);
-    Show(kPowered);
+    EXPECT_EQ(Shown(), "21,5");
+    WriteThresholds();
+    EXPECT_EQ(Eeprom(powered)[0], 40);
+    EXPECT_EQ(Eeprom(powered)[1], 0xFB);
+    EXPECT_TRUE(rig.host.messages.empty());
+
+    controls.setText(thermo_control::kTemperature, kNoTemperatureText);
+    Show(kParasite);
+    Show(kParasite);
     EXPECT_EQ(Shown(), kNoTemperatureText);
     EXPECT_EQ(rig.host.messages, std::vector<std::string>{kNoStrongPullupMessage});
-
-    const std::vector<uint8_t> eeprom(powered->eeprom().begin(), powered->eeprom().end());
-    controls.setText(thermo_control::kUpper, "40");
-    controls.setText(thermo_control::kLower, "-5");
-    tab.btn1820wrClick({});
-    EXPECT_EQ(std::vector<uint8_t>(powered->eeprom().begin(), powered->eeprom().end()), eeprom);
+    const auto eeprom = Eeprom(parasite);
+    WriteThresholds();
+    EXPECT_EQ(Eeprom(parasite), eeprom);
     // The limit was named already; no second box, and never the failed-write message.
     EXPECT_EQ(rig.host.messages, std::vector<std::string>{kNoStrongPullupMessage});
 }
