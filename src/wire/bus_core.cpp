@@ -184,6 +184,7 @@ bool BusCore::Search() {
                     break;
                 }
                 ROM[0] = 0;
+                // Only copies the code TMNext just found: nothing on the bus to fail.
                 (void)driver_.TMRom(SHandle, StateBuf, ROM);
                 AddFoundDevice(SHandle, StateBuf, count, ROM);
                 ++count;
