@@ -86,6 +86,9 @@ WireResult<void> PassiveSerialLink::useFormat(uint32_t baud, int dataBits) {
     }
     // Every echo has come back, so nothing of the old format is still on its way out.
     auto taken = port_->setFormat(baud, dataBits);
+    if (taken && dataBits == kSlotDataBits && *taken > kSlotDataBits + 1) {
+        taken = port_->setFormat(baud, kSlotDataBits + 1);
+    }
     if (!taken) {
         return taken.error();
     }

@@ -15,7 +15,8 @@ namespace velgrin::ds9097 {
 
 // The two kinds of UART byte: a reset pulse at 9600 baud with 8 data bits, a time slot at 115200
 // with 6 (a write-0 then holds the line low 61 us, and a slot lasts 69 us instead of 87). A
-// driver that takes only 8 data bits gets slots of 87 us.
+// driver that makes no 6-bit characters is asked for 7 (FTDI's make them: 78 us slots); one
+// that takes only 8 gets slots of 87 us.
 inline constexpr uint32_t kResetBaud = 9600;
 inline constexpr uint32_t kSlotBaud = 115200;
 inline constexpr int kResetDataBits = 8;

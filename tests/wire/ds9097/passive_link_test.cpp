@@ -134,20 +134,26 @@ TEST(PassiveLink, BadPortSilentOrGarblingLineFailsClearly) {
     }
 }
 
-TEST(PassiveLink, DriverThatTakesOnlyEightDataBitsGetsEightBitSlots) {
-    // An FTDI bridge rounds 6 data bits up to 8: slots are then 8 bits long and so are echoes.
-    auto rig = MakeRig(R"(
-        open
-        baud 115200 6 8
-        > 00 00 FF 00 00 00 FF 00
-        < 00 00 FF 00 00 00 FC 00
-        > FF
-        < FF
-    )");
-    ASSERT_TRUE(rig.link->open());
-    EXPECT_EQ(rig.link->touchByte(0x44).value(), 0x04);
-    EXPECT_EQ(rig.link->touchBit(true).value(), true);
-    EXPECT_TRUE(Played(*rig.port));
+TEST(PassiveLink, DriverWithoutSixBitCharactersGetsTheShortestItMakes) {
+    // An FTDI bridge rounds 6 data bits up to 8 but makes 7; a pseudo-terminal makes only 8.
+    // The echoes then carry that many bits.
+    const struct {
+        const char* driver;
+        const char* formats;
+        const char* echo;
+    } cases[] = {
+        {"7 bits", "baud 115200 6 8\nbaud 115200 7 7\n", "< 00 00 7F 00 00 00 7C 00\n> FF\n< 7F\n"},
+        {"8 bits", "baud 115200 6 8\nbaud 115200 7 8\n", "< 00 00 FF 00 00 00 FC 00\n> FF\n< FF\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.driver);
+        auto rig =
+            MakeRig(std::string("open\n") + c.formats + "> 00 00 FF 00 00 00 FF 00\n" + c.echo);
+        ASSERT_TRUE(rig.link->open());
+        EXPECT_EQ(rig.link->touchByte(0x44).value(), 0x04);
+        EXPECT_EQ(rig.link->touchBit(true).value(), true);
+        EXPECT_TRUE(Played(*rig.port));
+    }
 }
 
 TEST(PassiveLink, RefusesTheStrongPullupItLacks) {
