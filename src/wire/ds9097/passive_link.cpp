@@ -87,7 +87,11 @@ WireResult<void> PassiveSerialLink::useFormat(uint32_t baud, int dataBits) {
     // Every echo has come back, so nothing of the old format is still on its way out.
     auto taken = port_->setFormat(baud, dataBits);
     if (taken && dataBits == kSlotDataBits && *taken > kSlotDataBits + 1) {
-        taken = port_->setFormat(baud, kSlotDataBits + 1);
+        // A driver that can change nothing of the request refuses it (a pseudo-terminal, which
+        // keeps 8 bits): the format just taken stays.
+        if (auto shorter = port_->setFormat(baud, kSlotDataBits + 1); shorter) {
+            taken = shorter;
+        }
     }
     if (!taken) {
         return taken.error();
