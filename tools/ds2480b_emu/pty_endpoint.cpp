@@ -12,6 +12,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "wire/ds2480b/posix_serial_port.h"
+
 namespace velgrin::ds2480b {
 
 namespace {
@@ -165,16 +167,7 @@ int PtyEndpoint::clientDataBits() const {
     if (master_ < 0 || ::tcgetattr(master_, &tio) != 0) {
         return 8;
     }
-    switch (tio.c_cflag & CSIZE) {
-        case CS5:
-            return 5;
-        case CS6:
-            return 6;
-        case CS7:
-            return 7;
-        default:
-            return 8;
-    }
+    return DataBitsOf(tio.c_cflag);
 }
 
 size_t PtyEndpoint::read(std::span<uint8_t> into) {

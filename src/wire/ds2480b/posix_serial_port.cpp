@@ -53,19 +53,6 @@ std::optional<tcflag_t> SizeOf(int dataBits) {
     }
 }
 
-int DataBitsOf(tcflag_t flags) {
-    switch (flags & CSIZE) {
-        case CS5:
-            return 5;
-        case CS6:
-            return 6;
-        case CS7:
-            return 7;
-        default:
-            return 8;
-    }
-}
-
 bool DeviceVanished(int error) {
     return error == EIO || error == ENXIO || error == ENODEV || error == EPIPE;
 }
@@ -347,6 +334,19 @@ WireResult<void> PosixSerialPort::sendBreak(std::chrono::milliseconds length) {
 
 void PosixSerialPort::idle(std::chrono::microseconds length) {
     std::this_thread::sleep_for(length);
+}
+
+int DataBitsOf(tcflag_t flags) {
+    switch (flags & CSIZE) {
+        case CS5:
+            return 5;
+        case CS6:
+            return 6;
+        case CS7:
+            return 7;
+        default:
+            return 8;
+    }
 }
 
 }  // namespace velgrin::ds2480b

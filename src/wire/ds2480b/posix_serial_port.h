@@ -1,5 +1,7 @@
 #pragma once
 
+#include <termios.h>
+
 #include <string>
 #include <vector>
 
@@ -7,6 +9,9 @@
 #include "wire/ds2480b/serial_port.h"
 
 namespace velgrin::ds2480b {
+
+// The data bits of a terminal's character size flags.
+int DataBitsOf(tcflag_t flags);
 
 // A serial device of the system (/dev/ttyUSB0, /dev/ttyS0, a pseudo-terminal) driven through
 // termios. Exclusive use is claimed twice: TIOCEXCL keeps ordinary programs from opening the
