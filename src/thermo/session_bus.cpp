@@ -18,6 +18,11 @@ WireResult<bool> SessionBus::touchBit(bool bit) {
     return read == 1;
 }
 
+bool SessionBus::singleSlots() const {
+    const Link* link = core_.driver().link();
+    return link == nullptr || link->capabilities().bitAccess;
+}
+
 WireResult<void> SessionBus::touchBlock(std::span<uint8_t> bytes) {
     for (uint8_t& byte : bytes) {
         const auto read = touchByte(byte);

@@ -17,6 +17,7 @@ class SessionBus final : public ThermometerBus {
     WireResult<void> touchBlock(std::span<uint8_t> bytes) override;
     WireResult<void> armStrongPullup(PullupTrigger trigger) override;
     WireResult<void> setNormalLevel() override;
+    bool singleSlots() const override;
 
   private:
     WireResult<void> level(int16_t level, int16_t prime);

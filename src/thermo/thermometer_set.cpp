@@ -45,7 +45,7 @@ void ThermometerSet::convertTogether(std::vector<Target>& targets) {
     if (!skipRom() || !SendCommand(bus_, ds18x20_command::kReadPowerSupply)) {
         return;
     }
-    const auto powered = network_.link().touchBit(true);
+    const auto powered = ReadSlot(bus_);
     if (!powered || !skipRom()) {
         return;
     }
@@ -71,7 +71,6 @@ void ThermometerSet::convertInTurn(std::vector<Target>& targets) {
     for (Target& target : targets) {
         target.present = readPowerSupply(target);
     }
-    Link& link = network_.link();
     for (Target& target : targets) {
         if (!target.present || target.parasite || !Succeeded(network_.access(target.rom)) ||
             !SendCommand(bus_, ds18x20_command::kConvertT)) {
@@ -80,7 +79,7 @@ void ThermometerSet::convertInTurn(std::vector<Target>& targets) {
         target.startTick = host_.tickCount();
         target.waiting = true;
         // A device that has started answers its read slots with 0 until it is done.
-        const auto bit = link.touchBit(true);
+        const auto bit = ReadSlot(bus_);
         target.converted = bit && !*bit;
     }
     for (Target& target : targets) {
@@ -112,7 +111,7 @@ bool ThermometerSet::readPowerSupply(Target& target) {
             return Attempt::Repeatable;
         }
         // A parasite-powered device pulls the slot low.
-        const auto bit = network_.link().touchBit(true);
+        const auto bit = ReadSlot(bus_);
         target.parasite = bit && !*bit;
         return DoneOr(bit.ok());
     }) == Attempt::Done;
@@ -128,7 +127,7 @@ bool ThermometerSet::pollUntilDone() {
     const uint32_t start = host_.tickCount();
     bool sawBusy = false;
     for (;;) {
-        const auto bit = network_.link().touchBit(true);
+        const auto bit = ReadSlot(bus_);
         if (!bit) {
             // A slot the adapter garbled cuts the sequence, but not a conversion that was seen
             // running: it ends within the longest conversion time by itself.

@@ -50,11 +50,22 @@ WireResult<void> CopyUnderPullup(ThermometerBus& bus, const std::function<void()
     return UnderPullup(bus, ds18x20_command::kCopyScratchpad, false, wait);
 }
 
+WireResult<bool> ReadSlot(ThermometerBus& bus) {
+    if (bus.singleSlots()) {
+        return bus.touchBit(true);
+    }
+    const auto byte = bus.touchByte(0xFF);
+    if (!byte) {
+        return byte.error();
+    }
+    return *byte != 0;
+}
+
 WireResult<bool> ParasitePowered(ThermometerBus& bus) {
     if (auto sent = SendCommand(bus, ds18x20_command::kReadPowerSupply); !sent) {
         return sent.error();
     }
-    const auto bit = bus.touchBit(true);
+    const auto bit = ReadSlot(bus);
     if (!bit) {
         return bit.error();
     }

@@ -30,6 +30,8 @@ class ThermometerBus {
     virtual WireResult<void> touchBlock(std::span<uint8_t> bytes) = 0;
     virtual WireResult<void> armStrongPullup(PullupTrigger trigger) = 0;
     virtual WireResult<void> setNormalLevel() = 0;
+    // Whether the adapter has single time slots.
+    virtual bool singleSlots() const = 0;
 };
 
 class LinkThermometerBus final : public ThermometerBus {
@@ -44,10 +46,16 @@ class LinkThermometerBus final : public ThermometerBus {
         return link_.armStrongPullup(trigger);
     }
     WireResult<void> setNormalLevel() override { return link_.setNormalLevel(); }
+    bool singleSlots() const override { return link_.capabilities().bitAccess; }
 
   private:
     Link& link_;
 };
+
+// A read slot. Without single slots a byte of them stands for it: what a thermometer answers
+// there (its power supply, a conversion running) holds for every slot until it changes, and a
+// slot read as 1 makes the byte count as 1.
+WireResult<bool> ReadSlot(ThermometerBus& bus);
 
 // A function command byte; it counts only when it went out as sent (its echo is the line).
 WireResult<void> SendCommand(ThermometerBus& bus, uint8_t command);
