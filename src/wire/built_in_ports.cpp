@@ -4,6 +4,7 @@
 #include "wire/ds9097/ds9097_backend.h"
 #include "wire/port_registry.h"
 #include "wire/sim/sim_backend.h"
+#include "wire/w1/w1_backend.h"
 
 namespace velgrin {
 
@@ -18,6 +19,7 @@ PortRegistry BuiltInPorts(const Clock& clock, const PortSettings& settings) {
     registry.add(ds9097::Ds9097Backend(passive));
     registry.add(ds2490::Ds2490Backend());
     registry.add(ds2482::Ds2482Backend(clock));
+    registry.add(w1::W1Backend());
     return registry;
 }
 

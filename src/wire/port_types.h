@@ -12,5 +12,6 @@ inline constexpr int16_t kDs2480bPortType = 5;     // DS9097U-type serial adapte
 inline constexpr int16_t kUsbPortType = 6;         // DS2490 USB adapters
 inline constexpr int16_t kSimulatedPortType = 64;  // the built-in simulated bench
 inline constexpr int16_t kI2cPortType = 65;        // DS2482 I2C bus masters
+inline constexpr int16_t kKernelW1PortType = 66;   // the kernel's w1 masters over netlink
 
 }  // namespace velgrin

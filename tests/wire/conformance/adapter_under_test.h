@@ -45,6 +45,8 @@ class AdapterUnderTest {
     virtual void replug() = 0;
     // Another program's driver for the same adapter.
     virtual std::unique_ptr<TmexDriver> secondDriver() = 0;
+    // Whether the adapter tells a shorted bus from a presence pulse.
+    virtual bool seesShorts() const { return true; }
 };
 
 // How the suite makes one adapter kind: a name for the test list and a factory.

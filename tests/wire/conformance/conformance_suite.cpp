@@ -315,7 +315,7 @@ TEST_P(Conformance, ShortedBusListsNothingUntilTheShortIsGone) {
     (void)core->ScanSessionAndSearch();
     EXPECT_EQ(core->stat11, status_text::kAdapterFound);
     EXPECT_EQ(core->FoundDev, 0);
-    EXPECT_EQ(adapter->driver().TMSetup(core->SHandle), 2);
+    EXPECT_EQ(adapter->driver().TMSetup(core->SHandle), adapter->seesShorts() ? 2 : 1);
 
     adapter->withBench([](sim::SimBench& bench) { bench.bus().setShorted(false); });
     (void)core->ScanSessionAndSearch();
