@@ -10,6 +10,7 @@
 
 #include "bench_support.h"
 #include "hlt/hlt_core.h"
+#include "thermo/thermometer_set.h"
 #include "thermo/thermometers.h"
 #include "w1_model/w1_kernel.h"
 #include "wall_timed.h"
@@ -100,6 +101,34 @@ void BM_Search(benchmark::State& state) {
     state.counters["devices"] = found;
 }
 
+// The kernel's SEARCH alone, as the network layer asks for it.
+void BM_WholeBusSearch(benchmark::State& state) {
+    W1BenchRig rig;
+    const int16_t found = rig.core.FoundDev;
+    Measure(state, rig, [&] {
+        const auto roms = rig.driver.link()->listBus(false);
+        return roms && static_cast<int16_t>(roms->size()) == found;
+    });
+}
+
+// The command line's measurement of one thermometer: blocks straight through the link.
+void BM_ThermometerSetOne(benchmark::State& state) {
+    W1BenchRig rig;
+    const int index = rig.indexOf(device_group::kDs18B20);
+    RomCode rom{};
+    if (index >= 0) {
+        const auto& words = rig.core.Asens[static_cast<size_t>(index)].ROM;
+        std::copy(words.begin(), words.end(), rom.begin());
+    }
+    Network network(*rig.driver.link());
+    RetryRule retries;
+    ThermometerSet set(network, rig.host, retries);
+    Measure(state, rig, [&] {
+        const auto outcomes = set.measure({rom}, false);
+        return outcomes.size() == 1 && outcomes[0].state == ThermometerOutcome::State::Measured;
+    });
+}
+
 void BM_Measure1820(benchmark::State& state) {
     W1BenchRig rig;
     Thermometers thermometers(rig.core);
@@ -132,6 +161,8 @@ void BM_HltPageWrite(benchmark::State& state) {
 }
 
 BENCHMARK(BM_Search)->UseManualTime()->Iterations(200);
+BENCHMARK(BM_WholeBusSearch)->UseManualTime()->Iterations(200);
+BENCHMARK(BM_ThermometerSetOne)->UseManualTime()->Iterations(200);
 BENCHMARK(BM_Measure1820)->UseManualTime()->Iterations(200);
 BENCHMARK(BM_ThresholdWrite)->UseManualTime()->Iterations(100);
 BENCHMARK(BM_HltPageWrite)->UseManualTime()->Iterations(100);
