@@ -151,6 +151,12 @@ TEST_F(W1LinkTest, KernelStatusesReachTheCaller) {
     auto link = rig.link(2);
     ASSERT_TRUE(link->open());
     EXPECT_EQ(link->listBus(false)->size(), 3u);
+    rig.kernel->setSilent(true);
+    const auto unanswered = link->reset();
+    ASSERT_FALSE(unanswered);
+    EXPECT_EQ(unanswered.error().code, WireErrorCode::Timeout);
+    EXPECT_NE(unanswered.error().message.find("did not answer within 3000 ms"), std::string::npos);
+    rig.kernel->setSilent(false);
     rig.kernel->removeMaster(2);  // ENODEV
     const auto gone = link->reset();
     ASSERT_FALSE(gone);
