@@ -1,6 +1,7 @@
 // The w1 link against the model of the kernel: the master chosen, what goes into one message,
 // the kernel's statuses and garbled replies.
 
+#include <errno.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,6 +15,7 @@
 #include "w1_rig.h"
 #include "wire/sim/bench_file.h"
 #include "wire/w1/netlink_socket.h"
+#include "wire/w1/w1_codes.h"
 
 namespace velgrin::w1 {
 namespace {
@@ -225,6 +227,49 @@ TEST_F(W1LinkTest, GarbledRepliesAreRefusedNotRead) {
         (void)link.reset();
         EXPECT_TRUE(
             FailsWith(link.touchBlock(bytes), WireErrorCode::Protocol, {"garbled", c.what}));
+    }
+}
+
+// What the model answers to requests the link never makes, as the kernel does: the status of the
+// message (or nothing at all, where the connector drops it).
+TEST_F(W1LinkTest, KernelModelAnswersMalformedRequests) {
+    rig.kernel->addMaster(1, Bench(clock));
+    struct Case {
+        const char* what;
+        size_t at;
+        uint16_t value;
+        std::optional<uint8_t> status;
+    } const cases[] = {
+        {"intact", 0, 0, 0},
+        {"message longer than the packet", 38, 200, E2BIG},
+        {"command longer than its message", 50, 100, EPROTO},
+        {"unknown master", 40, 9, ENODEV},
+        {"unknown flag", 34, 2, EINVAL},
+        {"another connector", 16, 4, std::nullopt},
+        {"connector length beyond the packet", 32, 300, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto packet = EncodeRequest(
+            Request{7, message_type::kMasterCmd, 1, {Command{command::kReset, {}}}}, 99);
+        ASSERT_TRUE(packet);
+        if (c.at != 0) {
+            (*packet)[c.at] = static_cast<uint8_t>(c.value);
+            (*packet)[c.at + 1] = static_cast<uint8_t>(c.value >> 8);
+        }
+        rig.kernel->handle(*packet, 99);
+        auto& replies = rig.kernel->queue(99);
+        if (!c.status) {
+            EXPECT_TRUE(replies.empty());
+            continue;
+        }
+        ASSERT_EQ(replies.size(), 1u);
+        const auto messages = DecodeReply(replies.front());
+        replies.clear();
+        ASSERT_TRUE(messages);
+        ASSERT_EQ(messages->size(), 1u);
+        EXPECT_EQ(messages->front().seq, 7u);
+        EXPECT_EQ(messages->front().status, *c.status);
     }
 }
 
