@@ -48,9 +48,6 @@ class W1Link final : public Link {
     // Messages sent to the kernel since the link was made.
     uint64_t messagesSent() const { return messagesSent_; }
 
-    // The masters the kernel has (ids N of w1_bus_masterN), for the port choice.
-    WireResult<std::vector<uint32_t>> listMasters();
-
   private:
     struct Outcome {
         uint8_t status = 0;
@@ -65,6 +62,8 @@ class W1Link final : public Link {
     WireResult<std::vector<RomCode>> listWholeBus(bool alarmOnly) override;
     std::string sequenceCutter() const override { return "the kernel's w1 master"; }
 
+    // The masters the kernel has (ids N of w1_bus_masterN).
+    WireResult<std::vector<uint32_t>> listMasters();
     // One MASTER_CMD with `commands`; the outcome of each, in order.
     WireResult<std::vector<Outcome>> exchange(std::vector<Command> commands);
     WireResult<uint32_t> chooseMaster(const std::vector<uint32_t>& masters) const;
