@@ -3,6 +3,12 @@
 // of a full search of the bench, and the wall time the same search takes once each round trip
 // pays an assumed 1 ms of USB-UART converter latency; block transfers beside the bus time of their
 // slots. Arguments: devices on the bench; bytes per block.
+// The Uart benchmarks run the same link over an in-process UART model on virtual time instead of
+// a pseudo-terminal (which keeps 8 data bits whatever is asked): each character takes its line
+// time at the data bits the UART accepts (6 for a 16550 and most USB-UARTs, 7 for FTDI, 8), and
+// each round trip adds the stated latency. Their wall figures are that virtual time, so they are
+// exact and the same on every machine. Arguments: the UART's smallest data bits; devices or
+// bytes; latency per round trip in microseconds.
 #include <benchmark/benchmark.h>
 
 #include <memory>
@@ -10,6 +16,7 @@
 
 #include "bench_support.h"
 #include "ds2480b_emu/ds2480b_emulator.h"
+#include "passive_model/uart_port_model.h"
 #include "wall_timed.h"
 #include "wire/ds9097/ds9097_backend.h"
 #include "wire/network.h"
@@ -110,6 +117,97 @@ void BM_PassiveBlock(benchmark::State& state) {
         return rig.link->touchBlock(block).ok();
     });
 }
+
+struct UartRig {
+    UartRig(int smallestDataBits, int devices, uint64_t latencyUs) : expected(devices) {
+        for (int i = 0; i < devices; ++i) {
+            bench.bus().attach(sim::MakeDevice(
+                "DS18B20", SerialRom(0x28, 0x9E3779B97F4Aull * static_cast<uint64_t>(i + 1))));
+        }
+        auto owned = std::make_unique<passive::UartPortModel>(
+            bench, clock, passive::UartTraits{smallestDataBits, latencyUs});
+        port = owned.get();
+        link = std::make_unique<ds9097::PassiveSerialLink>(std::move(owned));
+        if (auto opened = link->open(); !opened) {
+            error = opened.error().message;
+        }
+    }
+
+    VirtualClock clock;
+    sim::SimBench bench{clock};
+    passive::UartPortModel* port = nullptr;
+    std::unique_ptr<ds9097::PassiveSerialLink> link;
+    int expected;
+    std::string error;
+};
+
+// Runs `work` once per iteration on the UART model's virtual time: uart_per_bus is the line and
+// latency time over the 1-Wire bus time of the same resets and slots.
+template <typename Work>
+void MeasureUart(benchmark::State& state, UartRig& rig, int devices, Work&& work) {
+    if (!rig.error.empty()) {
+        state.SkipWithError(rig.error.c_str());
+        return;
+    }
+    const auto tripsBefore = rig.link->stats().roundTrips;
+    const auto busBefore = rig.bench.bus().busTimeUs();
+    const auto timeBefore = rig.port->elapsedUs();
+    for (auto _ : state) {
+        const auto start = rig.port->elapsedUs();
+        if (!work()) {
+            state.SkipWithError("the work did not come out right");
+            return;
+        }
+        state.SetIterationTime(static_cast<double>(rig.port->elapsedUs() - start) / 1e6);
+    }
+    const auto uartUs = static_cast<double>(rig.port->elapsedUs() - timeBefore);
+    const auto busUs = static_cast<double>(rig.bench.bus().busTimeUs() - busBefore);
+    const auto roundTrips = static_cast<double>(rig.link->stats().roundTrips - tripsBefore);
+    state.counters["data_bits"] = rig.port->format().dataBits;
+    state.counters["round_trips"] = PerIteration(roundTrips);
+    if (devices > 0) {
+        state.counters["trips_per_device"] = PerIteration(roundTrips / devices);
+    }
+    state.counters["uart_ms"] = PerIteration(uartUs / 1000.0);
+    state.counters["bus_ms"] = PerIteration(busUs / 1000.0);
+    state.counters["uart_per_bus"] = busUs > 0 ? uartUs / busUs : 0.0;
+}
+
+void BM_UartSearch(benchmark::State& state) {
+    const auto devices = static_cast<int>(state.range(1));
+    UartRig rig(static_cast<int>(state.range(0)), devices, static_cast<uint64_t>(state.range(2)));
+    MeasureUart(state, rig, devices, [&] {
+        Network network(*rig.link);
+        SearchState search;
+        int found = 0;
+        for (auto more = network.first(search); more && *more; more = network.next(search)) {
+            ++found;
+        }
+        return found == rig.expected;
+    });
+}
+
+void BM_UartBlock(benchmark::State& state) {
+    UartRig rig(static_cast<int>(state.range(0)), 1, static_cast<uint64_t>(state.range(2)));
+    std::vector<uint8_t> block(static_cast<size_t>(state.range(1)));
+    MeasureUart(state, rig, 0, [&] {
+        std::fill(block.begin(), block.end(), 0xFF);
+        return rig.link->touchBlock(block).ok();
+    });
+}
+
+BENCHMARK(BM_UartSearch)
+    ->ArgNames({"data_bits", "devices", "latency_us"})
+    ->ArgsProduct({{6, 7, 8}, {1, 10, 20}, {0, 1000}})
+    ->UseManualTime()
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_UartBlock)
+    ->ArgNames({"data_bits", "bytes", "latency_us"})
+    ->ArgsProduct({{6, 7, 8}, {10, 32}, {0, 1000}})
+    ->UseManualTime()
+    ->Iterations(10)
+    ->Unit(benchmark::kMillisecond);
 
 BENCHMARK(BM_PassiveSearch)
     ->ArgName("devices")

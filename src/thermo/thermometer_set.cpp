@@ -127,6 +127,7 @@ bool ThermometerSet::pollUntilDone() {
     const uint32_t start = host_.tickCount();
     bool sawBusy = false;
     for (;;) {
+        const uint32_t sentAt = host_.tickCount() - start;
         const auto bit = ReadSlot(bus_);
         if (!bit) {
             // A slot the adapter garbled cuts the sequence, but not a conversion that was seen
@@ -141,7 +142,10 @@ bool ThermometerSet::pollUntilDone() {
             return sawBusy;
         }
         sawBusy = true;
-        if (static_cast<uint32_t>(host_.tickCount() - start) > kLongestConversionMs) {
+        // A slot read busy tells how the device was when the slot went out; a busy machine may
+        // hand its reply over much later. Only a slot sent after the longest conversion time
+        // that still reads busy shows a device that did not convert.
+        if (sentAt > kLongestConversionMs) {
             return false;
         }
         // Few slots rather than many: each reply is one more for a noisy line to garble.

@@ -76,8 +76,8 @@ class ThermometerSet {
     // `lacksPullup` is set when the adapter has none.
     bool convertUnderPullup(bool& lacksPullup);
     // Polls read slots until the selected device(s) finish; true when seen busy, then done
-    // within the longest conversion time (or, when the adapter failed a slot after the busy
-    // one, once that time is over).
+    // (or, when the adapter failed a slot after the busy one, once the longest conversion time
+    // is over); false when none read busy or one sent after that time still did.
     bool pollUntilDone();
     void readOut(const Target& target, ThermometerOutcome& outcome);
     bool skipRom();

@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "bus_commands.h"
+#include "forwarding_link.h"
 #include "sim_thermometers.h"
 #include "thermo/scratchpad.h"
 #include "wire/sim/sim_faults.h"
@@ -351,6 +352,59 @@ TEST_F(BrownOut, OfAParasiteThermometerAsItsPullupEnds) {
     EXPECT_EQ(outcomes[0].state, State::Measured);
     EXPECT_EQ(Celsius(outcomes[0]), -12.0);
     EXPECT_EQ(CommandsWith(kConvertT).size(), 2u);
+}
+
+// A loaded machine: each read slot is on the bus at once, but its reply reaches the program
+// `lateMs` later.
+class LateSlotReplies final : public testing::ForwardingLink {
+  public:
+    LateSlotReplies(Link& inner, VirtualClock& clock, uint32_t lateMs)
+        : inner_(inner), clock_(clock), lateMs_(lateMs) {}
+
+  private:
+    Link* inner() const override { return &inner_; }
+    WireResult<bool> sendBit(bool bit, bool pullupAfter) override {
+        auto read = ForwardingLink::sendBit(bit, pullupAfter);
+        clock_.advanceMs(lateMs_);
+        return read;
+    }
+
+    Link& inner_;
+    VirtualClock& clock_;
+    uint32_t lateMs_;
+};
+
+TEST_F(ThermometerSetTest, LateSlotRepliesStillSeeOneConversionComplete) {
+    std::vector<RomCode> roms;
+    for (uint8_t serial = 1; serial <= 3; ++serial) {
+        roms.push_back(Ds18b20(serial, 20 + serial).rom());
+    }
+    Scan();
+    for (const uint32_t lateMs : {25u, 120u}) {
+        SCOPED_TRACE(std::to_string(lateMs) + " ms late");
+        LateSlotReplies late(*rig.driver.link(), rig.clock, lateMs);
+        ASSERT_TRUE(late.open());
+        Network network(late);
+        ThermometerSet set(network, rig.host, rig.core.retries);
+        rig.bus().clearEvents();
+        const auto outcomes = set.measure(roms, true);
+        for (size_t i = 0; i < outcomes.size(); ++i) {
+            EXPECT_EQ(outcomes[i].state, State::Measured);
+            EXPECT_EQ(Celsius(outcomes[i]), 21.0 + static_cast<double>(i));
+        }
+        // Not one of them measured alone again.
+        EXPECT_EQ(CommandsWith(kConvertT).size(), 1u);
+
+        // A device that really does not convert holds the others' slots busy too: each is then
+        // measured alone, and only that one is found out.
+        auto* stuck = dynamic_cast<sim::Ds18b20Device*>(rig.bench->find(roms[2]));
+        stuck->setConversionStuck(true);
+        const auto withStuck = set.measure(roms, true);
+        stuck->setConversionStuck(false);
+        EXPECT_EQ(withStuck[0].state, State::Measured);
+        EXPECT_EQ(withStuck[1].state, State::Measured);
+        EXPECT_EQ(withStuck[2].state, State::NotConverted);
+    }
 }
 
 TEST_F(ThermometerSetTest, EmptyBusAnswersNothing) {
