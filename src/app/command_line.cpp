@@ -38,6 +38,11 @@ std::variant<CommandLine, CommandLineError> ParseCommandLine(const std::vector<s
             if (!line.screenshotDir || line.screenshotDir->empty()) {
                 return CommandLineError{"--screenshot-dir needs a folder"};
             }
+        } else if (IsOption(arg, "--trace")) {
+            line.trace = value("--trace");
+            if (!line.trace || line.trace->empty()) {
+                return CommandLineError{"--trace needs a file"};
+            }
         } else if (arg.rfind("--", 0) == 0) {
             return CommandLineError{"unknown option " + arg};
         } else if (arg.rfind("-", 0) == 0) {
@@ -54,12 +59,14 @@ std::variant<CommandLine, CommandLineError> ParseCommandLine(const std::vector<s
 
 std::string UsageText(const std::vector<std::string>& portKinds) {
     std::string text =
-        "Usage: velgrin [--port SPEC]\n"
+        "Usage: velgrin [--port SPEC] [--trace FILE]\n"
         "Sets up 1-Wire sensors on a bench: thermometers, HLT multisensors and data loggers.\n"
         "\n"
         "Options:\n"
         "  --port SPEC   the adapter to poll; without it the port is chosen on the\n"
         "                \"Настр\" tab\n"
+        "  --trace FILE  record every exchange with the adapter in FILE (and FILE.1,\n"
+        "                the part before; together at most 16 MiB)\n"
         "  --help        show this help and exit\n"
         "  --version     show the version and exit\n"
         "\n"

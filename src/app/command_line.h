@@ -11,6 +11,7 @@ namespace velgrin {
 struct CommandLine {
     std::optional<std::string> port;           // --port SPEC
     std::optional<std::string> screenshotDir;  // --screenshot-dir DIR (for scripts/screenshot)
+    std::optional<std::string> trace;          // --trace FILE
     bool help = false;
     bool version = false;
     // Arguments that are Qt's ("-platform offscreen", "-style Fusion").

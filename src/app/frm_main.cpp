@@ -271,7 +271,8 @@ int16_t TFrmMain::ScanNetwork() {
     }
     ShowScanTexts();
     // The status texts are fixed; why the adapter could not be used is the status's tooltip.
-    ui_.stat11->setToolTip(outcome.result < 1 ? QString::fromStdString(core_.driver().lastError())
+    ui_.stat11->setToolTip(outcome.result < 1 ? QString::fromStdString(AdapterFailureTooltip(
+                                                    core_.driver().lastError()))
                                               : QString());
     if (outcome.noPortChosen) {
         RefreshView(true);

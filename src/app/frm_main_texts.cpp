@@ -2,6 +2,12 @@
 
 namespace velgrin {
 
+std::string AdapterFailureTooltip(const std::string& reason) {
+    // The reason names this one failure; the doctor looks at the whole machine.
+    const std::string next = "next step: velgrin-cli doctor";
+    return reason.empty() ? next : reason + "\n" + next;
+}
+
 std::string HelpMessageText() {
     return std::string(
                "Требуется помощь?\r\nобращайтесь в службу техподдержки\r\nили пишите на "

@@ -24,6 +24,8 @@ inline constexpr const char* kSupportMail = "support@corvane.example.org";
 
 // The F1 message: three fixed lines and the support address.
 std::string HelpMessageText();
+// The status line's tooltip when the adapter cannot be used: the reason, then where to look.
+std::string AdapterFailureTooltip(const std::string& reason);
 // The user agreement on the "Инфо" tab.
 std::string UserAgreementText();
 

@@ -1,4 +1,5 @@
 #include <cstdio>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,6 +16,7 @@
 #include "ui/qt_host.h"
 #include "ui/standard_dialog_texts.h"
 #include "ui/window_fonts.h"
+#include "wire/link_trace.h"
 #include "wire/port_registry.h"
 #include "wire/tmex.h"
 
@@ -67,6 +69,16 @@ int main(int argc, char** argv) {
         port = *spec;
     }
 
+    std::unique_ptr<LinkTrace> trace;
+    if (line.trace) {
+        auto opened = LinkTrace::Open(*line.trace, clock);
+        if (!opened) {
+            return RefuseUsage(opened.error());
+        }
+        trace = std::move(*opened);
+    }
+    const TraceInstallation installed(trace.get());
+
     std::vector<char*> qtArgv{argv[0]};
     std::vector<std::string> toolkitArguments = line.toolkitArguments;
     for (std::string& arg : toolkitArguments) {
@@ -101,7 +113,11 @@ int main(int argc, char** argv) {
         ScheduleScreenshots(frmMain, hltSet, QString::fromStdString(*line.screenshotDir),
                             kScreenshotPollMs);
     }
-    const int status = QApplication::exec();
+    int status = QApplication::exec();
     SetExceptionReportHost(nullptr);
+    if (trace && !trace->failure().empty()) {
+        std::fprintf(stderr, "velgrin: %s\n", trace->failure().c_str());
+        status = status == 0 ? 1 : status;
+    }
     return status;
 }

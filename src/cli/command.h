@@ -25,6 +25,7 @@ class CommandContext {
     const ParsedOptions& options() const { return options_; }
     const std::vector<std::string>& words() const { return options_.positionals(); }
     Output& output() { return output_; }
+    const PortSettings& portSettings() const { return portSettings_; }
 
     CliResult<BenchSession*> session();
     // The session if a command opened one.

@@ -156,6 +156,20 @@ const std::vector<Command>& Commands() {
          "  --other-device  write a backup that names another ROM\n",
          {{"--file", true}, {"--other-device", false}},
          RunHltRestore},
+        {"doctor",
+         "doctor [--port SPEC]",
+         "look at the machine's adapters and say what to fix",
+         "Looks at every adapter kind on this machine and prints what it found and, for every\n"
+         "problem, the step that mends it: serial ports (driver, who may open them, the FTDI\n"
+         "latency timer, a program holding the port), DS2490 USB adapters (bus and address,\n"
+         "the udev rule, the node's permissions, the kernel driver), I2C buses (i2c-dev, the\n"
+         "nodes, a DS2482 held by the kernel's ds2482 driver), the kernel's 1-Wire masters and\n"
+         "their own searches, the window's font and the locale. With --port it then opens that\n"
+         "port, resets and searches its bus three times, and reports the presence pulse, the\n"
+         "devices and the bus's faults (a short, no presence, garbled searches). Exit status 1\n"
+         "when something needs fixing, or no adapter was found.\n",
+         {},
+         RunDoctor},
     };
     return commands;
 }

@@ -9,5 +9,6 @@ CliResult<ExitStatus> RunTemp(CommandContext& context);
 CliResult<ExitStatus> RunAlarms(CommandContext& context);
 CliResult<ExitStatus> RunWatch(CommandContext& context);
 CliResult<ExitStatus> RunSaveNumber(CommandContext& context);
+CliResult<ExitStatus> RunDoctor(CommandContext& context);
 
 }  // namespace velgrin::cli

@@ -9,6 +9,7 @@
 #include "cli/stop_signals.h"
 #include "cli/tool_help.h"
 #include "common/text_file.h"
+#include "wire/link_trace.h"
 
 namespace velgrin::cli {
 
@@ -19,7 +20,7 @@ constexpr const char* kDefaultPort = "sim";
 const std::vector<OptionSpec>& GlobalOptions() {
     static const std::vector<OptionSpec> options{
         {"--port", true},  {"--json", false}, {"--save-bench", true}, {"--reply-margin", true},
-        {"--help", false}, {"-h", false},     {"--version", false}};
+        {"--help", false}, {"-h", false},     {"--version", false},   {"--trace", true}};
     return options;
 }
 
@@ -199,10 +200,24 @@ int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
     if (!portSettings) {
         return Usage(output, portSettings.error().message, helpCommand);
     }
+    const SteadyClock traceClock;
+    std::unique_ptr<LinkTrace> trace;
+    if (const auto tracePath = options->value("--trace")) {
+        auto opened = LinkTrace::Open(*tracePath, traceClock);
+        if (!opened) {
+            return Usage(output, opened.error(), helpCommand);
+        }
+        trace = std::move(*opened);
+    }
+    const TraceInstallation installed(trace.get());
     CommandContext context(*options, output, port, *portSettings);
     const StopSignals stopSignals;
     const auto ran = command->run(context);
-    const int status = ran ? static_cast<int>(*ran) : Fail(output, ran.error());
+    int status = ran ? static_cast<int>(*ran) : Fail(output, ran.error());
+    if (trace && !trace->failure().empty()) {
+        output.error(trace->failure(), static_cast<int>(ExitStatus::kFailure));
+        status = status == 0 ? static_cast<int>(ExitStatus::kFailure) : status;
+    }
     return saveBench ? SaveBenchState(context, *saveBench, status) : status;
 }
 

@@ -39,6 +39,8 @@ constexpr const char* kCommonOptions =
     "  --json              print the result as JSON\n"
     "  --save-bench FILE   on a simulated bench: write its state afterwards as a bench file\n"
     "  --reply-margin MS   how late a serial adapter's reply may be (default 150; up to 60000)\n"
+    "  --trace FILE        record every exchange with the adapter in FILE (FILE.1 holds the\n"
+    "                      part before; together at most 16 MiB)\n"
     "  --help, -h          this help\n";
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "wire/link.h"
 
+#include "wire/link_trace.h"
+
 namespace velgrin {
 
 namespace {
@@ -14,7 +16,8 @@ WireResult<void> Link::open() {
     if (!isOpen()) {
         pullup_ = Pullup::Off;
     }
-    return openAdapter();
+    TracedOperation trace("open");
+    return trace.ended(openAdapter());
 }
 
 void Link::close() {
@@ -92,20 +95,23 @@ WireResult<void> Link::endRunningPullup() {
 }
 
 WireResult<ResetOutcome> Link::reset() {
-    return guarded<ResetOutcome>(Step::Starts, [this]() -> WireResult<ResetOutcome> {
+    TracedOperation trace("reset");
+    return trace.ended(guarded<ResetOutcome>(Step::Starts, [this]() -> WireResult<ResetOutcome> {
         if (auto ended = endRunningPullup(); !ended) {
             return ended.error();
         }
         pullup_ = Pullup::Off;  // a reset cancels an armed pull-up
         return resetBus();
-    });
+    }));
 }
 
 WireResult<bool> Link::touchBit(bool bit) {
     if (!capabilities().bitAccess) {
         return Lacks("bit-level access");
     }
-    return guarded<bool>(Step::Continues, [this, bit]() -> WireResult<bool> {
+    const uint8_t sent = bit ? 1 : 0;
+    TracedOperation trace("bit", std::span<const uint8_t>(&sent, 1));
+    return trace.ended(guarded<bool>(Step::Continues, [this, bit]() -> WireResult<bool> {
         if (auto ended = endRunningPullup(); !ended) {
             return ended.error();
         }
@@ -115,11 +121,12 @@ WireResult<bool> Link::touchBit(bool bit) {
             pullup_ = Pullup::On;
         }
         return read;
-    });
+    }));
 }
 
 WireResult<uint8_t> Link::touchByte(uint8_t byte) {
-    return guarded<uint8_t>(Step::Continues, [this, byte]() -> WireResult<uint8_t> {
+    TracedOperation trace("byte", std::span<const uint8_t>(&byte, 1));
+    return trace.ended(guarded<uint8_t>(Step::Continues, [this, byte]() -> WireResult<uint8_t> {
         if (auto ended = endRunningPullup(); !ended) {
             return ended.error();
         }
@@ -129,29 +136,33 @@ WireResult<uint8_t> Link::touchByte(uint8_t byte) {
             pullup_ = Pullup::On;
         }
         return read;
-    });
+    }));
 }
 
 WireResult<void> Link::touchBlock(std::span<uint8_t> bytes) {
     if (bytes.empty()) {
         return {};
     }
+    TracedOperation trace("block", bytes);
+    const std::span<uint8_t> whole = bytes;
     if (pullupArmed()) {
         auto rest = touchFirstByteAlone(bytes);
         if (!rest) {
-            return rest.error();
+            return trace.ended(WireResult<void>(rest.error()));
         }
         bytes = *rest;
         if (bytes.empty()) {
-            return {};  // the pull-up holds
+            return trace.ended({}, whole);  // the pull-up holds
         }
     }
-    return guarded<void>(Step::Continues, [this, bytes]() -> WireResult<void> {
-        if (auto ended = endRunningPullup(); !ended) {
-            return ended;
-        }
-        return sendBlock(bytes);
-    });
+    return trace.ended(guarded<void>(Step::Continues,
+                                     [this, bytes]() -> WireResult<void> {
+                                         if (auto ended = endRunningPullup(); !ended) {
+                                             return ended;
+                                         }
+                                         return sendBlock(bytes);
+                                     }),
+                       whole);
 }
 
 WireResult<std::span<uint8_t>> Link::touchFirstByteAlone(std::span<uint8_t> bytes) {
@@ -189,10 +200,11 @@ WireResult<void> Link::setNormalLevel() {
         }
         return {};
     }
-    return guarded<void>(Step::Continues, [this] {
+    TracedOperation trace("normal level");
+    return trace.ended(guarded<void>(Step::Continues, [this] {
         pullup_ = Pullup::Off;
         return endPullup();
-    });
+    }));
 }
 
 WireResult<SearchPass> Link::searchPass(const RomCode& directions, bool alarmOnly) {
@@ -203,12 +215,13 @@ WireResult<SearchPass> Link::searchPass(const RomCode& directions, bool alarmOnl
         return Lacks("alarm search");
     }
     // The caller reset the bus before the pass.
-    return guarded<SearchPass>(Step::Restartable, [&]() -> WireResult<SearchPass> {
+    TracedOperation trace(alarmOnly ? "alarm pass" : "search pass", directions);
+    return trace.ended(guarded<SearchPass>(Step::Restartable, [&]() -> WireResult<SearchPass> {
         if (auto ended = endRunningPullup(); !ended) {
             return ended.error();
         }
         return acceleratedPass(directions, alarmOnly);
-    });
+    }));
 }
 
 WireResult<std::vector<RomCode>> Link::listBus(bool alarmOnly) {
@@ -218,14 +231,15 @@ WireResult<std::vector<RomCode>> Link::listBus(bool alarmOnly) {
     if (alarmOnly && !capabilities().alarmSearch) {
         return Lacks("alarm search");
     }
-    return guarded<std::vector<RomCode>>(
+    TracedOperation trace(alarmOnly ? "alarm list" : "list bus");
+    return trace.ended(guarded<std::vector<RomCode>>(
         Step::Starts, [this, alarmOnly]() -> WireResult<std::vector<RomCode>> {
             if (auto ended = endRunningPullup(); !ended) {
                 return ended.error();
             }
             pullup_ = Pullup::Off;  // its reset cancels an armed pull-up
             return listWholeBus(alarmOnly);
-        });
+        }));
 }
 
 WireResult<bool> Link::sendBit(bool, bool) {

@@ -24,6 +24,7 @@ TEST(CommandLineTest, PortInBothForms) {
     EXPECT_EQ(Parsed({"--port", "sim"}).port, "sim");
     EXPECT_EQ(Parsed({"--port=sim:bench.json"}).port, "sim:bench.json");
     EXPECT_FALSE(Parsed({}).port.has_value());
+    EXPECT_EQ(Parsed({"--trace=bus.trace", "--port", "sim"}).trace, "bus.trace");
 }
 
 TEST(CommandLineTest, HelpVersionAndQtArguments) {
@@ -37,6 +38,7 @@ TEST(CommandLineTest, HelpVersionAndQtArguments) {
 TEST(CommandLineTest, RefusesWhatItDoesNotKnow) {
     EXPECT_EQ(Refusal({"--port"}), "--port needs a port, for example --port sim");
     EXPECT_EQ(Refusal({"--port="}), "--port needs a port, for example --port sim");
+    EXPECT_EQ(Refusal({"--trace"}), "--trace needs a file");
     EXPECT_EQ(Refusal({"--frob"}), "unknown option --frob");
     EXPECT_EQ(Refusal({"sim"}), "unexpected argument sim");
 }

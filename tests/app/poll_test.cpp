@@ -89,7 +89,8 @@ TEST_F(Poll, UnpluggedAdapterEmptiesTheViewsWithoutDisablingTabsUntilReplugged) 
     Tick();
 
     EXPECT_EQ(ui().text("stat11"), " Проверьте подключение адаптера 1Wire!!!");
-    EXPECT_EQ(Find<QLabel>("stat11")->toolTip(), "the simulated adapter is unplugged");
+    EXPECT_EQ(Find<QLabel>("stat11")->toolTip(),
+              "the simulated adapter is unplugged\nnext step: velgrin-cli doctor");
     EXPECT_EQ(ui().color("shpindik"), colors::kRed);
     EXPECT_EQ(ui().text("Stat1"), "");
     EXPECT_TRUE(AllListsEmpty());

@@ -91,8 +91,8 @@ TEST_F(CompletionTest, OffersEachCommandsOptionsBesideTheToolsOwn) {
     const auto help = tool({"--help"});
     ASSERT_EQ(help.status, 0);
     const Words global = GlobalOptions(help.out);
-    EXPECT_EQ(global,
-              (Words{"--port", "--json", "--save-bench", "--reply-margin", "--help", "--version"}));
+    EXPECT_EQ(global, (Words{"--port", "--json", "--save-bench", "--reply-margin", "--trace",
+                             "--help", "--version"}));
     EXPECT_EQ(complete("velgrin-cli --"), global);
     for (const Command& command : Commands()) {
         Words expected = global;

@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
@@ -23,6 +24,7 @@ namespace velgrin::cli::testing {
 namespace {
 
 using nlohmann::json;
+using ::testing::ContainsRegex;
 
 // The DS2480B emulator serving a bench file on a pseudo-terminal, for as long as the object
 // lives.
@@ -78,6 +80,26 @@ TEST(SerialAdapter, TheToolScansASerialAdapterAsItScansTheSameBenchSimulated) {
     const CliRun simulated = RunTool({"--port", port, "--json", "list"});
     EXPECT_EQ(json::parse(serial.out), json::parse(simulated.out));
     EXPECT_EQ(json::parse(serial.out).at("devices").size(), 4u);
+}
+
+TEST(SerialAdapter, ATraceOfListShowsTheAdaptersBytesUnderTheResetAndTheSearch) {
+    BenchFolder folder;
+    folder.bench("bench.json", {{"devices", {{{"model", "DS18B20"}, {"rom", RomFor(0x28, 7)}}}}});
+    const std::string link = folder.path("ttyDS2480B");
+    Emulator emulator(folder.path("bench.json"), link);
+    ASSERT_TRUE(std::filesystem::exists(link));
+
+    const CliRun run = RunTool({"--port", "ds2480b:" + link, "--reply-margin", "5000", "--trace",
+                                folder.path("list.trace"), "list"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const std::string trace = folder.read("list.trace");
+    // The DS2480B's reset command and its presence reply, then what the link made of them.
+    EXPECT_THAT(trace, ContainsRegex("\n[0-9.]+ +reset +sent +C1\n"));
+    EXPECT_THAT(trace, ContainsRegex("\n[0-9.]+ +reset +received +CD\n"));
+    EXPECT_THAT(trace, ContainsRegex("\n[0-9.]+ +reset +bus +presence\n"));
+    // The search: data mode, Search ROM and the accelerator on, then the pass's result.
+    EXPECT_THAT(trace, ContainsRegex("\n[0-9.]+ +search pass +sent +E1 F0 E3\n"));
+    EXPECT_THAT(trace, ContainsRegex("\n[0-9.]+ +search pass +bus +.* -> path " + RomFor(0x28, 7)));
 }
 
 TEST(SerialAdapter, WhatIsNoSerialPortIsAUsageErrorSayingSo) {

@@ -14,6 +14,8 @@
 #include <optional>
 #include <thread>
 
+#include "wire/link_trace.h"
+
 namespace velgrin::ds2480b {
 
 namespace {
@@ -232,6 +234,7 @@ WireResult<void> PosixSerialPort::write(std::span<const uint8_t> bytes) {
     if (fd_ < 0) {
         return notOpen();
     }
+    TraceAdapterBytes(AdapterDirection::Sent, bytes);
     const auto deadline = Clock::now() + kWriteStall;
     size_t done = 0;
     while (done < bytes.size()) {
@@ -293,6 +296,7 @@ WireResult<size_t> PosixSerialPort::read(std::span<uint8_t> into,
             return failure("read", EIO);
         }
     }
+    TraceAdapterBytes(AdapterDirection::Received, into.first(got));
     return got;
 }
 

@@ -13,6 +13,8 @@
 #include <array>
 #include <cstring>
 
+#include "wire/link_trace.h"
+
 namespace velgrin::ds2482 {
 
 namespace {
@@ -198,6 +200,7 @@ WireResult<void> I2cDevTransport::write(std::span<const uint8_t> bytes) {
     }
     ++stats_.transactions;
     stats_.bytes += bytes.size();
+    TraceAdapterBytes(AdapterDirection::Sent, bytes);
     const ssize_t written = ::write(fd_, bytes.data(), bytes.size());
     if (written < 0) {
         return transferError(errno, "a command");
@@ -219,6 +222,7 @@ WireResult<void> I2cDevTransport::read(std::span<uint8_t> bytes) {
     if (got < 0) {
         return transferError(errno, "a read");
     }
+    TraceAdapterBytes(AdapterDirection::Received, bytes.first(static_cast<size_t>(got)));
     if (static_cast<size_t>(got) != bytes.size()) {
         return WireError{WireErrorCode::Io, name() + " gave " + std::to_string(got) + " of " +
                                                 std::to_string(bytes.size()) + " bytes"};
@@ -238,6 +242,7 @@ WireResult<void> I2cDevTransport::writeRead(std::span<const uint8_t> out, std::s
     }
     ++stats_.transactions;
     stats_.bytes += out.size() + in.size();
+    TraceAdapterBytes(AdapterDirection::Sent, out);
     // The kernel takes the buffers as non-const for both directions; a write only reads it.
     i2c_msg messages[2] = {
         {port_.address, 0, static_cast<__u16>(out.size()), const_cast<uint8_t*>(out.data())},
@@ -252,6 +257,7 @@ WireResult<void> I2cDevTransport::writeRead(std::span<const uint8_t> out, std::s
         return WireError{WireErrorCode::Io, name() + " ended a register read after " +
                                                 std::to_string(done) + " of 2 messages"};
     }
+    TraceAdapterBytes(AdapterDirection::Received, in);
     return {};
 }
 

@@ -2,6 +2,8 @@
 
 #include <libusb.h>
 
+#include "wire/link_trace.h"
+
 namespace velgrin::ds2490 {
 
 namespace {
@@ -165,6 +167,15 @@ WireResult<void> LibusbTransport::control(Request request, uint16_t value, uint1
         return WireError{WireErrorCode::Io, name() + " is not open"};
     }
     ++stats_.controlTransfers;
+    const uint8_t setup[] = {kVendorOut,
+                             static_cast<uint8_t>(request),
+                             static_cast<uint8_t>(value & 0xFF),
+                             static_cast<uint8_t>(value >> 8),
+                             static_cast<uint8_t>(index & 0xFF),
+                             static_cast<uint8_t>(index >> 8),
+                             0,
+                             0};
+    TraceAdapterBytes(AdapterDirection::Sent, setup);
     const int r = libusb_control_transfer(handle_, kVendorOut, static_cast<uint8_t>(request), value,
                                           index, nullptr, 0, timeoutMs_);
     if (r < 0) {
@@ -178,6 +189,7 @@ WireResult<void> LibusbTransport::bulkWrite(std::span<const uint8_t> bytes) {
         return WireError{WireErrorCode::Io, name() + " is not open"};
     }
     ++stats_.bulkTransfers;
+    TraceAdapterBytes(AdapterDirection::Sent, bytes);
     int sent = 0;
     // libusb takes a non-const buffer for both directions; an OUT transfer only reads it.
     const int r =
@@ -205,6 +217,7 @@ WireResult<void> LibusbTransport::bulkRead(std::span<uint8_t> bytes) {
     if (r < 0) {
         return transferError(r, "reading bytes from the bus");
     }
+    TraceAdapterBytes(AdapterDirection::Received, bytes.first(static_cast<size_t>(received)));
     if (static_cast<size_t>(received) != bytes.size()) {
         return WireError{WireErrorCode::Protocol, name() + " returned " + std::to_string(received) +
                                                       " of " + std::to_string(bytes.size()) +
@@ -224,6 +237,7 @@ WireResult<size_t> LibusbTransport::readStatus(std::span<uint8_t, status::kPacke
     if (r < 0) {
         return transferError(r, "a status read");
     }
+    TraceAdapterBytes(AdapterDirection::Received, packet.first(static_cast<size_t>(received)));
     return static_cast<size_t>(received);
 }
 
