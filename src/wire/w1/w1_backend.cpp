@@ -1,6 +1,8 @@
 #include "wire/w1/w1_backend.h"
 
 #include <charconv>
+#include <cstdlib>
+#include <filesystem>
 #include <optional>
 
 #include "wire/w1/datagram_socket.h"
@@ -32,6 +34,12 @@ PortBackend W1Backend(W1Options options,
                       std::function<std::unique_ptr<NetlinkTransport>()> makeTransport) {
     if (!makeTransport) {
         makeTransport = KernelTransport;
+        // A stand-in kernel is a bus of its own: its masters' locks live beside its socket, so
+        // they never meet the machine's masters' or another stand-in's.
+        if (const char* standIn = ::getenv("VELGRIN_W1_SOCKET"); standIn != nullptr && *standIn) {
+            const auto folder = std::filesystem::path(standIn).parent_path();
+            options.lockDirectory = folder.empty() ? "." : folder.string();
+        }
     }
     PortBackend backend;
     backend.kind = "w1";
