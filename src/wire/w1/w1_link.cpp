@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "wire/link_trace.h"
 #include "wire/network.h"
 #include "wire/w1/w1_codes.h"
 
@@ -85,6 +86,7 @@ WireResult<std::vector<uint32_t>> W1Link::listMasters() {
     if (auto sent = transport_->send(*packet); !sent) {
         return noMaster(sent.error());
     }
+    TraceAdapterBytes(AdapterDirection::Sent, *packet);
     ++messagesSent_;
     for (int count = 0; count < kMaxReplyPackets; ++count) {
         auto received = transport_->receive(options_.listTimeout);
@@ -96,6 +98,7 @@ WireResult<std::vector<uint32_t>> W1Link::listMasters() {
                                       "the kernel's w1 subsystem did not answer within " +
                                           std::to_string(options_.listTimeout.count()) + " ms"});
         }
+        TraceAdapterBytes(AdapterDirection::Received, *received);
         auto messages = DecodeReply(*received);
         if (!messages) {
             return messages.error();
@@ -220,6 +223,7 @@ WireResult<std::vector<W1Link::Outcome>> W1Link::exchange(std::vector<Command> c
     if (auto sent = transport_->send(*packet); !sent) {
         return sent.error();
     }
+    TraceAdapterBytes(AdapterDirection::Sent, *packet);
     ++messagesSent_;
     std::vector<Outcome> outcomes(count);
     size_t done = 0;
@@ -233,6 +237,7 @@ WireResult<std::vector<W1Link::Outcome>> W1Link::exchange(std::vector<Command> c
             }
             return received.error();
         }
+        TraceAdapterBytes(AdapterDirection::Received, *received);
         auto messages = DecodeReply(*received);
         if (!messages) {
             return messages.error();
