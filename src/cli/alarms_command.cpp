@@ -106,8 +106,8 @@ CliResult<ExitStatus> RunAlarms(CommandContext& context) {
             status = ExitStatus::kFailure;
             const std::string error =
                 thermometers.adapterLimit()
-                    ? "the adapter has no strong pull-up, which the copy to EEPROM needs: nothing "
-                      "was copied"
+                    ? std::string(core.driver().link()->capabilities().pullupLimit) +
+                          ", which the copy to EEPROM needs: nothing was copied"
                 : result == ThresholdWrite::NotReached
                     ? "the thermometer did not answer, or its scratchpad did not hold the values: "
                       "nothing was copied to its EEPROM"

@@ -15,8 +15,9 @@ namespace {
 const std::vector<size_t> kColumns{5, 16, 11, 4};
 
 // The table keeps its short word for a silent device.
-const char* FailureCell(ThermometerReading::State state) {
-    return state == ThermometerReading::State::NoAnswer ? "no answer" : ReadingProblem(state);
+std::string FailureCell(const ThermometerReading& reading) {
+    return reading.state == ThermometerReading::State::NoAnswer ? "no answer"
+                                                                : ReadingProblem(reading);
 }
 
 }  // namespace
@@ -42,8 +43,8 @@ CliResult<ExitStatus> RunTemp(CommandContext& context) {
         nlohmann::json entry{{"index", index}, {"rom", rom}};
         if (reading.state != ThermometerReading::State::Measured) {
             status = ExitStatus::kFailure;
-            entry["error"] = ReadingProblem(reading.state);
-            text += TableRow({IndexText(index), rom, FailureCell(reading.state)}, kColumns);
+            entry["error"] = ReadingProblem(reading);
+            text += TableRow({IndexText(index), rom, FailureCell(reading)}, kColumns);
         } else {
             entry["temperature"] = reading.temperature;
             entry["th"] = static_cast<int>(reading.th);

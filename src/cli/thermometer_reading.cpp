@@ -42,7 +42,8 @@ ThermometerReading Reading(BusCore& core, int index, const ThermometerOutcome& o
         case ThermometerOutcome::State::NoIntactReply:
             return {ThermometerReading::State::NoAnswer};
         case ThermometerOutcome::State::AdapterLimit:
-            return {ThermometerReading::State::NoPullup};
+            return {.state = ThermometerReading::State::NoPullup,
+                    .pullupLimit = core.driver().link()->capabilities().pullupLimit};
     }
     Scratchpad bytes{};
     std::copy(outcome.scratchpad.begin(), outcome.scratchpad.end(), bytes.begin());
@@ -74,8 +75,8 @@ ThermometerOutcome MeasureOneByOne(BusCore& core, Thermometers& thermometers, in
 
 }  // namespace
 
-const char* ReadingProblem(ThermometerReading::State state) {
-    switch (state) {
+std::string ReadingProblem(const ThermometerReading& reading) {
+    switch (reading.state) {
         case ThermometerReading::State::Measured:
             break;
         case ThermometerReading::State::PowerOnValue:
@@ -85,7 +86,7 @@ const char* ReadingProblem(ThermometerReading::State state) {
         case ThermometerReading::State::NoAnswer:
             return "no intact scratchpad came back (no answer or a bad CRC)";
         case ThermometerReading::State::NoPullup:
-            return "the adapter has no strong pull-up, which the conversion needs";
+            return std::string(reading.pullupLimit) + ", which the conversion needs";
         case ThermometerReading::State::NotMeasured:
             return "not measured: stopped by a signal";
     }

@@ -19,10 +19,11 @@ struct ThermometerReading {
     double temperature = 0;  // degrees C, as the thermometer tab shows it (Measured only)
     double th = 0;           // the alarm registers, whole degrees (Measured only)
     double tl = 0;
+    const char* pullupLimit = "";  // why the adapter has no strong pull-up (NoPullup only)
 };
 
 // Why a reading has no temperature, as the tool prints it ("power-on value, no conversion").
-const char* ReadingProblem(ThermometerReading::State state);
+std::string ReadingProblem(const ThermometerReading& reading);
 
 enum class Sequence {
     Together,  // every thermometer converts within one conversion time

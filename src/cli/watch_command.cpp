@@ -82,8 +82,8 @@ class WatchReport {
             document["tl"] = static_cast<int>(reading.tl);
             text += FormatDotNumber(reading.temperature) + " C";
         } else {
-            document["error"] = ReadingProblem(reading.state);
-            text += ReadingProblem(reading.state);
+            document["error"] = ReadingProblem(reading);
+            text += ReadingProblem(reading);
         }
         emit(document, text);
     }

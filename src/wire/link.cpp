@@ -175,8 +175,8 @@ WireResult<std::span<uint8_t>> Link::touchFirstByteAlone(std::span<uint8_t> byte
 }
 
 WireResult<void> Link::armStrongPullup(PullupTrigger trigger) {
-    if (!capabilities().strongPullup) {
-        return Lacks("strong pull-up");
+    if (const LinkCapabilities can = capabilities(); !can.strongPullup) {
+        return WireError{WireErrorCode::Unsupported, can.pullupLimit};
     }
     if (auto r = ready(); !r) {
         return r;

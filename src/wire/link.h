@@ -31,6 +31,8 @@ struct LinkCapabilities {
     bool strongPullup = true;     // 5 V after a byte or a bit, for parasite conversions and copies
     bool alarmSearch = true;      // the conditional search (0xEC)
     bool wholeBusSearch = false;  // the adapter lists the whole bus's ROMs in one call
+    // Why a strong pull-up cannot be had here, as a user is told (without strongPullup only).
+    const char* pullupLimit = "this adapter has no strong pull-up";
 };
 
 // One 1-Wire adapter. Every adapter kind implements it; the network layer above is shared.

@@ -84,7 +84,10 @@ TEST(KernelMaster, AParasiteThermometerIsNotMeasuredAndTheToolSaysWhy) {
     KernelModel kernel(folder.path("bench.json"), folder.path("w1.socket"));
     const CliRun run = RunTool({"--port", "w1", "temp"});
     EXPECT_EQ(run.status, 1) << run.err;
-    EXPECT_NE((run.out + run.err).find("no strong pull-up"), std::string::npos)
+    EXPECT_NE((run.out + run.err)
+                  .find("the kernel's w1 interface gives programs no strong pull-up, which the "
+                        "conversion needs"),
+              std::string::npos)
         << run.out << run.err;
     EXPECT_EQ(run.out.find("85"), std::string::npos) << run.out;
 }

@@ -41,6 +41,7 @@ PassiveSerialLink::PassiveSerialLink(std::unique_ptr<ds2480b::SerialPort> port,
 LinkCapabilities PassiveSerialLink::capabilities() const {
     LinkCapabilities can;
     can.strongPullup = false;
+    can.pullupLimit = "the passive serial adapter has no strong pull-up";
     return can;
 }
 

@@ -41,8 +41,11 @@ class W1Link final : public Link {
 
     bool isOpen() const override { return transport_->isOpen() && master_.has_value(); }
     LinkCapabilities capabilities() const override {
-        return {
-            .bitAccess = false, .strongPullup = false, .alarmSearch = true, .wholeBusSearch = true};
+        return {.bitAccess = false,
+                .strongPullup = false,
+                .alarmSearch = true,
+                .wholeBusSearch = true,
+                .pullupLimit = "the kernel's w1 interface gives programs no strong pull-up"};
     }
 
     // Messages sent to the kernel since the link was made.
