@@ -29,8 +29,9 @@ set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The windows fall back to another font, with a note, when Tahoma's metric twin is missing; the
-# standard dialogs speak English, with a note, without Qt's Russian translations.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-wine, qt6-translations-l10n")
+# standard dialogs speak English, with a note, without Qt's Russian translations. The emulator's
+# USB and I2C kinds need umockdev's preload library and say so when it is missing.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-wine, qt6-translations-l10n, umockdev")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "bash-completion")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "set up 1-Wire sensors on a bench")
@@ -45,11 +46,12 @@ Adapters: DS2480B serial (DS9097U type), passive serial (DS9097E type, or a
 USB-UART converter with a diode), DS2490 USB and DS2482 I2C masters.
 .
 The package holds the window (velgrin), the same core from the command line
-(velgrin-cli, with bash completion) and an emulated DS2480B or passive serial
-adapter on a pseudo-terminal (velgrin-ds2480b-emu).")
+(velgrin-cli, with bash completion) and an emulator of every adapter kind
+(velgrin-emu): the serial ones on a pseudo-terminal, the DS2490 and DS2482 on a
+USB or I2C bus mocked with umockdev for one command.")
 include(CPack)
 
 # Everything the package installs, so that `scripts/package` builds just that (not the tests).
 add_custom_target(velgrin-package-contents)
-add_dependencies(velgrin-package-contents velgrin velgrin-cli velgrin-ds2480b-emu velgrin-manual
-                 velgrin-cli-manual velgrin-ds2480b-emu-manual velgrin-changelog)
+add_dependencies(velgrin-package-contents velgrin velgrin-cli velgrin-emu velgrin-manual
+                 velgrin-cli-manual velgrin-emu-manual velgrin-changelog)

@@ -53,8 +53,11 @@ std::set<std::string> PageOptions(const std::string& roff, const std::string& pr
     std::string named;
     ForEachLine(roff, [&](const std::string& section, const std::string& line) {
         const std::string plain = PlainText(line);
-        if (section != "EXAMPLES" || plain.rfind(program + " ", 0) == 0) {
+        if (section != "EXAMPLES") {
             named += plain + "\n";
+        } else if (plain.rfind(program + " ", 0) == 0) {
+            // After " -- " comes the command line of the program it runs.
+            named += plain.substr(0, plain.find(" -- ")) + "\n";
         }
     });
     return LongOptionsIn(named);

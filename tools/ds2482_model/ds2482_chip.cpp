@@ -204,9 +204,9 @@ bool Ds2482Chip::oneWire(uint8_t code, std::span<const uint8_t> parameter) {
                     in |= static_cast<uint8_t>(1u << bit);
                 }
             }
-            if (code == command::kReadByte) {
-                data_ = in;
-            }
+            // One shift register serves both: after a write it holds what the line carried,
+            // which other drivers read back to check the byte went out.
+            data_ = in;
             pullupAfterSlot(code == command::kWriteByte);
             break;
         }

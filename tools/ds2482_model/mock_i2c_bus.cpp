@@ -14,6 +14,8 @@
 #include <stdexcept>
 #include <thread>
 
+#include "model_support/transcript_line.h"
+
 namespace velgrin::ds2482 {
 
 namespace {
@@ -122,6 +124,64 @@ gboolean Complete(UMockdevIoctlClient* client, int result, int error) {
     return TRUE;
 }
 
+// An SMBus transaction, as an adapter with only plain I2C (I2C_FUNC_SMBUS_EMUL) carries it: one
+// transfer of a write, or of a write and a read joined by a repeated START. Transactions that
+// a DS2482 has no use for are refused as the kernel refuses what it cannot emulate.
+gboolean Smbus(State& s, UMockdevIoctlClient* client, UMockdevIoctlData* arg) {
+    Data header(umockdev_ioctl_data_resolve(arg, 0, sizeof(i2c_smbus_ioctl_data), nullptr));
+    const auto* call = reinterpret_cast<const i2c_smbus_ioctl_data*>(header->data);
+    const bool reading = call->read_write == I2C_SMBUS_READ;
+    size_t dataBytes = 0;  // of the union, beyond the command byte
+    switch (call->size) {
+        case I2C_SMBUS_QUICK:
+        case I2C_SMBUS_BYTE:
+            break;
+        case I2C_SMBUS_BYTE_DATA:
+            dataBytes = 1;
+            break;
+        case I2C_SMBUS_WORD_DATA:
+            dataBytes = 2;
+            break;
+        default:
+            return Complete(client, -1, EOPNOTSUPP);
+    }
+    // The kernel reads the data only where the transaction has some.
+    Data data;
+    if (reading ? call->size != I2C_SMBUS_QUICK : dataBytes > 0) {
+        data.reset(umockdev_ioctl_data_resolve(header.get(),
+                                               G_STRUCT_OFFSET(i2c_smbus_ioctl_data, data),
+                                               sizeof(i2c_smbus_data), nullptr));
+        if (!data) {
+            return Complete(client, -1, EFAULT);
+        }
+    }
+    auto* bytes = data ? reinterpret_cast<uint8_t*>(data->data) : nullptr;
+    Chip* chip = s.chipFor(client);
+    std::string line;
+    bool acknowledged = true;
+    if (call->size == I2C_SMBUS_QUICK) {
+        acknowledged = reading ? s.read(chip, nullptr, 0, line) : s.write(chip, nullptr, 0, line);
+    } else if (call->size == I2C_SMBUS_BYTE && reading) {
+        acknowledged = s.read(chip, bytes, 1, line);
+    } else {
+        std::vector<uint8_t> sent{call->command};
+        if (!reading) {
+            sent.insert(sent.end(), bytes, bytes + dataBytes);
+        }
+        acknowledged = s.write(chip, sent.data(), sent.size(), line);
+        if (acknowledged && reading) {
+            std::string part;
+            acknowledged = s.read(chip, bytes, dataBytes, part);
+            line += " " + part;
+        }
+    }
+    s.spend(kStopBits);
+    if (chip != nullptr) {
+        AppendLine(chip->transcript, line);
+    }
+    return Complete(client, acknowledged ? 0 : -1, acknowledged ? 0 : ENXIO);
+}
+
 gboolean HandleIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer userData) {
     auto& s = *static_cast<State*>(userData);
     const gulong request = umockdev_ioctl_client_get_request(client);
@@ -181,13 +241,15 @@ gboolean HandleIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer u
             }
             s.spend(kStopBits);
             if (target != nullptr) {
-                target->transcript.push_back(line);
+                AppendLine(target->transcript, line);
             }
             if (!acknowledged) {
                 return Complete(client, -1, ENXIO);
             }
             return Complete(client, static_cast<int>(count), 0);
         }
+        case I2C_SMBUS:
+            return Smbus(s, client, arg);
         default:
             return Complete(client, -1, ENOTTY);
     }
@@ -205,7 +267,7 @@ gboolean HandlePlainTransfer(UMockdevIoctlClient* client, gpointer userData, Tra
     const bool acknowledged = transfer(s, chip, arg->data, count, line);
     s.spend(kStopBits);
     if (chip != nullptr) {
-        chip->transcript.push_back(line);
+        AppendLine(chip->transcript, line);
     }
     return Complete(client, acknowledged ? static_cast<int>(count) : -1, acknowledged ? 0 : ENXIO);
 }

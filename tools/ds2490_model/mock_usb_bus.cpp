@@ -17,6 +17,8 @@
 #include <stdexcept>
 #include <thread>
 
+#include "model_support/transcript_line.h"
+
 namespace velgrin::ds2490 {
 
 namespace {
@@ -111,14 +113,14 @@ void RunUrb(MockUsbBus::Adapter& a, usbdevfs_urb& urb, uint8_t* buffer, const Mo
         const uint8_t request = buffer[1];
         const auto value = static_cast<uint16_t>(buffer[2] | (buffer[3] << 8));
         const auto index = static_cast<uint16_t>(buffer[4] | (buffer[5] << 8));
-        a.transcript.push_back("C" + std::to_string(request) + " " + Hex16(value) + " " +
-                               Hex16(index));
+        AppendLine(a.transcript,
+                   "C" + std::to_string(request) + " " + Hex16(value) + " " + Hex16(index));
         if (requestType != kVendorOut || !a.chip->control(request, value, index)) {
             urb.status = -EPIPE;
         }
     } else if (urb.type == kBulkUrb && urb.endpoint == kDataOutEndpoint) {
         const auto length = static_cast<size_t>(urb.buffer_length);
-        a.transcript.push_back("W " + Hex(buffer, length));
+        AppendLine(a.transcript, "W " + Hex(buffer, length));
         if (!a.chip->bulkOut({buffer, length})) {
             urb.status = -EPIPE;
         } else {
@@ -128,7 +130,7 @@ void RunUrb(MockUsbBus::Adapter& a, usbdevfs_urb& urb, uint8_t* buffer, const Mo
         const auto bytes = a.chip->bulkIn(static_cast<size_t>(urb.buffer_length));
         std::copy(bytes.begin(), bytes.end(), buffer);
         urb.actual_length = static_cast<int>(bytes.size());
-        a.transcript.push_back("R " + Hex(bytes.data(), bytes.size()));
+        AppendLine(a.transcript, "R " + Hex(bytes.data(), bytes.size()));
     } else if (urb.type == kInterruptUrb && urb.endpoint == kStatusEndpoint) {
         const auto packet = a.chip->statusPacket();
         const size_t length = std::min(packet.size(), static_cast<size_t>(urb.buffer_length));
@@ -141,7 +143,7 @@ void RunUrb(MockUsbBus::Adapter& a, usbdevfs_urb& urb, uint8_t* buffer, const Mo
         }
         // Repeated idle reads say nothing new; one line stands for a run of them.
         if (a.transcript.empty() || a.transcript.back() != line || line != "S") {
-            a.transcript.push_back(line);
+            AppendLine(a.transcript, line);
         }
         wait = timing.statusRead;
     } else {
@@ -190,21 +192,21 @@ gboolean HandleIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer u
             }
             if (a.kernelDriver) {
                 a.kernelDriver = false;
-                a.transcript.push_back("detach");
+                AppendLine(a.transcript, "detach");
             }
             a.claimed = true;
-            a.transcript.push_back("claim");
+            AppendLine(a.transcript, "claim");
             return done(0, 0);
         case USBDEVFS_CLAIMINTERFACE:
             if (a.claimedElsewhere || a.claimed || a.kernelDriver) {
                 return done(-1, EBUSY);
             }
             a.claimed = true;
-            a.transcript.push_back("claim");
+            AppendLine(a.transcript, "claim");
             return done(0, 0);
         case USBDEVFS_RELEASEINTERFACE:
             a.claimed = false;
-            a.transcript.push_back("release");
+            AppendLine(a.transcript, "release");
             return done(0, 0);
         case USBDEVFS_IOCTL: {
             Data d(umockdev_ioctl_data_resolve(arg, 0, sizeof(usbdevfs_ioctl), nullptr));
@@ -214,12 +216,12 @@ gboolean HandleIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer u
                     return done(-1, EBUSY);
                 }
                 a.kernelDriver = true;
-                a.transcript.push_back("attach");
+                AppendLine(a.transcript, "attach");
                 return done(0, 0);
             }
             if (command->ioctl_code == static_cast<int>(USBDEVFS_DISCONNECT)) {
                 a.kernelDriver = false;
-                a.transcript.push_back("detach");
+                AppendLine(a.transcript, "detach");
                 return done(0, 0);
             }
             return done(-1, ENOTTY);
@@ -230,7 +232,7 @@ gboolean HandleIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer u
             if (setting->altsetting > 3) {
                 return done(-1, EINVAL);
             }
-            a.transcript.push_back("alt " + std::to_string(setting->altsetting));
+            AppendLine(a.transcript, "alt " + std::to_string(setting->altsetting));
             return done(0, 0);
         }
         case USBDEVFS_CLEAR_HALT:

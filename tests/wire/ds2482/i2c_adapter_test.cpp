@@ -2,8 +2,12 @@
 // I2C bus: the commands it sends, its recovery, and what a technician reads when the bus or
 // the chip cannot be used.
 
+#include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <linux/i2c-dev.h>
+#include <linux/i2c.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -296,6 +300,55 @@ TEST_F(I2cAdapter, SecondProgramOnTheSameChipIsRefusedAnotherChipOnTheBusIsNot) 
 
     TmexDriver other(std::move(registry), PortSpec{"ds2482", i2c.device() + "@0x19"});
     EXPECT_GT(other.TMExtendedStartSession(1, kI2cPortType), 0) << other.lastError();
+}
+
+// Another program's way in: SMBus calls (send byte, byte data, receive byte), which i2c-dev
+// emulates with plain I2C transfers. After a 1-Wire Write Byte the data register holds the
+// byte the line carried, which such drivers read back.
+TEST_F(I2cAdapter, SmbusCallsOfAnotherDriverReachTheChip) {
+    i2c.plug(0x18, Variant::Ds2482_100, Bench());
+    const int fd = ::open(i2c.device().c_str(), O_RDWR);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::ioctl(fd, I2C_SLAVE, 0x18), 0);
+    auto call = [&](uint8_t readWrite, uint8_t command, uint32_t size, i2c_smbus_data* data) {
+        i2c_smbus_ioctl_data request{readWrite, command, size, data};
+        return ::ioctl(fd, I2C_SMBUS, &request);
+    };
+    i2c_smbus_data data{};
+    auto status = [&]() {
+        EXPECT_EQ(call(I2C_SMBUS_READ, 0, I2C_SMBUS_BYTE, &data), 0);
+        return data.byte;
+    };
+    auto idle = [&]() {
+        for (int reads = 0; reads < 10 && (status() & 0x01) != 0;) {
+            ++reads;
+        }
+    };
+    EXPECT_EQ(call(I2C_SMBUS_WRITE, 0xF0, I2C_SMBUS_BYTE, nullptr), 0);
+    EXPECT_EQ(status(), 0x18);
+    data.byte = 0xE1;
+    EXPECT_EQ(call(I2C_SMBUS_WRITE, 0xD2, I2C_SMBUS_BYTE_DATA, &data), 0);
+    EXPECT_EQ(status(), 0x01);
+    EXPECT_EQ(call(I2C_SMBUS_WRITE, 0xB4, I2C_SMBUS_BYTE, nullptr), 0);
+    idle();
+    data.byte = 0xCC;
+    EXPECT_EQ(call(I2C_SMBUS_WRITE, 0xA5, I2C_SMBUS_BYTE_DATA, &data), 0);
+    idle();
+    data.byte = 0xE1;
+    EXPECT_EQ(call(I2C_SMBUS_WRITE, 0xE1, I2C_SMBUS_BYTE_DATA, &data), 0);
+    EXPECT_EQ(status(), 0xCC);
+    // A pointer the chip does not have is not acknowledged; block calls are not emulated.
+    data.byte = 0xB4;
+    EXPECT_EQ(call(I2C_SMBUS_WRITE, 0xE1, I2C_SMBUS_BYTE_DATA, &data), -1);
+    EXPECT_EQ(errno, ENXIO);
+    EXPECT_EQ(call(I2C_SMBUS_READ, 0xE1, I2C_SMBUS_BLOCK_DATA, &data), -1);
+    EXPECT_EQ(errno, EOPNOTSUPP);
+    ::close(fd);
+
+    const Lines lines = i2c.transcript(0x18);
+    ASSERT_GE(lines.size(), 4u);
+    EXPECT_EQ(Lines(lines.begin(), lines.begin() + 4), (Lines{"W F0", "R 18", "W D2E1", "R 01"}));
+    EXPECT_EQ(lines.back(), "W E1B4 nack");
 }
 
 }  // namespace
