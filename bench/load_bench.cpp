@@ -125,7 +125,8 @@ int main(int argc, char** argv) {
                       : option == "--helpers" ? &helperCount
                       : option == "--devices" ? &devices
                                               : &limitSeconds;
-        if (!known || i + 1 == argc || !ParseCount(argv[++i], 0, 600, *target)) {
+        if (!known || i + 1 == argc ||
+            !ParseCount(argv[++i], option == "--helpers" ? 0 : 1, 600, *target)) {
             std::fprintf(stderr,
                          "usage: velgrin-load-bench [--runs N] [--helpers N] [--devices N] "
                          "[--limit SECONDS]\n");
