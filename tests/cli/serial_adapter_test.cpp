@@ -17,6 +17,7 @@
 #include "bench_folder.h"
 #include "bench_roms.h"
 #include "cli_process.h"
+#include "serving_program.h"
 
 extern char** environ;
 
@@ -30,34 +31,11 @@ using ::testing::ContainsRegex;
 // lives.
 class Emulator {
   public:
-    Emulator(const std::string& benchFile, const std::string& link) {
-        std::vector<std::string> words{VELGRIN_EMULATOR_PATH, "--bench", benchFile, "--link", link};
-        std::vector<char*> argv;
-        for (auto& word : words) {
-            argv.push_back(word.data());
-        }
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-        started_ = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) == 0;
-        posix_spawn_file_actions_destroy(&actions);
-        // Waiting for another program to start up, not for the bus.
-        for (int i = 0; started_ && i < 500 && !std::filesystem::exists(link); ++i) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-    }
-    ~Emulator() {
-        if (started_) {
-            kill(pid_, SIGTERM);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
+    Emulator(const std::string& benchFile, const std::string& link)
+        : program_({VELGRIN_EMULATOR_PATH, "--bench", benchFile, "--link", link}, link, true) {}
 
   private:
-    pid_t pid_ = 0;
-    bool started_ = false;
+    velgrin::testing::ServingProgram program_;
 };
 
 TEST(SerialAdapter, TheToolScansASerialAdapterAsItScansTheSameBenchSimulated) {

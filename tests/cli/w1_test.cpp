@@ -1,23 +1,14 @@
 // velgrin-cli on a kernel 1-Wire master, against the kernel model's program (VELGRIN_W1_SOCKET).
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
 #include <stdlib.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <chrono>
-#include <filesystem>
 #include <nlohmann/json.hpp>
-#include <thread>
 
 #include "bench_folder.h"
 #include "bench_roms.h"
 #include "cli_process.h"
-
-extern char** environ;
+#include "serving_program.h"
 
 namespace velgrin::cli::testing {
 namespace {
@@ -28,36 +19,15 @@ using nlohmann::json;
 // the tool run meanwhile reaches it instead of the kernel.
 class KernelModel {
   public:
-    KernelModel(const std::string& benchFile, const std::string& socket) {
-        std::vector<std::string> words{VELGRIN_W1_MODEL_PATH, "--socket", socket, "--bench",
-                                       benchFile};
-        std::vector<char*> argv;
-        for (auto& word : words) {
-            argv.push_back(word.data());
-        }
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-        started_ = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) == 0;
-        posix_spawn_file_actions_destroy(&actions);
-        // Waiting for another program to start up, not for the bus.
-        for (int i = 0; started_ && i < 500 && !std::filesystem::exists(socket); ++i) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
+    KernelModel(const std::string& benchFile, const std::string& socket)
+        : program_({VELGRIN_W1_MODEL_PATH, "--socket", socket, "--bench", benchFile}, socket,
+                   false) {
         ::setenv("VELGRIN_W1_SOCKET", socket.c_str(), 1);
     }
-    ~KernelModel() {
-        ::unsetenv("VELGRIN_W1_SOCKET");
-        if (started_) {
-            kill(pid_, SIGTERM);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
+    ~KernelModel() { ::unsetenv("VELGRIN_W1_SOCKET"); }
 
   private:
-    pid_t pid_ = 0;
-    bool started_ = false;
+    velgrin::testing::ServingProgram program_;
 };
 
 TEST(KernelMaster, TheToolListsAKernelMasterAsItListsTheSameBenchSimulated) {

@@ -10,6 +10,8 @@
 #include <cctype>
 #include <memory>
 
+#include "wire/ds2480b/system_serial_ports.h"
+
 namespace velgrin::cli::doctor {
 
 SystemTree::SystemTree(std::string root) : root_(std::move(root)) {
@@ -90,7 +92,7 @@ std::vector<std::string> SystemTree::list(const std::string& path, size_t maxEnt
         }
         names.push_back(name);
     }
-    std::sort(names.begin(), names.end(), NaturalLess);
+    std::sort(names.begin(), names.end(), ds2480b::PortNameLess);
     return names;
 }
 
@@ -113,42 +115,6 @@ std::optional<NodeInfo> SystemTree::node(const std::string& path) const {
         return std::nullopt;
     }
     return NodeInfo{info.st_uid, info.st_gid, info.st_mode, S_ISCHR(info.st_mode), info.st_rdev};
-}
-
-bool NaturalLess(const std::string& a, const std::string& b) {
-    size_t i = 0;
-    size_t j = 0;
-    while (i < a.size() && j < b.size()) {
-        const bool digitA = std::isdigit(static_cast<unsigned char>(a[i])) != 0;
-        const bool digitB = std::isdigit(static_cast<unsigned char>(b[j])) != 0;
-        if (digitA && digitB) {
-            size_t endA = i;
-            size_t endB = j;
-            while (endA < a.size() && std::isdigit(static_cast<unsigned char>(a[endA])) != 0) {
-                ++endA;
-            }
-            while (endB < b.size() && std::isdigit(static_cast<unsigned char>(b[endB])) != 0) {
-                ++endB;
-            }
-            const std::string numberA = a.substr(i, endA - i);
-            const std::string numberB = b.substr(j, endB - j);
-            if (numberA.size() != numberB.size()) {
-                return numberA.size() < numberB.size();
-            }
-            if (numberA != numberB) {
-                return numberA < numberB;
-            }
-            i = endA;
-            j = endB;
-            continue;
-        }
-        if (a[i] != b[j]) {
-            return a[i] < b[j];
-        }
-        ++i;
-        ++j;
-    }
-    return a.size() - i < b.size() - j;
 }
 
 }  // namespace velgrin::cli::doctor

@@ -45,7 +45,4 @@ class SystemTree {
     std::string root_;
 };
 
-// "ttyUSB2" before "ttyUSB10".
-bool NaturalLess(const std::string& a, const std::string& b);
-
 }  // namespace velgrin::cli::doctor
