@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <charconv>
-#include <sstream>
 
 namespace velgrin::cli::doctor {
 
@@ -20,31 +19,32 @@ std::optional<unsigned> Number(const std::string& text) {
     return value;
 }
 
+// "a:b:" gives "a", "b" and ""; an empty text nothing.
 std::vector<std::string> Split(const std::string& text, char separator) {
     std::vector<std::string> parts;
-    std::string part;
-    std::istringstream in(text);
-    while (std::getline(in, part, separator)) {
-        parts.push_back(part);
+    if (text.empty()) {
+        return parts;
     }
-    if (!text.empty() && text.back() == separator) {
-        parts.emplace_back();
+    size_t start = 0;
+    for (size_t at = text.find(separator); at != std::string::npos;
+         at = text.find(separator, start)) {
+        parts.push_back(text.substr(start, at - start));
+        start = at + 1;
     }
+    parts.push_back(text.substr(start));
     return parts;
 }
 
 // The numbers after "Name:" in /proc/self/status, blank separated.
 std::vector<unsigned> StatusNumbers(const std::string& status, const std::string& name) {
     std::vector<unsigned> numbers;
-    std::istringstream lines(status);
-    std::string line;
-    while (std::getline(lines, line)) {
+    for (const std::string& line : Split(status, '\n')) {
         if (line.rfind(name + ":", 0) != 0) {
             continue;
         }
-        std::istringstream words(line.substr(name.size() + 1));
-        std::string word;
-        while (words >> word) {
+        std::string words = line.substr(name.size() + 1);
+        std::replace(words.begin(), words.end(), '\t', ' ');
+        for (const std::string& word : Split(words, ' ')) {
             if (auto n = Number(word)) {
                 numbers.push_back(*n);
             }
@@ -64,17 +64,14 @@ UserAccess::UserAccess(const SystemTree& tree) : tree_(tree) {
     for (unsigned g : StatusNumbers(status, "Groups")) {
         identity_.groups.push_back(g);
     }
-    std::istringstream passwd(tree.read("/etc/passwd").value_or(""));
-    std::string line;
-    while (std::getline(passwd, line)) {
+    for (const std::string& line : Split(tree.read("/etc/passwd").value_or(""), '\n')) {
         const auto fields = Split(line, ':');
         if (fields.size() >= 3 && Number(fields[2]) == identity_.uid) {
             userName_ = fields[0];
             break;
         }
     }
-    std::istringstream groupFile(tree.read("/etc/group").value_or(""));
-    while (std::getline(groupFile, line)) {
+    for (const std::string& line : Split(tree.read("/etc/group").value_or(""), '\n')) {
         const auto fields = Split(line, ':');
         if (fields.size() < 3) {
             continue;
