@@ -26,6 +26,7 @@ class CommandContext {
     const std::vector<std::string>& words() const { return options_.positionals(); }
     Output& output() { return output_; }
     const PortSettings& portSettings() const { return portSettings_; }
+    const std::string& portText() const { return portText_; }
 
     CliResult<BenchSession*> session();
     // The session if a command opened one.

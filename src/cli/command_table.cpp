@@ -170,6 +170,51 @@ const std::vector<Command>& Commands() {
          "when something needs fixing, or no adapter was found.\n",
          {},
          RunDoctor},
+        {"station",
+         "station [--th X --tl Y] [--hlt CONFIG.json] [--record FILE [--record-format "
+         "jsonl|csv]] [--number-log FILE] [--count N]",
+         "set up every sensor that is plugged in, verify it and keep a record",
+         "Polls like `watch`. Every DS18S20/DS18B20 thermometer that arrives gets the thresholds\n"
+         "of --th and --tl, written and recalled from its EEPROM as `alarms` does; every HLT\n"
+         "multisensor gets the configuration of --hlt, written and read back as `hlt set --file`\n"
+         "does. A device that already holds what is asked is \"already set\" and not written.\n"
+         "Each device gets one line: ROM, kind, what was asked, then OK, already set or FAILED\n"
+         "with the reason; a device that leaves during its write is FAILED. A device that failed\n"
+         "is not written again while it stays: unplug it and plug it in again for a new attempt.\n"
+         "On a terminal, standard error shows the counts and the device being written. Ctrl+C\n"
+         "stops after the device being written, with the counts. Devices of other kinds are\n"
+         "left alone. On a simulated bench the station ends when the timeline has nothing more to\n"
+         "come. Exit status 1 when a device failed or the bus failed; a record or number log\n"
+         "that cannot be written stops the station.\n"
+         "\n"
+         "Options:\n"
+         "  --th X, --tl Y        thresholds for thermometers, as `alarms` takes them\n"
+         "  --hlt CONFIG.json     a multisensor configuration, as `hlt set --file` takes it\n"
+         "  --record FILE         append one line per device and attempt: time, port, ROM,\n"
+         "                        kind, asked, read back, result, reason\n"
+         "  --record-format F     jsonl (JSON Lines, the default) or csv (a header line\n"
+         "                        begins a new file)\n"
+         "  --number-log FILE     append each thermometer set up to FILE and FILE_e_.txt as\n"
+         "                        the window's auto-store does\n"
+         "  --count N             end after N devices\n",
+         {{"--th", true},
+          {"--tl", true},
+          {"--hlt", true},
+          {"--record", true},
+          {"--record-format", true},
+          {"--number-log", true},
+          {"--count", true}},
+         RunStation},
+        {"record show",
+         "record show FILE",
+         "summarise a station's record",
+         "Reads a record that `station --record` wrote, JSON Lines or CSV, and prints the\n"
+         "number of devices per result and per kind, and the devices whose last attempt failed\n"
+         "and that were not set up later. A line that is no record (damaged, cut short, from\n"
+         "another program) is counted and named by its line number. A record of more than\n"
+         "16 MiB is refused. Exit status 1 when a device was left failed or a line was damaged.\n",
+         {},
+         RunRecordShow},
     };
     return commands;
 }

@@ -10,5 +10,7 @@ CliResult<ExitStatus> RunAlarms(CommandContext& context);
 CliResult<ExitStatus> RunWatch(CommandContext& context);
 CliResult<ExitStatus> RunSaveNumber(CommandContext& context);
 CliResult<ExitStatus> RunDoctor(CommandContext& context);
+CliResult<ExitStatus> RunStation(CommandContext& context);
+CliResult<ExitStatus> RunRecordShow(CommandContext& context);
 
 }  // namespace velgrin::cli

@@ -6,6 +6,7 @@
 
 #include "cli/command.h"
 #include "cli/hlt_device.h"
+#include "cli/hlt_settings_input.h"
 
 namespace velgrin::cli {
 
@@ -23,6 +24,11 @@ CliResult<std::unique_ptr<HltDevice>> NamedHlt(CommandContext& context);
 // passed on as a warning.
 CliResult<void> WriteOutcome(const std::vector<std::string>& messages, Output& output,
                              HltWriteFault fault);
+
+// What `hlt set` does once it has its input: reads the device as the settings dialog opens it,
+// enters the input, runs the dialog's checks and write, and reads the pages back. A refused value
+// is a usage error with nothing written; a write that failed or did not read back, a failure.
+CliResult<void> WriteHltInput(HltDevice& hlt, const HltSettingsInput& input, Output& output);
 
 // After a write: the pages read back must hold `written`. A failure says what differs.
 CliResult<void> VerifyBlock(HltDevice& device, const HltBlock& written);

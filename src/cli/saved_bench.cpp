@@ -51,6 +51,13 @@ nlohmann::json BenchState(sim::SimBench& bench) {
             devices.push_back(DeviceState(*device, nowUs));
         }
     }
+    // A device off the bus keeps its memory, which is what a test of a device pulled mid-write
+    // looks at.
+    for (const auto& [rom, device] : bench.parkedDevices()) {
+        nlohmann::json entry = DeviceState(*device, nowUs);
+        entry["attached"] = false;
+        devices.push_back(std::move(entry));
+    }
     nlohmann::json state{{"adapter", adapter}, {"devices", devices}};
     if (!bench.name.empty()) {
         state["name"] = bench.name;

@@ -1,5 +1,6 @@
 #include <charconv>
 
+#include "cli/bench_timeline.h"
 #include "cli/bus_roster.h"
 #include "cli/commands.h"
 #include "cli/device_kind.h"
@@ -13,13 +14,10 @@
 #include "common/plain_surface.h"
 #include "common/text_file.h"
 #include "numberlog/number_log.h"
-#include "wire/sim/sim_bench.h"
 
 namespace velgrin::cli {
 
 namespace {
-
-constexpr uint32_t kPollPeriodMs = 1000;
 
 // The auto-store's file and its companion must be files the watch can append to; an empty name
 // would leave the auto-store off without a word.
@@ -105,28 +103,6 @@ class WatchReport {
     const Clock& clock_;
     uint64_t startMs_ = 0;
 };
-
-// A simulated bench whose timeline has run out changes no more; a watch without --count ends
-// there rather than polling an unchanging bench for ever on its virtual clock.
-bool BenchAtRest(BenchSession& session) {
-    const sim::SimBench* bench = session.simulatedBench();
-    return bench != nullptr && bench->pendingEvents().empty();
-}
-
-// Every poll of a simulated bench between two timeline events finds the same bench. A watch
-// without --count moves its virtual clock on to the poll before the next event instead of
-// polling through, say, eleven days of nothing at full speed.
-void SkipQuietTime(BenchSession& session) {
-    const sim::SimBench* bench = session.simulatedBench();
-    if (bench == nullptr) {
-        return;
-    }
-    const auto next = bench->nextEventMs();
-    const uint64_t now = bench->elapsedMs();
-    if (next && *next > now + 2 * kPollPeriodMs) {
-        session.time().pass((*next - now - kPollPeriodMs) * 1000);
-    }
-}
 
 }  // namespace
 

@@ -36,6 +36,7 @@ class SimBench {
     bool park(const RomCode& rom);
     bool unpark(const RomCode& rom);
     SimDevice* parked(const RomCode& rom) const;
+    const std::map<RomCode, std::unique_ptr<SimDevice>>& parkedDevices() const { return parked_; }
     // The device with that ROM code, on the bus or parked; null when the bench has none.
     SimDevice* find(const RomCode& rom) const;
 
