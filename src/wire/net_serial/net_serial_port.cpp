@@ -1,5 +1,7 @@
 #include "wire/net_serial/net_serial_port.h"
 
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -222,6 +224,11 @@ WireResult<bool> NetSerialPort::receive(Deadline deadline) {
     }
     uint8_t chunk[kReceiveChunk];
     const ssize_t n = ::recv(fd_, chunk, sizeof chunk, 0);
+    // The server may hold its next small answer until this one is acknowledged (Nagle's
+    // rule on its side): acknowledge at once rather than after the 40 ms delayed ACK. The
+    // kernel forgets the setting after a while, so it is made again on every read.
+    const int on = 1;
+    (void)::setsockopt(fd_, IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on);
     if (n == 0) {
         return lost("the server closed it");
     }

@@ -60,19 +60,21 @@ ProgramRun Cli(std::vector<std::string> arguments) {
 struct AdapterCase {
     const char* emulated;  // velgrin-emu --adapter
     const char* kind;      // the port kind
+    bool rfc2217;          // else a raw port
 };
 
 TEST(NetworkSerialPort, ListAndTempThroughSer2netGiveWhatTheSimulatedBenchGives) {
     for (const AdapterCase& adapter :
-         {AdapterCase{"ds2480b", "ds2480b"}, AdapterCase{"passive", "ds9097"}}) {
-        SCOPED_TRACE(adapter.kind);
+         {AdapterCase{"ds2480b", "ds2480b", true}, AdapterCase{"passive", "ds9097", true},
+          AdapterCase{"ds2480b", "ds2480b", false}}) {
+        SCOPED_TRACE(std::string(adapter.kind) + (adapter.rfc2217 ? " rfc2217" : " raw"));
         BenchFolder folder;
         velgrin::testing::ServingProgram emulator(
             {VELGRIN_EMU_PATH, "--adapter", adapter.emulated, "--bench", folder.bench(), "--link",
              folder.link()},
             folder.link(), true);
         ASSERT_TRUE(std::filesystem::exists(folder.link()));
-        Ser2netServer server(folder.link(), true);
+        Ser2netServer server(folder.link(), adapter.rfc2217);
         const std::string port = std::string(adapter.kind) + ":" + server.address();
         for (const char* command : {"list", "temp"}) {
             SCOPED_TRACE(command);
