@@ -3,7 +3,8 @@
 // byte and a 10-byte block. The emulator answers as late as a real line would (its timing
 // mode), so the difference between the two is what the network and the port server add.
 // Arguments: the adapter (0 the DS2480B, 1 the passive adapter); 1 through ser2net, 0 direct;
-// devices on the bench.
+// devices on the bench. BM_Overhead runs the emulator without its line timing: the software
+// latency per round trip of the pseudo-terminal alone, and of ser2net and TCP on top of it.
 #include <benchmark/benchmark.h>
 
 #include <filesystem>
@@ -24,7 +25,7 @@ namespace velgrin::bench {
 namespace {
 
 struct NetRig {
-    NetRig(bool passive, bool network, int devices) : expected(devices) {
+    NetRig(bool passive, bool network, int devices, bool timing = true) : expected(devices) {
         for (int i = 0; i < devices; ++i) {
             bench->bus().attach(sim::MakeDevice(
                 "DS18B20", SerialRom(0x28, 0x9E3779B97F4Aull * static_cast<uint64_t>(i + 1))));
@@ -34,7 +35,7 @@ struct NetRig {
         ds2480b::EmulatorOptions options;
         options.adapter =
             passive ? ds2480b::EmulatedAdapter::Passive : ds2480b::EmulatedAdapter::Ds2480b;
-        options.timing = true;
+        options.timing = timing;
         options.linkPath = directory + "/tty";
         emulator = std::make_unique<ds2480b::Ds2480bEmulator>(bench, options);
         if (auto started = emulator->start(); !started) {
@@ -130,6 +131,18 @@ void BM_ResetAndBlock(benchmark::State& state) {
     });
 }
 
+// The same without the line's time: what the pseudo-terminal, and ser2net and TCP, cost alone.
+void BM_Overhead(benchmark::State& state) {
+    NetRig rig(state.range(0) != 0, state.range(1) != 0, 1, false);
+    std::vector<uint8_t> block(10);
+    Measure(state, rig, [&] {
+        std::fill(block.begin(), block.end(), 0xFF);
+        auto reset = rig.link->reset();
+        auto byte = rig.link->touchByte(0xCC);
+        return reset.ok() && byte.ok() && rig.link->touchBlock(block).ok();
+    });
+}
+
 BENCHMARK(BM_Search)
     ->ArgNames({"passive", "ser2net", "devices"})
     ->ArgsProduct({{0, 1}, {0, 1}, {10}})
@@ -141,6 +154,13 @@ BENCHMARK(BM_ResetAndBlock)
     ->ArgsProduct({{0, 1}, {0, 1}})
     ->UseManualTime()
     ->Iterations(50)
+    ->Unit(benchmark::kMillisecond);
+
+BENCHMARK(BM_Overhead)
+    ->ArgNames({"passive", "ser2net"})
+    ->ArgsProduct({{0, 1}, {0, 1}})
+    ->UseManualTime()
+    ->Iterations(200)
     ->Unit(benchmark::kMillisecond);
 
 }  // namespace
