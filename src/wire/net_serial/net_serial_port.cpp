@@ -117,7 +117,11 @@ WireResult<void> NetSerialPort::open() {
             return answered.error();
         }
     }
-    return flushInput();
+    if (auto flushed = flushInput(); !flushed) {
+        close();
+        return flushed;
+    }
+    return {};
 }
 
 WireResult<void> NetSerialPort::negotiate() {
@@ -163,7 +167,7 @@ WireResult<void> NetSerialPort::answerOption(const TelnetEvent& event) {
     if (event.code == kDo && !ours && event.option != kComPort) {
         return send(TelnetOption(kWont, event.option));
     }
-    if (event.code == kWill && !ours) {
+    if (event.code == kWill && !ours && event.option != kComPort) {
         return send(TelnetOption(kDont, event.option));
     }
     return {};
@@ -246,7 +250,9 @@ WireResult<bool> NetSerialPort::receive(Deadline deadline) {
     } else {
         data_.insert(data_.end(), received.begin(), received.end());
     }
-    for (size_t i = before; i < data_.size() && greeting_.size() < kGreetingLength; ++i) {
+    // A server that refuses a client says why before the first byte goes to the adapter.
+    for (size_t i = before;
+         !sentSinceConnect_ && i < data_.size() && greeting_.size() < kGreetingLength; ++i) {
         const auto c = static_cast<char>(data_[i]);
         if (c >= ' ' && c <= '~') {
             greeting_ += c;
