@@ -8,8 +8,6 @@
 #include <chrono>
 #include <future>
 
-#include "ds2480b_emu/short_slices.h"
-
 namespace velgrin::ds2480b {
 
 namespace {
@@ -17,9 +15,6 @@ namespace {
 // While a finite pulse runs on a bench clock that does not follow the wall clock, the loop looks
 // at it this often.
 constexpr int kPulseCheckUs = 20'000;
-// A reply due sooner than this is waited for awake: a sleeping thread on a busy machine wakes
-// milliseconds late, and a real adapter's answer does not wait for the host's scheduler.
-constexpr int kAwakeWaitUs = 3'000;
 
 uint64_t WallUs() {
     return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(
@@ -199,10 +194,6 @@ int Ds2480bEmulator::waitUs() const {
 }
 
 void Ds2480bEmulator::serve() {
-    if (options_.timing) {
-        // A real adapter answers on time whatever else the host runs.
-        RequestShortSlices();
-    }
     while (!stopping_) {
         std::array<pollfd, 3> fds{};
         nfds_t count = 0;
@@ -212,11 +203,7 @@ void Ds2480bEmulator::serve() {
         if (listening) {
             fds[count++] = pollfd{endpoint_->masterFd(), POLLIN, 0};
         }
-        int wait = waitUs();
-        if (options_.timing && !replies_.empty() &&
-            replies_.front().dueUs < WallUs() + kAwakeWaitUs) {
-            wait = 0;
-        }
+        const int wait = waitUs();
         timespec timeout{wait / 1'000'000, static_cast<long>(wait % 1'000'000) * 1000};
         ::ppoll(fds.data(), count, wait < 0 ? nullptr : &timeout, nullptr);
         if (fds[0].revents != 0) {
