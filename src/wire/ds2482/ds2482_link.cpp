@@ -1,5 +1,6 @@
 #include "wire/ds2482/ds2482_link.h"
 
+#include <algorithm>
 #include <array>
 
 #include "wire/ds2482/ds2482_codes.h"
@@ -143,18 +144,25 @@ WireResult<uint8_t> Ds2482Link::readRegister(uint8_t which) {
 
 WireResult<uint8_t> Ds2482Link::run(std::span<const uint8_t> command, bool joined) {
     const uint64_t start = clock_.nowUs();
-    std::array<uint8_t, 1> state{};
+    std::array<uint8_t, kLongestStatusBurst> states{};
     // The pointer is on the status now.
-    auto sent = joined ? i2c_->writeRead(command, state) : i2c_->write(command);
+    auto sent =
+        joined ? i2c_->writeRead(command, std::span(states).first(1)) : i2c_->write(command);
     if (sent && !joined) {
-        sent = i2c_->read(state);
+        sent = i2c_->read(std::span(states).first(1));
     }
     if (!sent) {
         return sent.error();
     }
     statusReads_ = 1;
+    uint8_t state = states[0];
+    // Each further status byte of one read samples the chip anew, for nine clock bits instead
+    // of a transfer's twenty. As many are asked for at once as the last command of this kind
+    // took, so that on a fast I2C bus the whole wait is one transfer.
+    int& expected = pollsAfterFirst_[command[0]];
+    int polls = 0;
     uint64_t readSentAt = start;
-    for (; (state[0] & status::kBusy) != 0; ++statusReads_) {
+    while ((state & status::kBusy) != 0) {
         // Judged by when the busy status was asked for: a loaded host may hand the answer over
         // late, which is no sign of a hung chip.
         if (statusReads_ >= options_.maxStatusReads ||
@@ -162,12 +170,22 @@ WireResult<uint8_t> Ds2482Link::run(std::span<const uint8_t> command, bool joine
             return WireError{WireErrorCode::Timeout,
                              i2c_->name() + " stayed busy with a 1-Wire command"};
         }
+        const int count =
+            std::clamp(expected - polls, 1,
+                       std::min<int>(kLongestStatusBurst, options_.maxStatusReads - statusReads_));
+        const auto burst = std::span(states).first(static_cast<size_t>(count));
         readSentAt = clock_.nowUs();
-        if (auto read = i2c_->read(state); !read) {
+        if (auto read = i2c_->read(burst); !read) {
             return read.error();
         }
+        statusReads_ += count;
+        const auto idle = std::find_if(burst.begin(), burst.end(),
+                                       [](uint8_t s) { return (s & status::kBusy) == 0; });
+        polls += static_cast<int>(idle == burst.end() ? burst.size() : idle - burst.begin() + 1);
+        state = idle == burst.end() ? burst.back() : *idle;
     }
-    return state[0];
+    expected = polls;
+    return state;
 }
 
 WireResult<void> Ds2482Link::startCommand(bool withPullup) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -77,11 +78,16 @@ class Ds2482Link final : public Link {
     WireResult<void> startCommand(bool withPullup);
     WireError garbled(const std::string& what) const;
 
+    // The most status bytes read in one transfer.
+    static constexpr size_t kLongestStatusBurst = 32;
+
     std::unique_ptr<I2cTransport> i2c_;
     const Clock& clock_;
     Ds2482Options options_;
     uint64_t recoveries_ = 0;
     int statusReads_ = 0;  // of the last command run
+    // Per command code: the status reads after the first that the last such command took.
+    std::array<int, 256> pollsAfterFirst_{};
     // A triplet, the shortest command, may be over by the time a separate status read starts
     // on a slow bus (100 kHz); joined, that read would come too early and cost a second one.
     // Triplets join their read while that saves a transaction.

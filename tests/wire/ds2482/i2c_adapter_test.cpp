@@ -188,6 +188,54 @@ TEST_F(I2cAdapter, HungChipIsGivenUpOnAfterTheBoundAndResetForTheNextOperation) 
     EXPECT_EQ(Scan(), kListed);
 }
 
+// Once a command of a kind has shown how many status reads it keeps the chip busy for, the
+// next one of that kind asks for them in one transfer; a shorter wait ends that kind's bursts.
+TEST_F(I2cAdapter, StatusReadsComeInOneTransferOnceTheirNumberIsKnown) {
+    i2c.plug(0x18, Variant::Ds2482_100, Bench());
+    Start("");
+    ASSERT_EQ(Scan(), kListed);
+    const struct {
+        int busyReads;
+        Lines transcript;
+    } cases[] = {
+        {3, {"W B4 R 0B", "R 0B", "R 0B", "R 0A"}},
+        {3, {"W B4 R 0B", "R 0B0B0A"}},
+        {2, {"W B4 R 0B", "R 0B0A0A"}},
+        {2, {"W B4 R 0B", "R 0B0A"}},
+    };
+    for (const auto& c : cases) {
+        i2c.withChip(0x18, [&](Ds2482Chip& chip) { chip.setBusyReads(c.busyReads); });
+        i2c.clearTranscript(0x18);
+        EXPECT_EQ(driver->TMSetup(core->SHandle), 1);
+        EXPECT_EQ(i2c.transcript(0x18), c.transcript) << c.busyReads;
+    }
+}
+
+// A busy status asked for within the bound but handed over long after it (the host was busy
+// elsewhere) is no hung chip: the next status read finds it idle and the byte goes through.
+TEST_F(I2cAdapter, LateAnswerToABusyStatusIsNoHungChip) {
+    i2c.plug(0x18, Variant::Ds2482_100, Bench());
+    Start("");
+    ASSERT_EQ(Scan(), kListed);
+    int calls = 0;
+    i2c.withChip(0x18, [&](Ds2482Chip& chip) {
+        chip.setTimed([&] {
+            const uint64_t asked = clock.nowUs();
+            // The chip asks the time as it takes the next command, as it starts it and at each
+            // status read: the first status read is answered 30 ms after it was asked.
+            if (++calls == 3) {
+                clock.advanceMs(30);
+            }
+            return asked;
+        });
+    });
+    i2c.clearTranscript(0x18);
+
+    EXPECT_EQ(driver->TMTouchByte(core->SHandle, 0xCC), 0xCC);
+    EXPECT_EQ(i2c.transcript(0x18), (Lines{"W A5CC R 09", "R 08"}));
+    EXPECT_EQ(Link()->recoveries(), 0u);
+}
+
 TEST_F(I2cAdapter, ChipThatStopsAnsweringIsReportedAndUsedAgainOnceItAnswers) {
     i2c.plug(0x18, Variant::Ds2482_800, Bench());
     Start("");
