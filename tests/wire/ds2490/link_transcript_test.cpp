@@ -196,129 +196,64 @@ TEST_F(Ds2490LinkTest, UnpluggedAdapterClosesTheLinkWithoutRecovery) {
     EXPECT_EQ(link->recoveries(), 0u);
 }
 
-// The pass resets the bus itself; a pass the chip reports as silent is told from a broken path
-// by a reset of its own.
-TEST_F(Ds2490LinkTest, SearchPassIsOneSearchAccessCommandWithItsReset) {
-    const RomCode directions{0x01, 0, 0, 0, 0, 0, 0, 0};
+// A search pass and a Match ROM each reset the bus in their own command. The chip's "no
+// presence" after a pass may be a broken path as well: a reset of its own tells them apart. A
+// short starts the chip afresh; a Match ROM nobody answered leaves nothing in the chip.
+TEST_F(Ds2490LinkTest, SearchPassAndMatchRomResetTheBusInTheirOwnCommand) {
     const RomCode found{0x28, 0x01, 0x01, 0x00, 0x00, 0x00, 0x00, 0xE4};
     const RomCode map{0x0F, 0, 0, 0, 0, 0, 0, 0};
-    const RomCode broken{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
-    const std::vector<uint8_t> withMap = [&] {
-        std::vector<uint8_t> bytes(found.begin(), found.end());
-        bytes.insert(bytes.end(), map.begin(), map.end());
-        return bytes;
-    }();
+    const Lines pass{"W 0100000000000000", "C1 49FD 01F0"};
+    const Lines match{"W 5528010100000000E4", "C1 0175 0009"};
     struct Case {
-        const char* what;
-        bool alarmOnly;
-        std::vector<uint8_t> receive;
-        std::vector<uint8_t> passResults;
-        std::vector<uint8_t> resetResults;  // of the reset that follows a silent pass
+        bool isPass;
+        std::vector<uint8_t> results;       // of the command
+        std::vector<uint8_t> resetResults;  // of a reset after it
         ResetOutcome presence;
-        RomCode path;
-        RomCode discrepancies;
-        Lines transfers;
+        Lines rest;
     };
     const Case cases[] = {
-        {"devices disagree",
-         false,
-         withMap,
-         {},
-         {},
-         ResetOutcome::Presence,
-         found,
-         map,
-         {"W 0100000000000000", "C1 49FD 01F0", "S", "R 28010100000000E40F00000000000000"}},
-        {"the last device",
-         true,
-         {found.begin(), found.end()},
-         {},
-         {},
-         ResetOutcome::Presence,
-         found,
-         {},
-         {"W 0100000000000000", "C1 49FD 01EC", "S", "R 28010100000000E4"}},
-        {"an empty bus",
-         false,
-         {},
-         {0x01},
-         {0x01},
-         ResetOutcome::NoPresence,
-         broken,
-         {},
-         {"W 0100000000000000", "C1 49FD 01F0", "S 01", "C1 0C4B 0000", "S 01"}},
-        {"a path broken off",
-         false,
-         {},
-         {0x01},
-         {0x00},
-         ResetOutcome::Presence,
-         broken,
-         {},
-         {"W 0100000000000000", "C1 49FD 01F0", "S 01", "C1 0C4B 0000", "S 00"}},
-        {"a short",
-         false,
-         {},
+        {true, {}, {}, ResetOutcome::Presence, {"S", "R 28010100000000E40F00000000000000"}},
+        {true, {0x01}, {0x01}, ResetOutcome::NoPresence, {"S 01", "C1 0C4B 0000", "S 01"}},
+        {true, {0x01}, {0x00}, ResetOutcome::Presence, {"S 01", "C1 0C4B 0000", "S 00"}},
+        {true,
          {0x02},
          {0x02},
          ResetOutcome::Short,
-         broken,
-         {},
-         Join({"W 0100000000000000", "C1 49FD 01F0", "S 02", "C1 0C4B 0000", "S 02"}, kInitialise)},
+         Join({"S 02", "C1 0C4B 0000", "S 02"}, kInitialise)},
+        {false, {}, {}, ResetOutcome::Presence, {"S", "R 5528010100000000E4"}},
+        {false, {0x01}, {}, ResetOutcome::NoPresence, {"S 01", "C0 0009 0000", "C0 0008 0000"}},
+        {false, {0x02}, {}, ResetOutcome::Short, Join({"S 02"}, kInitialise)},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        usb->receive.assign(c.receive.begin(), c.receive.end());
-        usb->statuses = {Status(kIdle, static_cast<uint8_t>(c.receive.size()), c.passResults),
-                         Status(kIdle, 0, c.resetResults)};
-        auto pass = link->searchPass(directions, c.alarmOnly);
-        ASSERT_TRUE(pass);
-        EXPECT_EQ(pass->presence, c.presence);
-        EXPECT_EQ(pass->path, c.path);
-        EXPECT_EQ(pass->discrepancies, c.discrepancies);
-        EXPECT_EQ(Take(), c.transfers);
-        usb->statuses.clear();
-    }
-}
-
-// Reset and Match ROM: one block command that resets first; after a silent reset or a short
-// nothing of the block is kept.
-TEST_F(Ds2490LinkTest, MatchRomIsOneBlockCommandWithItsReset) {
-    const std::vector<uint8_t> match{0x55, 0x28, 0x01, 0x01, 0x00, 0x00, 0x00, 0x00, 0xE4};
-    const std::string written = "W 5528010100000000E4";
-    struct Case {
-        const char* what;
-        std::vector<uint8_t> results;
-        ResetOutcome presence;
-        Lines transfers;
-    };
-    const Case cases[] = {
-        {"a device answered",
-         {},
-         ResetOutcome::Presence,
-         {written, "C1 0175 0009", "S", "R 5528010100000000E4"}},
-        {"nobody answered",
-         {0x01},
-         ResetOutcome::NoPresence,
-         {written, "C1 0175 0009", "S 01", "C0 0009 0000", "C0 0008 0000"}},
-        {"a short",
-         {0x02},
-         ResetOutcome::Short,
-         Join({written, "C1 0175 0009", "S 02"}, kInitialise)},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        std::vector<uint8_t> bytes = match;
-        const uint8_t dataIn = c.results.empty() ? 9 : 0;
-        if (dataIn > 0) {
-            usb->receive.assign(match.begin(), match.end());
+        SCOPED_TRACE(Join(c.isPass ? pass : match, c.rest).back());
+        std::vector<uint8_t> bytes{0x55, 0x28, 0x01, 0x01, 0x00, 0x00, 0x00, 0x00, 0xE4};
+        if (c.results.empty()) {
+            usb->receive.assign(bytes.begin(), bytes.end());
+            if (c.isPass) {
+                usb->receive.assign(found.begin(), found.end());
+                usb->receive.insert(usb->receive.end(), map.begin(), map.end());
+            }
         }
-        usb->statuses = {Status(kIdle, dataIn, c.results)};
-        auto presence = link->resetAndTouchBlock(bytes);
-        ASSERT_TRUE(presence);
-        EXPECT_EQ(*presence, c.presence);
-        EXPECT_EQ(Take(), c.transfers);
+        usb->statuses = {Status(kIdle, static_cast<uint8_t>(usb->receive.size()), c.results),
+                         Status(kIdle, 0, c.resetResults)};
+        ResetOutcome presence{};
+        if (c.isPass) {
+            auto done = link->searchPass(RomCode{0x01}, false);
+            ASSERT_TRUE(done);
+            presence = done->presence;
+            EXPECT_EQ(done->path == found && done->discrepancies == map, c.results.empty());
+        } else {
+            auto done = link->resetAndTouchBlock(bytes);
+            ASSERT_TRUE(done);
+            presence = *done;
+        }
+        EXPECT_EQ(presence, c.presence);
+        EXPECT_EQ(Take(), Join(c.isPass ? pass : match, c.rest));
+        usb->statuses.clear();
+        usb->receive.clear();
     }
+    ASSERT_TRUE(link->searchPass(RomCode{0x01}, true));
+    EXPECT_EQ(Take()[1], "C1 49FD 01EC") << "the alarm search's command byte";
 }
 
 }  // namespace
