@@ -144,20 +144,37 @@ void BM_ThresholdWrite(benchmark::State& state) {
             [&] { return thermometers.wrscr1820(30, 10, index) == ThresholdWrite::Verified; });
 }
 
-void BM_HltPageWrite(benchmark::State& state) {
-    W1BenchRig rig;
-    const auto index = static_cast<int16_t>(rig.indexOf(device_group::kHlt));
-    NoPoll poll(rig.core);
-    HltState hltState;
-    hltState.curIndxHLT = index;
-    HltCore hlt(rig.core, poll, hltState);
-    const std::array<uint8_t, kHltPageSize> bytes{0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88};
-    RomCode rom{};
-    if (index >= 0) {
-        const auto& words = rig.core.Asens[static_cast<size_t>(index)].ROM;
-        std::copy(words.begin(), words.end(), rom.begin());
+// The multisensor of the demo bench and its core.
+struct HltBenchRig : W1BenchRig {
+    HltBenchRig() {
+        hltState.curIndxHLT = index;
+        if (index >= 0) {
+            const auto& words = core.Asens[static_cast<size_t>(index)].ROM;
+            std::copy(words.begin(), words.end(), rom.begin());
+        }
     }
-    Measure(state, rig, [&] { return hlt.Write_HLT_Page(4, bytes, rom); });
+    int16_t index = static_cast<int16_t>(indexOf(device_group::kHlt));
+    NoPoll poll{core};
+    HltState hltState;
+    HltCore hlt{core, poll, hltState};
+    RomCode rom{};
+};
+
+void BM_HltPageWrite(benchmark::State& state) {
+    HltBenchRig rig;
+    const std::array<uint8_t, kHltPageSize> bytes{0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88};
+    Measure(state, rig, [&] { return rig.hlt.Write_HLT_Page(4, bytes, rig.rom); });
+}
+
+void BM_HltPageRead(benchmark::State& state) {
+    HltBenchRig rig;
+    std::array<int16_t, 9> words{};
+    std::copy(rig.rom.begin(), rig.rom.end(), words.begin());
+    ds2438::PageRead page{};
+    Measure(state, rig, [&] {
+        return rig.driver.TMRom(rig.core.SHandle, rig.core.StateBuf, words) > 0 &&
+               rig.hlt.Read_HLT_Page(4, page);
+    });
 }
 
 BENCHMARK(BM_Search)->UseManualTime()->Iterations(200);
@@ -166,6 +183,7 @@ BENCHMARK(BM_ThermometerSetOne)->UseManualTime()->Iterations(200);
 BENCHMARK(BM_Measure1820)->UseManualTime()->Iterations(200);
 BENCHMARK(BM_ThresholdWrite)->UseManualTime()->Iterations(100);
 BENCHMARK(BM_HltPageWrite)->UseManualTime()->Iterations(100);
+BENCHMARK(BM_HltPageRead)->UseManualTime()->Iterations(200);
 
 }  // namespace
 }  // namespace velgrin::bench

@@ -123,7 +123,14 @@ class HltCore {
     bool Select();
     // False when the adapter failed the byte.
     bool Send(uint8_t byte);
+    // A function command with its data in one block, so that nothing comes between them; the
+    // bytes read replace those sent. False when the adapter failed it.
+    bool Exchange(std::span<uint8_t> block);
+    bool SendPageCommand(uint8_t command, uint8_t page);
+    // Nine bytes read: a page and its CRC.
     bool ReceivePage(ds2438::PageRead& dest);
+    // Read Scratchpad of `page` and its nine bytes, as one block.
+    bool ReadScratchpadPage(uint8_t page, ds2438::PageRead& dest);
     bool SessionValid();
 
     bool WaitForConversions(ds2438::PageRead& page0);

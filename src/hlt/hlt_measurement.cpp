@@ -23,14 +23,14 @@ bool HltCore::WaitForConversions(ds2438::PageRead& page0) {
             return false;
         }
         if (Select()) {
-            Send(ds2438::kRecallMemory);
-            Send(0x00);
+            (void)SendPageCommand(ds2438::kRecallMemory, 0x00);
             host().sleep(kRecallWaitMs);
+            // The page is read also when the selection failed; its CRC tells.
             if (Select()) {
-                Send(ds2438::kReadScratchpad);
-                Send(0x00);
+                (void)ReadScratchpadPage(0x00, page0);
+            } else {
+                (void)ReceivePage(page0);
             }
-            ReceivePage(page0);
             if (TmexDriver::TMCRC(page0, 0, 0) == 0 && (page0[0] & ds2438::kStatusBusy) == 0) {
                 converting = false;
             }
@@ -47,14 +47,14 @@ bool HltCore::WaitForConversions(ds2438::PageRead& page0) {
 void HltCore::ToggleVoltageInput(uint8_t status, ds2438::PageRead& scratch) {
     const uint8_t config =
         (status & ds2438::kStatusAD) ? ds2438::kConfigMeasureVad : ds2438::kConfigMeasureVdd;
-    const bool sent = Select() && Send(ds2438::kWriteScratchpad) && Send(0x00) && Send(config);
-    const bool readBack = Select() && Send(ds2438::kReadScratchpad) && Send(0x00) &&
-                          ReceivePage(scratch) && TmexDriver::TMCRC(scratch, 0, 0) == 0;
+    std::array<uint8_t, 3> write{ds2438::kWriteScratchpad, 0x00, config};
+    const bool sent = Select() && Exchange(write);
+    const bool readBack =
+        Select() && ReadScratchpadPage(0x00, scratch) && TmexDriver::TMCRC(scratch, 0, 0) == 0;
     // The other bits of byte 0 are the chip's busy flags; a configuration garbled on its way is
     // never copied.
     if (sent && readBack && (scratch[0] & ds2438::kConfigBits) == config && Select()) {
-        Send(ds2438::kCopyScratchpad);
-        Send(0x00);
+        (void)SendPageCommand(ds2438::kCopyScratchpad, 0x00);
     }
     host().sleep(kConfigCopyWaitMs);
 }

@@ -77,24 +77,42 @@ bool HltCore::Send(uint8_t byte) {
     return bus_.driver().TMTouchByte(bus_.SHandle, byte) >= 0;
 }
 
+bool HltCore::Exchange(std::span<uint8_t> block) {
+    return bus_.driver().TMBlockIO(bus_.SHandle, block) == static_cast<int16_t>(block.size());
+}
+
+bool HltCore::SendPageCommand(uint8_t command, uint8_t page) {
+    std::array<uint8_t, 2> block{command, page};
+    return Exchange(block);
+}
+
 bool HltCore::ReceivePage(ds2438::PageRead& dest) {
-    for (auto& byte : dest) {
-        const int16_t read = bus_.driver().TMTouchByte(bus_.SHandle, 0xFF);
-        if (read < 0) {
-            return false;
-        }
-        byte = static_cast<uint8_t>(read);
+    ds2438::PageRead block{};
+    block.fill(0xFF);
+    if (!Exchange(block)) {
+        return false;
     }
+    dest = block;
+    return true;
+}
+
+bool HltCore::ReadScratchpadPage(uint8_t page, ds2438::PageRead& dest) {
+    std::array<uint8_t, 2 + ds2438::kPageReadSize> block{};
+    block.fill(0xFF);
+    block[0] = ds2438::kReadScratchpad;
+    block[1] = page;
+    if (!Exchange(block)) {
+        return false;
+    }
+    std::copy(block.begin() + 2, block.end(), dest.begin());
     return true;
 }
 
 bool HltCore::Read_HLT_Page(int16_t page, std::span<uint8_t, ds2438::kPageReadSize> dest) {
-    if (!Select() || !Send(ds2438::kRecallMemory) || !Send(static_cast<uint8_t>(page)) ||
-        !Select() || !Send(ds2438::kReadScratchpad) || !Send(static_cast<uint8_t>(page))) {
-        return false;
-    }
+    const auto number = static_cast<uint8_t>(page);
     ds2438::PageRead read{};
-    if (!ReceivePage(read)) {
+    if (!Select() || !SendPageCommand(ds2438::kRecallMemory, number) || !Select() ||
+        !ReadScratchpadPage(number, read)) {
         return false;
     }
     std::copy(read.begin(), read.end(), dest.begin());
@@ -143,30 +161,28 @@ HltWriteFault HltCore::CheckBlockBehindWrite() {
 
 Attempt HltCore::WritePageOnce(int16_t page, std::span<const uint8_t, kHltPageSize> SArr,
                                const RomCode& device) {
-    if (!MakeCurrent(device) || !Select() || !Send(ds2438::kWriteScratchpad) ||
-        !Send(static_cast<uint8_t>(page))) {
+    const auto number = static_cast<uint8_t>(page);
+    std::array<uint8_t, 2 + kHltPageSize> write{ds2438::kWriteScratchpad, number};
+    std::copy(SArr.begin(), SArr.end(), write.begin() + 2);
+    if (!MakeCurrent(device) || !Select() || !Exchange(write)) {
         return Attempt::Repeatable;
     }
-    for (uint8_t byte : SArr) {
-        if (!Send(byte)) {
-            return Attempt::Repeatable;
-        }
+    // The data bytes' waits follow the block, which nothing may split.
+    for (std::size_t byte = 0; byte < kHltPageSize; ++byte) {
         host().sleep(kScratchpadByteWaitMs);
     }
     // Only a scratchpad that holds the page as sent is copied: a byte garbled on its way, or a
     // sequence the adapter broke off, never reaches the EEPROM.
     ds2438::PageRead scratchpad{};
-    if (!Select() || !Send(ds2438::kReadScratchpad) || !Send(static_cast<uint8_t>(page)) ||
-        !ReceivePage(scratchpad) || TmexDriver::TMCRC(scratchpad, 0, 0) != 0 ||
+    if (!Select() || !ReadScratchpadPage(number, scratchpad) ||
+        TmexDriver::TMCRC(scratchpad, 0, 0) != 0 ||
         !std::equal(SArr.begin(), SArr.end(), scratchpad.begin()) || !Select()) {
         return Attempt::Repeatable;
     }
     // From the copy command on, whether the EEPROM changed is known only by reading it: a copy
     // whose echo failed may still have run.
     copySent_ = true;
-    if (Send(ds2438::kCopyScratchpad)) {
-        (void)Send(static_cast<uint8_t>(page));
-    }
+    (void)SendPageCommand(ds2438::kCopyScratchpad, number);
     host().sleep(kCopyWaitMs);
     ds2438::PageRead readBack{};
     return DoneOr(ReadPageIntact(page, readBack, device) &&

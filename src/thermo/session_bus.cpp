@@ -24,12 +24,12 @@ bool SessionBus::singleSlots() const {
 }
 
 WireResult<void> SessionBus::touchBlock(std::span<uint8_t> bytes) {
-    for (uint8_t& byte : bytes) {
-        const auto read = touchByte(byte);
-        if (!read) {
-            return read.error();
-        }
-        byte = *read;
+    const int16_t count = core_.driver().TMBlockIO(core_.SHandle, bytes);
+    if (count < 0) {
+        return failure(count, false);
+    }
+    if (static_cast<size_t>(count) != bytes.size()) {
+        return WireError{WireErrorCode::Io, "the adapter took only part of a block"};
     }
     return {};
 }

@@ -13,7 +13,7 @@ class SessionBus final : public ThermometerBus {
 
     WireResult<bool> touchBit(bool bit) override;
     WireResult<uint8_t> touchByte(uint8_t byte) override;
-    // Byte by byte: the driver has no block call.
+    // In one driver call, so that the adapter keeps the block whole.
     WireResult<void> touchBlock(std::span<uint8_t> bytes) override;
     WireResult<void> armStrongPullup(PullupTrigger trigger) override;
     WireResult<void> setNormalLevel() override;

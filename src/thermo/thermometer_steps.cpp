@@ -8,6 +8,10 @@ namespace velgrin {
 
 namespace {
 
+WireError CommandGarbled() {
+    return WireError{WireErrorCode::Protocol, "a command byte did not go out as sent"};
+}
+
 // Once the command byte may have gone out the device may be converting or copying on the
 // pull-up's power, so the wait runs in full whatever the echo said.
 WireResult<void> UnderPullup(ThermometerBus& bus, uint8_t command, bool primeOnNextBit,
@@ -37,7 +41,7 @@ WireResult<void> SendCommand(ThermometerBus& bus, uint8_t command) {
         return echo.error();
     }
     if (*echo != command) {
-        return WireError{WireErrorCode::Protocol, "a command byte did not go out as sent"};
+        return CommandGarbled();
     }
     return {};
 }
@@ -62,6 +66,17 @@ WireResult<bool> ReadSlot(ThermometerBus& bus) {
 }
 
 WireResult<bool> ParasitePowered(ThermometerBus& bus) {
+    if (!bus.singleSlots()) {
+        // The command and its byte of read slots in one block: nothing may come between them.
+        std::array<uint8_t, 2> block{ds18x20_command::kReadPowerSupply, 0xFF};
+        if (auto read = bus.touchBlock(block); !read) {
+            return read.error();
+        }
+        if (block[0] != ds18x20_command::kReadPowerSupply) {
+            return CommandGarbled();
+        }
+        return block[1] == 0;
+    }
     if (auto sent = SendCommand(bus, ds18x20_command::kReadPowerSupply); !sent) {
         return sent.error();
     }

@@ -1,8 +1,8 @@
 #include "wire/bus_core.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <optional>
-#include <vector>
 
 #include "common/crc.h"
 #include "wire/logger_subtypes.h"
@@ -30,7 +30,7 @@ constexpr uint8_t kReadMemoryWithCrc = 0x69;
 constexpr uint16_t kConfigurationAddress = 0x0226;
 // Passwords are sent as all ones: any eight bytes pass while passwords are off.
 constexpr uint8_t kPasswordFill = 0xFF;
-constexpr int kPasswordBytes = 8;
+constexpr size_t kPasswordBytes = 8;
 // The configuration byte's page from it to its end, then the inverted CRC16 of the command, the
 // address and those bytes.
 constexpr size_t kConfigurationPageRest = 26;
@@ -42,47 +42,28 @@ bool IsAdapterSerialChip(const std::array<int16_t, 9>& rom) {
     return family != nullptr && family->searchStep == SearchStep::kAdapterSerial;
 }
 
-// A written byte counts only when the bus gave it back as it was sent.
-bool Sent(TmexDriver& driver, int32_t handle, uint8_t byte) {
-    return driver.TMTouchByte(handle, byte) == byte;
-}
-
-std::optional<uint8_t> Received(TmexDriver& driver, int32_t handle) {
-    const int16_t read = driver.TMTouchByte(handle, 0xFF);
-    if (read < 0 || read > 0xFF) {
+// The configuration byte at 0x0226, read with Read Memory with CRC in one block from the command
+// to the CRC; none unless every byte written came back as sent and the device's CRC matches.
+std::optional<uint8_t> ReadConfigurationByte(TmexDriver& driver, int32_t handle) {
+    constexpr size_t kWritten = 3 + kPasswordBytes;
+    std::array<uint8_t, kWritten + kConfigurationReadBytes> block{};
+    block.fill(0xFF);
+    block[0] = kReadMemoryWithCrc;
+    block[1] = static_cast<uint8_t>(kConfigurationAddress & 0xFF);
+    block[2] = static_cast<uint8_t>(kConfigurationAddress >> 8);
+    std::fill_n(block.begin() + 3, kPasswordBytes, kPasswordFill);
+    const auto sent = block;
+    if (driver.TMBlockIO(handle, block) != static_cast<int16_t>(block.size()) ||
+        !std::equal(block.begin(), block.begin() + kWritten, sent.begin())) {
         return std::nullopt;
     }
-    return static_cast<uint8_t>(read);
-}
-
-// The configuration byte at 0x0226, read with Read Memory with CRC; none unless every byte went
-// out as sent and the device's CRC matches.
-std::optional<uint8_t> ReadConfigurationByte(TmexDriver& driver, int32_t handle) {
-    std::vector<uint8_t> covered{kReadMemoryWithCrc,
-                                 static_cast<uint8_t>(kConfigurationAddress & 0xFF),
-                                 static_cast<uint8_t>(kConfigurationAddress >> 8)};
-    for (uint8_t byte : covered) {
-        if (!Sent(driver, handle, byte)) {
-            return std::nullopt;
-        }
-    }
-    for (int i = 0; i < kPasswordBytes; ++i) {
-        if (!Sent(driver, handle, kPasswordFill)) {
-            return std::nullopt;
-        }
-    }
-    std::vector<uint8_t> reply;
-    for (size_t i = 0; i < kConfigurationReadBytes; ++i) {
-        const auto byte = Received(driver, handle);
-        if (!byte) {
-            return std::nullopt;
-        }
-        reply.push_back(*byte);
-    }
-    covered.insert(covered.end(), reply.begin(), reply.begin() + kConfigurationPageRest);
+    const auto reply = std::span<const uint8_t>(block).subspan(kWritten);
+    // The CRC covers the command and address, then the reply; the passwords are not in it.
+    const uint16_t covered =
+        Crc16(reply.first(kConfigurationPageRest), Crc16(std::span(block).first(3)));
     const auto crc = static_cast<uint16_t>(
         ~(reply[kConfigurationPageRest] | (reply[kConfigurationPageRest + 1] << 8)));
-    if (Crc16(covered) != crc) {
+    if (covered != crc) {
         return std::nullopt;
     }
     return reply.front();

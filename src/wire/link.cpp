@@ -165,6 +165,28 @@ WireResult<void> Link::touchBlock(std::span<uint8_t> bytes) {
                        whole);
 }
 
+WireResult<ResetOutcome> Link::resetAndTouchBlock(std::span<uint8_t> bytes) {
+    if (!resetFoldsIntoBlock()) {
+        auto presence = reset();
+        if (!presence || *presence != ResetOutcome::Presence) {
+            return presence;
+        }
+        if (auto sent = touchBlock(bytes); !sent) {
+            return sent.error();
+        }
+        return ResetOutcome::Presence;
+    }
+    TracedOperation trace("reset and block", bytes);
+    return trace.ended(
+        guarded<ResetOutcome>(Step::Starts, [this, bytes]() -> WireResult<ResetOutcome> {
+            if (auto ended = endRunningPullup(); !ended) {
+                return ended.error();
+            }
+            pullup_ = Pullup::Off;  // a reset cancels an armed pull-up
+            return sendResetAndBlock(bytes);
+        }));
+}
+
 WireResult<std::span<uint8_t>> Link::touchFirstByteAlone(std::span<uint8_t> bytes) {
     auto first = touchByte(bytes[0]);
     if (!first) {
@@ -214,14 +236,19 @@ WireResult<SearchPass> Link::searchPass(const RomCode& directions, bool alarmOnl
     if (alarmOnly && !capabilities().alarmSearch) {
         return Lacks("alarm search");
     }
-    // The caller reset the bus before the pass.
+    // A pass with a reset of its own starts a sequence; else the caller reset the bus before it.
+    const bool resets = searchPassResets();
     TracedOperation trace(alarmOnly ? "alarm pass" : "search pass", directions);
-    return trace.ended(guarded<SearchPass>(Step::Restartable, [&]() -> WireResult<SearchPass> {
-        if (auto ended = endRunningPullup(); !ended) {
-            return ended.error();
-        }
-        return acceleratedPass(directions, alarmOnly);
-    }));
+    return trace.ended(guarded<SearchPass>(
+        resets ? Step::Starts : Step::Restartable, [&]() -> WireResult<SearchPass> {
+            if (auto ended = endRunningPullup(); !ended) {
+                return ended.error();
+            }
+            if (resets) {
+                pullup_ = Pullup::Off;  // its reset cancels an armed pull-up
+            }
+            return acceleratedPass(directions, alarmOnly);
+        }));
 }
 
 WireResult<std::vector<RomCode>> Link::listBus(bool alarmOnly) {
@@ -269,6 +296,10 @@ WireResult<void> Link::sendBlock(std::span<uint8_t> bytes) {
         b = *r;
     }
     return {};
+}
+
+WireResult<ResetOutcome> Link::sendResetAndBlock(std::span<uint8_t>) {
+    return Lacks("reset folded into a block");
 }
 
 WireResult<void> Link::endPullup() {

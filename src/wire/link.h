@@ -22,6 +22,8 @@ enum class PullupTrigger { AfterNextByte, AfterNextBit };
 struct SearchPass {
     RomCode path{};
     RomCode discrepancies{};
+    // What the reset before the pass found, where the pass makes its own (searchPassResets).
+    ResetOutcome presence = ResetOutcome::Presence;
 };
 
 // What an adapter can do. The network layer uses what there is; a sequence that needs what is
@@ -61,6 +63,11 @@ class Link {
     WireResult<uint8_t> touchByte(uint8_t byte);
     // The bytes read replace the bytes sent.
     WireResult<void> touchBlock(std::span<uint8_t> bytes);
+    // A reset and, when a device answered it, `bytes` as a block after it, in one command on an
+    // adapter that folds a reset into a block (resetFoldsIntoBlock); there the bytes go out
+    // whatever the reset found.
+    WireResult<ResetOutcome> resetAndTouchBlock(std::span<uint8_t> bytes);
+    virtual bool resetFoldsIntoBlock() const { return false; }
 
     // Strong pull-up (5 V) for parasite-powered conversions and EEPROM copies.
     WireResult<void> armStrongPullup(PullupTrigger trigger);
@@ -69,6 +76,9 @@ class Link {
     // Adapters with a search accelerator run a whole Search ROM pass (after a reset made by the
     // caller, including the 0xF0 or 0xEC command byte).
     virtual bool hasSearchAccelerator() const { return false; }
+    // An accelerator whose pass makes the reset before it in the same command: the caller makes
+    // none and reads the presence from the pass.
+    virtual bool searchPassResets() const { return false; }
     WireResult<SearchPass> searchPass(const RomCode& directions, bool alarmOnly);
     // Adapters that search by themselves list every ROM code on the bus (or those in alarm), each
     // search starting with a reset of its own.
@@ -100,6 +110,8 @@ class Link {
     virtual WireResult<uint8_t> sendByte(uint8_t byte, bool pullupAfter);
     // Default: one sendByte per byte.
     virtual WireResult<void> sendBlock(std::span<uint8_t> bytes);
+    // A reset with the block after it in one command. Default: refused.
+    virtual WireResult<ResetOutcome> sendResetAndBlock(std::span<uint8_t> bytes);
     // Ends a strong pull-up that is on.
     virtual WireResult<void> endPullup();
     // True when the adapter ends a running pull-up by itself with the next bus command, so

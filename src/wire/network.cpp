@@ -88,15 +88,18 @@ WireResult<Network::PassEnd> Network::searchPass(const SearchState& state, RomCo
                                                  int& lastZero, int& lastFamilyZero) {
     lastZero = 0;
     lastFamilyZero = state.lastFamilyDiscrepancy;
-    auto presence = link_.reset();
-    if (!presence) {
-        return presence.error();
-    }
-    if (*presence != ResetOutcome::Presence) {
-        return PassEnd::NoPresence;
+    const bool accelerated = link_.hasSearchAccelerator();
+    if (!accelerated || !link_.searchPassResets()) {
+        auto presence = link_.reset();
+        if (!presence) {
+            return presence.error();
+        }
+        if (*presence != ResetOutcome::Presence) {
+            return PassEnd::NoPresence;
+        }
     }
 
-    if (link_.hasSearchAccelerator()) {
+    if (accelerated) {
         RomCode directions{};
         for (int k = 1; k <= 64; ++k) {
             SetRomBit(
@@ -106,6 +109,9 @@ WireResult<Network::PassEnd> Network::searchPass(const SearchState& state, RomCo
         auto pass = link_.searchPass(directions, false);
         if (!pass) {
             return pass.error();
+        }
+        if (pass->presence != ResetOutcome::Presence) {
+            return PassEnd::NoPresence;
         }
         found = pass->path;
         for (int k = 1; k <= 64; ++k) {
@@ -204,20 +210,13 @@ WireResult<bool> Network::next(SearchState& state) {
 }
 
 WireResult<bool> Network::access(const RomCode& rom) {
-    auto presence = link_.reset();
+    std::array<uint8_t, 9> bytes{rom_command::kMatchRom};
+    std::copy(rom.begin(), rom.end(), bytes.begin() + 1);
+    auto presence = link_.resetAndTouchBlock(bytes);
     if (!presence) {
         return presence.error();
     }
-    if (*presence != ResetOutcome::Presence) {
-        return false;
-    }
-    std::array<uint8_t, 9> bytes{rom_command::kMatchRom};
-    std::copy(rom.begin(), rom.end(), bytes.begin() + 1);
-    auto sent = link_.touchBlock(bytes);
-    if (!sent) {
-        return sent.error();
-    }
-    return true;
+    return *presence == ResetOutcome::Presence;
 }
 
 WireResult<bool> Network::verify(const RomCode& rom) {

@@ -1,6 +1,7 @@
 #include "wire/tmex.h"
 
 #include <algorithm>
+#include <limits>
 
 #include "common/crc.h"
 #include "common/version.h"
@@ -399,6 +400,24 @@ int16_t TmexDriver::TMTouchByte(int32_t handle, int16_t byte) {
         return fail(read.error());
     }
     return *read;
+}
+
+int16_t TmexDriver::TMBlockIO(int32_t handle, std::span<uint8_t> bytes) {
+    if (!usable(handle)) {
+        return tmex_error::kInvalidSession;
+    }
+    // The count goes back in the result; a longer block would not fit it.
+    if (bytes.size() > static_cast<size_t>(std::numeric_limits<int16_t>::max())) {
+        return tmex_error::kNoSuchPort;
+    }
+    if (const int16_t confirmed = adapterConfirmed(Step::Within); confirmed < 1) {
+        return confirmed;
+    }
+    auto sent = link_->touchBlock(bytes);
+    if (!sent) {
+        return fail(sent.error());
+    }
+    return static_cast<int16_t>(bytes.size());
 }
 
 int16_t TmexDriver::TMTouchBit(int32_t handle, int16_t bit) {

@@ -53,6 +53,10 @@ class TmexDriver {
     int16_t TMAccess(int32_t handle, TmexState& state);
     int16_t TMStrongAccess(int32_t handle, TmexState& state);
     int16_t TMTouchByte(int32_t handle, int16_t byte);
+    // The whole block in one call to the adapter, the bytes read replacing those sent (0xFF
+    // reads); the count of bytes, or an error. A block cannot be split by the adapter's own
+    // traffic where the adapter can keep it whole.
+    int16_t TMBlockIO(int32_t handle, std::span<uint8_t> bytes);
     // One time slot: 1 reads, 0 writes a zero; the bit the bus gave.
     int16_t TMTouchBit(int32_t handle, int16_t bit);
     // (0,1,2): strong pull-up after the next byte; (0,1,1): after the next bit; (0,0,0): normal.

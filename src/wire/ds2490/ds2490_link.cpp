@@ -1,5 +1,7 @@
 #include "wire/ds2490/ds2490_link.h"
 
+#include <algorithm>
+
 namespace velgrin::ds2490 {
 
 namespace {
@@ -107,7 +109,12 @@ WireResult<Ds2490Link::Completion> Ds2490Link::waitFor(size_t expected, bool pul
                              usb_->name() + " lost a command (its EP0 buffer overflowed)"};
         }
         completion.dataIn = packet[status::kDataInCount];
-        const bool enough = completion.dataIn >= expected;
+        // After a reset that found nobody or a short, an idle chip has nothing more to give.
+        const bool enough =
+            completion.dataIn >= expected ||
+            std::any_of(completion.results.begin(), completion.results.end(), [](uint8_t r) {
+                return (r & (result::kNoPresence | result::kShort)) != 0;
+            });
         if (pulledUp ? enough && expected > 0 : enough && (flags & status::kIdle) != 0) {
             return completion;
         }
@@ -239,20 +246,21 @@ WireResult<uint8_t> Ds2490Link::sendByte(uint8_t byte, bool pullupAfter) {
     return read->front();
 }
 
-WireResult<void> Ds2490Link::blockIo(std::span<uint8_t> bytes) {
+WireResult<Ds2490Link::Completion> Ds2490Link::startBlock(std::span<const uint8_t> bytes,
+                                                          uint16_t flags) {
     if (auto written = usb_->bulkWrite(bytes); !written) {
-        return written;
+        return written.error();
     }
-    if (auto sent =
-            communicate(comm::kBlockIo | comm::kImmediate, static_cast<uint16_t>(bytes.size()));
+    if (auto sent = communicate(comm::kBlockIo | comm::kImmediate | flags,
+                                static_cast<uint16_t>(bytes.size()));
         !sent) {
-        return sent;
+        return sent.error();
     }
-    auto done = waitFor(bytes.size(), false);
-    if (!done) {
-        return done.error();
-    }
-    if (done->dataIn != bytes.size()) {
+    return waitFor(bytes.size(), false);
+}
+
+WireResult<void> Ds2490Link::takeBlock(std::span<uint8_t> bytes, const Completion& done) {
+    if (done.dataIn != bytes.size()) {
         return garbled("a block");
     }
     auto read = receive(bytes.size());
@@ -270,12 +278,51 @@ WireResult<void> Ds2490Link::blockIo(std::span<uint8_t> bytes) {
 
 WireResult<void> Ds2490Link::sendBlock(std::span<uint8_t> bytes) {
     for (size_t at = 0; at < bytes.size(); at += kBlockChunk) {
-        const size_t length = std::min(kBlockChunk, bytes.size() - at);
-        if (auto done = blockIo(bytes.subspan(at, length)); !done) {
-            return done;
+        const auto chunk = bytes.subspan(at, std::min(kBlockChunk, bytes.size() - at));
+        auto done = startBlock(chunk, 0);
+        if (!done) {
+            return done.error();
+        }
+        if (auto taken = takeBlock(chunk, *done); !taken) {
+            return taken;
         }
     }
     return {};
+}
+
+WireResult<ResetOutcome> Ds2490Link::sendResetAndBlock(std::span<uint8_t> bytes) {
+    const auto first = bytes.first(std::min(kBlockChunk, bytes.size()));
+    auto done = startBlock(first, comm::kResetFirst);
+    if (!done) {
+        return done.error();
+    }
+    uint8_t outcome = 0;
+    for (uint8_t r : done->results) {
+        outcome |= r;
+    }
+    if ((outcome & result::kShort) != 0) {
+        // Commands may stay queued behind a short; start the next one on a clean chip.
+        if (auto initialised = initialise(); !initialised) {
+            return initialised.error();
+        }
+        return ResetOutcome::Short;
+    }
+    if ((outcome & result::kNoPresence) != 0) {
+        // Whatever of the block the chip still holds is nobody's answer.
+        for (uint16_t flush : {control::kFlushTransmitBuffer, control::kFlushReceiveBuffer}) {
+            if (auto flushed = usb_->control(Request::Control, flush, 0); !flushed) {
+                return flushed.error();
+            }
+        }
+        return ResetOutcome::NoPresence;
+    }
+    if (auto taken = takeBlock(first, *done); !taken) {
+        return taken.error();
+    }
+    if (auto rest = sendBlock(bytes.subspan(first.size())); !rest) {
+        return rest.error();
+    }
+    return ResetOutcome::Presence;
 }
 
 }  // namespace velgrin::ds2490

@@ -33,6 +33,10 @@ class Ds2490Link final : public Link {
         return {.bitAccess = true, .strongPullup = true, .alarmSearch = true};
     }
     bool hasSearchAccelerator() const override { return true; }
+    // The search access command resets the bus first: one command per pass.
+    bool searchPassResets() const override { return true; }
+    // The block command resets the bus first: a reset and Match ROM in one command.
+    bool resetFoldsIntoBlock() const override { return true; }
 
     const UsbStats& stats() const { return usb_->stats(); }
     // Times the chip was reset to recover from a failed command.
@@ -46,6 +50,7 @@ class Ds2490Link final : public Link {
     WireResult<bool> sendBit(bool bit, bool pullupAfter) override;
     WireResult<uint8_t> sendByte(uint8_t byte, bool pullupAfter) override;
     WireResult<void> sendBlock(std::span<uint8_t> bytes) override;
+    WireResult<ResetOutcome> sendResetAndBlock(std::span<uint8_t> bytes) override;
     WireResult<void> endPullup() override;
     // ds2490_search.cpp
     WireResult<SearchPass> acceleratedPass(const RomCode& directions, bool alarmOnly) override;
@@ -67,7 +72,11 @@ class Ds2490Link final : public Link {
     // with `pulledUp` the command is still running its pull-up, so the bytes are enough.
     WireResult<Completion> waitFor(size_t expected, bool pulledUp);
     WireResult<std::vector<uint8_t>> receive(size_t count);
-    WireResult<void> blockIo(std::span<uint8_t> bytes);
+    // A block of at most one chunk to the chip, run with `flags` (a reset first); what the
+    // status reads showed.
+    WireResult<Completion> startBlock(std::span<const uint8_t> bytes, uint16_t flags);
+    // The block's bytes from the chip, each plausible for what was sent.
+    WireResult<void> takeBlock(std::span<uint8_t> bytes, const Completion& done);
     // The SPUA flag of a fresh status packet.
     WireResult<bool> pullupActive();
     WireError garbled(const std::string& what) const;

@@ -14,12 +14,12 @@ constexpr uint16_t kOneDevice = 0x0100;
 }  // namespace
 
 WireResult<SearchPass> Ds2490Link::acceleratedPass(const RomCode& directions, bool alarmOnly) {
-    // The caller reset the bus; the chip takes the start code's bit at every disagreement.
+    // The chip resets the bus itself, then takes the start code's bit at every disagreement.
     if (auto written = usb_->bulkWrite(directions); !written) {
         return written.error();
     }
     const uint16_t value = comm::kSearchAccess | comm::kImmediate | comm::kBit3 |
-                           comm::kFlushOnError | comm::kReturnDiscrepancies;
+                           comm::kResetFirst | comm::kFlushOnError | comm::kReturnDiscrepancies;
     const uint8_t command = alarmOnly ? rom_command::kAlarmSearch : rom_command::kSearchRom;
     if (auto sent = communicate(value, kOneDevice | command); !sent) {
         return sent.error();
@@ -40,8 +40,16 @@ WireResult<SearchPass> Ds2490Link::acceleratedPass(const RomCode& directions, bo
     for (uint8_t r : done->results) {
         outcome |= r;
     }
-    if (read->size() < 8 || (outcome & (result::kNoPresence | result::kEndOfSearch)) != 0) {
-        // Nobody answered, or the path broke off: a code of all ones, which no CRC passes.
+    if (read->size() < 8 ||
+        (outcome & (result::kNoPresence | result::kShort | result::kEndOfSearch)) != 0) {
+        // The chip's "no presence" stands for a silent reset and for a path that broke off
+        // alike: a reset of its own tells them apart. A broken path is a code of all ones,
+        // which no CRC passes.
+        auto presence = resetBus();
+        if (!presence) {
+            return presence.error();
+        }
+        pass.presence = *presence;
         pass.path.fill(0xFF);
         return pass;
     }
