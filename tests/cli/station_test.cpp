@@ -153,7 +153,6 @@ TEST_F(StationTest, ReportsEachArrivalOnceWithWhatItsMemoryNowHolds) {
          "failed",
          "nothing was copied",
          false},
-        {"resolution asked", false, nullptr, "OK", "", true, true, 12, 10},
         {"resolution differs", true, nullptr, "OK", "", true, true, 12, 10},
         {"resolution set", true, nullptr, "already set", "", true, true, 10, 10},
         {"DS18S20", false, nullptr, "failed", "fixed resolution", false, true, 0, 0},
