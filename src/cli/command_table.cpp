@@ -171,7 +171,8 @@ const std::vector<Command>& Commands() {
          {},
          RunDoctor},
         {"station",
-         "station [--th X --tl Y] [--hlt CONFIG.json] [--record FILE [--record-format "
+         "station [--th X --tl Y [--resolution BITS]] [--hlt CONFIG.json] [--record FILE "
+         "[--record-format "
          "jsonl|csv]] [--number-log FILE] [--count N]",
          "set up every sensor that is plugged in, verify it and keep a record",
          "Polls like `watch`. Every DS18S20/DS18B20 thermometer that arrives gets the thresholds\n"
@@ -189,6 +190,8 @@ const std::vector<Command>& Commands() {
          "\n"
          "Options:\n"
          "  --th X, --tl Y        thresholds for thermometers, as `alarms` takes them\n"
+         "  --resolution BITS     with --th and --tl: also a DS18B20's resolution, 9, 10, 11\n"
+         "                        or 12 bits; a DS18S20 (fixed resolution) then fails\n"
          "  --hlt CONFIG.json     a multisensor configuration, as `hlt set --file` takes it\n"
          "  --record FILE         append one line per device and attempt: time, port, ROM,\n"
          "                        kind, asked, read back, result, reason\n"
@@ -203,7 +206,8 @@ const std::vector<Command>& Commands() {
           {"--record", true},
           {"--record-format", true},
           {"--number-log", true},
-          {"--count", true}},
+          {"--count", true},
+          {"--resolution", true}},
          RunStation},
         {"record show",
          "record show FILE",

@@ -2,6 +2,7 @@
 
 #include "cli/hex_bytes.h"
 #include "common/text_file.h"
+#include "thermo/resolution_byte.h"
 #include "wire/device_families.h"
 #include "wire/sim/sim_ds18b20.h"
 #include "wire/sim/sim_ds1922.h"
@@ -22,8 +23,9 @@ nlohmann::json DeviceState(const sim::SimDevice& device, uint64_t nowUs) {
         entry["th"] = static_cast<int8_t>(eeprom[0]);
         entry["tl"] = static_cast<int8_t>(eeprom[1]);
         entry["parasite"] = thermometer->parasite();
-        if (const auto* ds18b20 = dynamic_cast<const sim::Ds18b20Device*>(&device)) {
-            entry["resolution"] = ds18b20->resolution();
+        if (dynamic_cast<const sim::Ds18b20Device*>(&device) != nullptr) {
+            // From the EEPROM like TH and TL: what the device comes up with.
+            entry["resolution"] = ResolutionOfConfiguration(eeprom[2]);
         }
     } else if (const auto* monitor = dynamic_cast<const sim::Ds2438Device*>(&device)) {
         entry["temperature"] = monitor->temperature().at(nowUs);

@@ -3,8 +3,10 @@
 #include <algorithm>
 
 #include "cli/stop_signals.h"
+#include "thermo/resolution_byte.h"
 #include "thermo/thermometer_set.h"
 #include "thermo/thermometers.h"
+#include "wire/device_families.h"
 
 namespace velgrin::cli {
 
@@ -49,7 +51,12 @@ ThermometerReading Reading(BusCore& core, int index, const ThermometerOutcome& o
     std::copy(outcome.scratchpad.begin(), outcome.scratchpad.end(), bytes.begin());
     CurrentSens& sens = core.Asens[static_cast<size_t>(index)];
     ApplyScratchpad(sens, bytes);
-    return {ThermometerReading::State::Measured, sens.CorrectTemp, sens.UpLimitT, sens.DownLimitT};
+    const int resolution =
+        sens.Family == device_group::kDs18B20
+            ? ResolutionOfConfiguration(outcome.scratchpad[scratchpad_byte::kConfiguration])
+            : 0;
+    return {ThermometerReading::State::Measured, sens.CorrectTemp, sens.UpLimitT, sens.DownLimitT,
+            resolution};
 }
 
 // The window's sequence: a 1000 ms wait covers any resolution, so the bytes count as a

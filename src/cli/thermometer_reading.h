@@ -19,6 +19,7 @@ struct ThermometerReading {
     double temperature = 0;  // degrees C, as the thermometer tab shows it (Measured only)
     double th = 0;           // the alarm registers, whole degrees (Measured only)
     double tl = 0;
+    int resolution = 0;            // bits, from a DS18B20's configuration register (Measured only)
     const char* pullupLimit = "";  // why the adapter has no strong pull-up (NoPullup only)
 };
 

@@ -87,9 +87,11 @@ WireResult<bool> ParasitePowered(ThermometerBus& bus) {
     return !*bit;
 }
 
-WireResult<void> WriteScratchpad(ThermometerBus& bus, uint8_t th, uint8_t tl) {
-    std::array<uint8_t, 3> block{ds18x20_command::kWriteScratchpad, th, tl};
-    return bus.touchBlock(block);
+WireResult<void> WriteScratchpad(ThermometerBus& bus, uint8_t th, uint8_t tl,
+                                 std::optional<uint8_t> configuration) {
+    std::array<uint8_t, 4> block{ds18x20_command::kWriteScratchpad, th, tl,
+                                 configuration.value_or(0)};
+    return bus.touchBlock(std::span(block).first(configuration ? 4 : 3));
 }
 
 WireResult<std::array<uint8_t, 9>> ReadScratchpad(ThermometerBus& bus) {

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 
 #include "wire/link.h"
@@ -74,8 +75,9 @@ WireResult<void> CopyUnderPullup(ThermometerBus& bus, const std::function<void()
 WireResult<bool> ParasitePowered(ThermometerBus& bus);
 
 // Write Scratchpad with TH and TL: two data bytes on both families, so that a DS18B20 keeps
-// its configuration register.
-WireResult<void> WriteScratchpad(ThermometerBus& bus, uint8_t th, uint8_t tl);
+// its configuration register. With `configuration` (DS18B20 only) a third byte sets it.
+WireResult<void> WriteScratchpad(ThermometerBus& bus, uint8_t th, uint8_t tl,
+                                 std::optional<uint8_t> configuration = std::nullopt);
 
 // Read Scratchpad: nine bytes whose CRC checks and that are not a line held low (nine zero
 // bytes pass the CRC).

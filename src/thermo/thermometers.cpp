@@ -5,6 +5,7 @@
 #include "common/crc.h"
 #include "common/host.h"
 #include "thermo/threshold_byte.h"
+#include "wire/device_families.h"
 
 namespace velgrin {
 
@@ -87,14 +88,17 @@ std::optional<std::array<uint8_t, 9>> Thermometers::ReadScratchpad() {
     return *read;
 }
 
-bool Thermometers::ScratchpadHolds(uint8_t th, uint8_t tl) {
+bool Thermometers::ScratchpadHolds(uint8_t th, uint8_t tl, std::optional<uint8_t> configuration) {
     const auto bytes = ReadScratchpad();
-    return bytes && (*bytes)[scratchpad_byte::kTh] == th && (*bytes)[scratchpad_byte::kTl] == tl;
+    return bytes && (*bytes)[scratchpad_byte::kTh] == th && (*bytes)[scratchpad_byte::kTl] == tl &&
+           (!configuration || (*bytes)[scratchpad_byte::kConfiguration] == *configuration);
 }
 
 // Recall E2 puts what the EEPROM holds into the scratchpad: TH, TL and the configuration byte
-// must be what was copied, or the write did not land.
+// must be what was copied (the configuration byte as meant, when one was written), or the
+// write did not land.
 bool Thermometers::RecalledAsMeant(const RomCode& rom, uint8_t th, uint8_t tl,
+                                   std::optional<uint8_t> configuration,
                                    const std::optional<std::array<uint8_t, 9>>& copied) {
     TmexDriver& driver = core_.driver();
     if (!copied || !MakeCurrent(rom) || driver.TMStrongAccess(core_.SHandle, core_.StateBuf) < 1) {
@@ -110,7 +114,7 @@ bool Thermometers::RecalledAsMeant(const RomCode& rom, uint8_t th, uint8_t tl,
     return recalled && (*recalled)[scratchpad_byte::kTh] == th &&
            (*recalled)[scratchpad_byte::kTl] == tl &&
            (*recalled)[scratchpad_byte::kConfiguration] ==
-               (*copied)[scratchpad_byte::kConfiguration];
+               configuration.value_or((*copied)[scratchpad_byte::kConfiguration]);
 }
 
 int Thermometers::Measure1820(int Indx) {
@@ -147,9 +151,14 @@ int Thermometers::Measure1820(int Indx) {
     return result;
 }
 
-ThresholdWrite Thermometers::wrscr1820(double th, double tl, int Indx) {
+ThresholdWrite Thermometers::wrscr1820(double th, double tl, int Indx,
+                                       std::optional<uint8_t> configuration) {
     adapterLimit_.reset();
-    if (!InTable(Indx) || !MakeCurrent(Indx)) {
+    // A DS18S20 would take a third byte for nothing and fail its check every time.
+    if (!InTable(Indx) ||
+        (configuration &&
+         core_.Asens[static_cast<size_t>(Indx)].Family != device_group::kDs18B20) ||
+        !MakeCurrent(Indx)) {
         return ThresholdWrite::NotReached;
     }
     const RomCode target = core_.StateBuf.currentRom;
@@ -159,14 +168,16 @@ ThresholdWrite Thermometers::wrscr1820(double th, double tl, int Indx) {
     bool touched = false;
     // The outcome is in `last`; an adapter that cannot copy is not asked again.
     (void)core_.retries.run(core_.host(), [&] {
-        last = WriteOnce(EncodeThresholdByte(th), EncodeThresholdByte(tl), target);
+        last = WriteOnce(EncodeThresholdByte(th), EncodeThresholdByte(tl), configuration, target);
         touched = touched || last != ThresholdWrite::NotReached;
         return adapterLimit_ ? Attempt::Final : DoneOr(last == ThresholdWrite::Verified);
     });
     return last == ThresholdWrite::NotReached && touched ? ThresholdWrite::NotVerified : last;
 }
 
-ThresholdWrite Thermometers::WriteOnce(uint8_t thByte, uint8_t tlByte, const RomCode& target) {
+ThresholdWrite Thermometers::WriteOnce(uint8_t thByte, uint8_t tlByte,
+                                       std::optional<uint8_t> configuration,
+                                       const RomCode& target) {
     TmexDriver& driver = core_.driver();
     if (!MakeCurrent(target) || driver.TMValidSession(core_.SHandle) < 1) {
         return ThresholdWrite::NotReached;
@@ -176,14 +187,14 @@ ThresholdWrite Thermometers::WriteOnce(uint8_t thByte, uint8_t tlByte, const Rom
         // What these two reached is not needed: the scratchpad check below tells whether the
         // device holds what was meant.
         (void)driver.TMAccess(core_.SHandle, core_.StateBuf);
-        (void)WriteScratchpad(bus_, thByte, tlByte);
+        (void)WriteScratchpad(bus_, thByte, tlByte, configuration);
         // Ends the write's sequence; the verify that follows is the selection that counts.
         (void)driver.TMAccess(core_.SHandle, core_.StateBuf);
         // When the device no longer answers, the selection may rest on another one, whose
         // EEPROM the copy command would overwrite. And the scratchpad must hold what was meant:
         // a Write Scratchpad garbled on its way is never copied.
         if (driver.TMStrongAccess(core_.SHandle, core_.StateBuf) >= 1 &&
-            ScratchpadHolds(thByte, tlByte) &&
+            ScratchpadHolds(thByte, tlByte, configuration) &&
             driver.TMStrongAccess(core_.SHandle, core_.StateBuf) >= 1) {
             // Armed before the command, so that a parasite-powered device has the pull-up for
             // the whole copy. Only an adapter that could not arm it sent no copy; any other
@@ -205,8 +216,9 @@ ThresholdWrite Thermometers::WriteOnce(uint8_t thByte, uint8_t tlByte, const Rom
     if (!copied) {
         return ThresholdWrite::NotReached;
     }
-    return RecalledAsMeant(target, thByte, tlByte, afterCopy) ? ThresholdWrite::Verified
-                                                              : ThresholdWrite::NotVerified;
+    return RecalledAsMeant(target, thByte, tlByte, configuration, afterCopy)
+               ? ThresholdWrite::Verified
+               : ThresholdWrite::NotVerified;
 }
 
 }  // namespace velgrin

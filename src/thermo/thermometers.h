@@ -46,8 +46,10 @@ class Thermometers {
     // then recalls the EEPROM and compares it with what was meant. A write that did not verify
     // runs again from the start as the retry rule allows. Every step after the first addresses
     // the device the entry held at the start, also when a rescan during the copy wait
-    // re-indexed the table.
-    ThresholdWrite wrscr1820(double th, double tl, int Indx);
+    // re-indexed the table. A `configuration` byte (a DS18B20 only; any other device is
+    // NotReached, untouched) goes with them and is checked likewise.
+    ThresholdWrite wrscr1820(double th, double tl, int Indx,
+                             std::optional<uint8_t> configuration = std::nullopt);
 
     Scratchpad iarray{};
 
@@ -56,8 +58,9 @@ class Thermometers {
     const std::optional<WireError>& adapterLimit() const { return adapterLimit_; }
 
   private:
-    // One write of the two register bytes into `target`, start to verification.
-    ThresholdWrite WriteOnce(uint8_t thByte, uint8_t tlByte, const RomCode& target);
+    // One write of the register bytes into `target`, start to verification.
+    ThresholdWrite WriteOnce(uint8_t thByte, uint8_t tlByte, std::optional<uint8_t> configuration,
+                             const RomCode& target);
     bool MakeCurrent(int Indx);
     bool MakeCurrent(const RomCode& rom);
     void WaitOnTickCounter(uint32_t ms);
@@ -70,8 +73,9 @@ class Thermometers {
     bool Succeeded(const WireResult<void>& step);
     // The nine bytes when they came intact (then also kept in `iarray`).
     std::optional<std::array<uint8_t, 9>> ReadScratchpad();
-    bool ScratchpadHolds(uint8_t th, uint8_t tl);
+    bool ScratchpadHolds(uint8_t th, uint8_t tl, std::optional<uint8_t> configuration);
     bool RecalledAsMeant(const RomCode& rom, uint8_t th, uint8_t tl,
+                         std::optional<uint8_t> configuration,
                          const std::optional<std::array<uint8_t, 9>>& copied);
 
     BusCore& core_;

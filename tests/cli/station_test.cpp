@@ -40,8 +40,17 @@ class StationTest : public ::testing::Test {
   protected:
     BenchFolder folder;
 
-    static json Thermometer(const std::string& rom, int th, int tl) {
-        return {{"model", "DS18B20"}, {"rom", rom}, {"th", th}, {"tl", tl}, {"attached", false}};
+    // A DS18B20, or a DS18S20 when `bits` is 0.
+    static json Thermometer(const std::string& rom, int th, int tl, int bits = 12) {
+        json device{{"model", bits == 0 ? "DS18S20" : "DS18B20"},
+                    {"rom", rom},
+                    {"th", th},
+                    {"tl", tl},
+                    {"attached", false}};
+        if (bits != 0) {
+            device["resolution"] = bits;
+        }
+        return device;
     }
 
     CliRun station(const json& bench, std::vector<std::string> arguments) {
@@ -94,6 +103,8 @@ TEST_F(StationTest, RefusesAnUnusableCommandLineBeforeTouchingTheBus) {
         {{"--th", "30", "--tl", "1", "--record-format", "xml"}, "jsonl or csv"},
         {{"--th", "30", "--tl", "1", "--count", "0"}, "--count"},
         {{"--th", "30", "--tl", "1", "--number-log", folder.path("")}, "--number-log"},
+        {{"--th", "30", "--tl", "1", "--resolution", "13"}, "9, 10, 11 or 12"},
+        {{"--hlt", folder.write("ok.json", "{}"), "--resolution", "10"}, "goes with --th"},
     };
     for (const auto& [arguments, message] : cases) {
         SCOPED_TRACE(arguments.empty() ? "(none)" : arguments.front());
@@ -105,15 +116,18 @@ TEST_F(StationTest, RefusesAnUnusableCommandLineBeforeTouchingTheBus) {
     }
 }
 
-// One thermometer arrives in each case; the station writes TH 30, TL -10.
+// One thermometer arrives in each case; the station writes TH 30, TL -10 (and 10 bit).
 TEST_F(StationTest, ReportsEachArrivalOnceWithWhatItsMemoryNowHolds) {
     struct Case {
         const char* name;
         bool arrivesSet;  // holding TH 30, TL -10 already
         json faults;      // set as it arrives
         const char* result;
-        const char* reason;  // part of the reason of a failure
-        bool endsSet;        // its EEPROM holds TH 30, TL -10 afterwards, else what it had
+        const char* reason;    // part of the reason of a failure
+        bool endsSet;          // its EEPROM holds TH 30, TL -10 afterwards, else what it had
+        bool askBits = false;  // --resolution 10
+        int arrivesBits = 12;  // 0 for a DS18S20
+        int endsBits = 12;     // in its EEPROM afterwards
     };
     const std::vector<Case> cases{
         {"unconfigured", false, nullptr, "OK", "", true},
@@ -139,36 +153,47 @@ TEST_F(StationTest, ReportsEachArrivalOnceWithWhatItsMemoryNowHolds) {
          "failed",
          "nothing was copied",
          false},
+        {"resolution differs", true, nullptr, "OK", "", true, true, 12, 10},
+        {"resolution set", true, nullptr, "already set", "", true, true, 10, 10},
+        {"DS18S20", false, nullptr, "failed", "fixed resolution", false, true, 0, 0},
     };
-    const std::string rom = RomFor(0x28, 0x2002);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
+        const std::string rom = RomFor(c.arrivesBits == 0 ? 0x10 : 0x28, 0x2002);
+        const std::string asked = c.askBits ? "TH 30, TL -10, 10 bit" : "TH 30, TL -10";
         json timeline{{{"at", 1500}, {"attach", rom}}};
         if (!c.faults.is_null()) {
             timeline.push_back({{"at", 1500}, {"set", rom}, {"faults", c.faults}});
         }
         const json bench{{"devices",
-                          {c.arrivesSet ? Thermometer(rom, kAskedTh, kAskedTl)
-                                        : Thermometer(rom, kFactoryTh, kFactoryTl)}},
+                          {c.arrivesSet ? Thermometer(rom, kAskedTh, kAskedTl, c.arrivesBits)
+                                        : Thermometer(rom, kFactoryTh, kFactoryTl, c.arrivesBits)}},
                          {"timeline", timeline}};
         std::remove(folder.path("record.jsonl").c_str());
-        const CliRun run = station(bench, {"--th", "30.7", "--tl", "-9.5"});
+        std::vector<std::string> arguments{"--th", "30.7", "--tl", "-9.5"};
+        if (c.askBits) {
+            arguments.insert(arguments.end(), {"--resolution", "10"});
+        }
+        const CliRun run = station(bench, arguments);
         EXPECT_EQ(run.status, std::string(c.result) == "failed" ? 1 : 0) << run.err;
         const auto record = Record();
         ASSERT_EQ(record.size(), 1u) << run.out;
         const json& line = record[0];
         EXPECT_EQ(line.at("rom"), rom);
-        EXPECT_EQ(line.at("kind"), "DS18B20 thermometer");
-        EXPECT_EQ(line.at("asked"), "TH 30, TL -10");
+        EXPECT_EQ(line.at("kind"),
+                  c.arrivesBits == 0 ? "DS18S20 thermometer" : "DS18B20 thermometer");
+        EXPECT_EQ(line.at("asked"), asked);
         EXPECT_EQ(line.at("result"), c.result);
         const bool failed = std::string(c.result) == "failed";
-        EXPECT_EQ(line.at("read_back"), failed ? "" : "TH 30, TL -10");
+        EXPECT_EQ(line.at("read_back"), failed ? "" : asked);
         EXPECT_NE(line.at("reason").get<std::string>().find(c.reason), std::string::npos)
             << line.dump();
         EXPECT_TRUE(std::string(c.reason).empty() == line.at("reason").get<std::string>().empty());
         const auto held = Eeprom(rom);
         EXPECT_EQ(held,
                   c.endsSet ? std::pair(kAskedTh, kAskedTl) : std::pair(kFactoryTh, kFactoryTl));
+        EXPECT_EQ(SavedDevice(folder.readJson("after.json"), rom).value("resolution", 0),
+                  c.endsBits);
         // The device's line on standard output says the same as the record's.
         const auto events = JsonLines(run.out);
         ASSERT_EQ(events.size(), 2u) << run.out;

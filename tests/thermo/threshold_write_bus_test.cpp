@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <tuple>
+
 #include "sim_thermometers.h"
 
 namespace velgrin {
@@ -51,6 +54,30 @@ TEST_P(ThresholdWriteBus, ThresholdsSurviveAPowerCycle) {
 
 INSTANTIATE_TEST_SUITE_P(Power, ThresholdWriteBus, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "Parasite" : "External"; });
+
+struct ResolutionWrite : ::testing::Test, testing::ThermometerBench {};
+
+// A configuration byte goes as Write Scratchpad's third data byte and lands in the EEPROM; a
+// DS18S20 gets nothing.
+TEST_F(ResolutionWrite, TheConfigurationByteGoesThirdToADs18b20Only) {
+    auto& b20 = Attach<sim::Ds18b20Device>(kB20);
+    auto& s20 = Attach<sim::Ds18s20Device>(kS20);
+    Scan();
+    const std::vector<std::tuple<std::optional<uint8_t>, std::string, uint8_t>> cases{
+        {std::nullopt, "W4E W1E WF5 R", 0x7F}, {0x3F, "W4E W1E WF5 W3F R", 0x3F}};
+    for (const auto& [configuration, write, held] : cases) {
+        rig.bus().clearEvents();
+        EXPECT_EQ(tab.thermometers().wrscr1820(30, -11, IndexOf(kB20), configuration),
+                  ThresholdWrite::Verified);
+        EXPECT_NE(Log().find(write), std::string::npos) << Log();
+        EXPECT_EQ(Eeprom(b20), (std::vector<uint8_t>{0x1E, 0xF5, held}));
+    }
+    rig.bus().clearEvents();
+    EXPECT_EQ(tab.thermometers().wrscr1820(30, -11, IndexOf(kS20), 0x3F),
+              ThresholdWrite::NotReached);
+    EXPECT_EQ(Log(), "");
+    EXPECT_EQ(Eeprom(s20), (std::vector<uint8_t>{0x4B, 0x46}));
+}
 
 struct WriteButton : ::testing::Test, testing::ThermometerBench {};
 

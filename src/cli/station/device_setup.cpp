@@ -8,8 +8,10 @@
 #include "cli/station/station_record.h"
 #include "cli/thermometer_reading.h"
 #include "hlt/crc_hlt.h"
+#include "thermo/resolution_byte.h"
 #include "thermo/thermometers.h"
 #include "thermo/threshold_byte.h"
+#include "wire/device_families.h"
 
 namespace velgrin::cli {
 
@@ -19,16 +21,19 @@ int RegisterDegrees(double value) {
     return static_cast<int8_t>(EncodeThresholdByte(value));
 }
 
-std::string RegistersText(double th, double tl) {
+std::string RegistersText(double th, double tl, std::optional<int> resolution) {
     return "TH " + std::to_string(static_cast<int>(th)) + ", TL " +
-           std::to_string(static_cast<int>(tl));
+           std::to_string(static_cast<int>(tl)) +
+           (resolution ? ", " + std::to_string(*resolution) + " bit" : "");
 }
 
-// What a thermometer's registers hold now; empty when it gave no intact reading.
-std::string HeldThresholds(BusCore& core, int index) {
+// What a thermometer's registers hold now, its resolution too when `withResolution`; empty
+// when it gave no intact reading.
+std::string HeldThresholds(BusCore& core, int index, bool withResolution) {
     const ThermometerReading reading = MeasureThermometers(core, {index}, Sequence::Together)[0];
     return reading.state == ThermometerReading::State::Measured
-               ? RegistersText(reading.th, reading.tl)
+               ? RegistersText(reading.th, reading.tl,
+                               withResolution ? std::optional(reading.resolution) : std::nullopt)
                : std::string();
 }
 
@@ -95,20 +100,26 @@ std::string Compact(const nlohmann::json& value) {
 
 }  // namespace
 
-std::string ThresholdsText(const Thresholds& thresholds) {
-    return RegistersText(RegisterDegrees(thresholds.upper), RegisterDegrees(thresholds.lower));
+std::string ThresholdsText(const Thresholds& thresholds, std::optional<int> resolution) {
+    return RegistersText(RegisterDegrees(thresholds.upper), RegisterDegrees(thresholds.lower),
+                         resolution);
 }
 
 SetupOutcome SetUpThermometer(BenchSession& session, const std::string& rom,
-                              const Thresholds& thresholds) {
+                              const Thresholds& thresholds, std::optional<int> resolution) {
     BusCore& core = session.core();
-    SetupOutcome outcome{kResultFailed, ThresholdsText(thresholds), "", ""};
+    SetupOutcome outcome{kResultFailed, ThresholdsText(thresholds, resolution), "", ""};
     const auto index = FindOnBus(core, rom);
     if (!index) {
         outcome.reason = "the device was no longer on the bus";
         return outcome;
     }
-    const std::string held = HeldThresholds(core, *index);
+    // Writing its thresholds alone would leave it short of what was asked.
+    if (resolution && core.Asens[static_cast<size_t>(*index)].Family != device_group::kDs18B20) {
+        outcome.reason = "a DS18S20 has a fixed resolution: nothing was written";
+        return outcome;
+    }
+    const std::string held = HeldThresholds(core, *index, resolution.has_value());
     if (held == outcome.asked) {
         outcome.result = kResultAlreadySet;
         outcome.readBack = held;
@@ -116,8 +127,9 @@ SetupOutcome SetUpThermometer(BenchSession& session, const std::string& rom,
     }
     Thermometers thermometers(core);
     // The write ends with a recall from EEPROM compared with what was meant.
-    const ThresholdWrite result =
-        thermometers.wrscr1820(thresholds.upper, thresholds.lower, *index);
+    const ThresholdWrite result = thermometers.wrscr1820(
+        thresholds.upper, thresholds.lower, *index,
+        resolution ? std::optional(ConfigurationForResolution(*resolution)) : std::nullopt);
     if (result == ThresholdWrite::Verified) {
         outcome.result = kResultOk;
         outcome.readBack = outcome.asked;
@@ -126,7 +138,7 @@ SetupOutcome SetUpThermometer(BenchSession& session, const std::string& rom,
     const auto present = StillOnBus(core, rom);
     outcome.reason = present ? ThresholdFailure(result, thermometers) : kLeft;
     if (present) {
-        outcome.readBack = HeldThresholds(core, *present);
+        outcome.readBack = HeldThresholds(core, *present, resolution.has_value());
     }
     return outcome;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
 
 #include "cli/bench_session.h"
@@ -25,13 +26,15 @@ struct SetupOutcome {
     std::string reason;
 };
 
-// The thresholds as the thermometer's registers hold them: "TH 30, TL -10".
-std::string ThresholdsText(const Thresholds& thresholds);
+// The thresholds as the thermometer's registers hold them, and the resolution when one is
+// given: "TH 30, TL -10" or "TH 30, TL -10, 12 bit".
+std::string ThresholdsText(const Thresholds& thresholds, std::optional<int> resolution);
 
-// A thermometer holding the thresholds is left alone; otherwise they are written through the
-// thermometer tab's write and recalled from its EEPROM.
+// A thermometer holding the thresholds (and the resolution, when one is asked) is left alone;
+// otherwise they are written through the thermometer tab's write and recalled from its EEPROM.
+// A DS18S20 asked for a resolution is refused: it has none to set.
 SetupOutcome SetUpThermometer(BenchSession& session, const std::string& rom,
-                              const Thresholds& thresholds);
+                              const Thresholds& thresholds, std::optional<int> resolution);
 
 // A multisensor whose sealed block shows every value of the template is left alone; otherwise
 // the template is written as `hlt set` writes it and read back.

@@ -49,7 +49,7 @@ class Station {
         progress_.show(counts_, device.rom);
         const SetupOutcome outcome =
             IsThermometerFamily(device.family)
-                ? SetUpThermometer(session_, device.rom, *plan_.thresholds)
+                ? SetUpThermometer(session_, device.rom, *plan_.thresholds, plan_.resolution)
                 : SetUpHlt(session_, device.rom, *plan_.hlt, context_.output());
         progress_.clear();
         count(outcome);

@@ -7,6 +7,7 @@
 #include "common/strict_json.h"
 #include "common/text_file.h"
 #include "numberlog/auto_store.h"
+#include "thermo/resolution_byte.h"
 
 namespace velgrin::cli {
 
@@ -31,6 +32,23 @@ CliResult<std::optional<Thresholds>> ThresholdOptions(const ParsedOptions& optio
         return UsageError(EnglishText(thresholds.error()));
     }
     return std::optional<Thresholds>(*thresholds);
+}
+
+// Only the four values the configuration register can hold, written as they are.
+CliResult<std::optional<int>> ResolutionOption(const ParsedOptions& options, bool thresholds) {
+    const auto text = options.value("--resolution");
+    if (!text) {
+        return std::optional<int>();
+    }
+    if (!thresholds) {
+        return UsageError("--resolution goes with --th and --tl: give them too");
+    }
+    for (int bits = kMinResolutionBits; bits <= kMaxResolutionBits; ++bits) {
+        if (*text == std::to_string(bits)) {
+            return std::optional<int>(bits);
+        }
+    }
+    return UsageError("--resolution is 9, 10, 11 or 12 bits, not '" + *text + "'");
 }
 
 CliResult<std::optional<HltTemplate>> HltOption(const ParsedOptions& options) {
@@ -90,6 +108,11 @@ CliResult<StationPlan> ReadStationPlan(const ParsedOptions& options) {
         return thresholds.error();
     }
     plan.thresholds = *thresholds;
+    auto resolution = ResolutionOption(options, plan.thresholds.has_value());
+    if (!resolution) {
+        return resolution.error();
+    }
+    plan.resolution = *resolution;
     auto hlt = HltOption(options);
     if (!hlt) {
         return hlt.error();

@@ -12,6 +12,7 @@ namespace velgrin::cli {
 // What a station run is to do, read from its command line before the bus is touched.
 struct StationPlan {
     std::optional<Thresholds> thresholds;  // for DS18S20 / DS18B20 thermometers
+    std::optional<int> resolution;         // bits, for DS18B20 thermometers; with thresholds only
     std::optional<HltTemplate> hlt;        // for HLT multisensors
     std::optional<std::string> recordFile;
     RecordFormat recordFormat = RecordFormat::kJsonLines;
