@@ -7,10 +7,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <nlohmann/json.hpp>
 #include <thread>
 
@@ -200,28 +202,64 @@ class Spawned {
     std::string outPath_;
 };
 
-TEST(SerialAdapter, AWriteToAllEndsOnASignalBetweenTwoThermometers) {
-    BenchFolder folder;
-    json devices = json::array();
-    for (int i = 0; i < 40; ++i) {
-        devices.push_back({{"model", "DS18B20"}, {"rom", RomFor(0x28, 0x100 + i)}});
+// Forty thermometers on the emulator: each copy to EEPROM takes half a second of real time, so
+// a signal two seconds in comes long before the last one, whenever the tool has got to.
+class SignalledWrite : public ::testing::Test {
+  protected:
+    SignalledWrite() {
+        json devices = json::array();
+        for (int i = 0; i < kThermometers; ++i) {
+            devices.push_back({{"model", "DS18B20"}, {"rom", RomFor(0x28, 0x100 + i)}});
+        }
+        folder_.bench("bench.json", {{"devices", devices}});
+        emulator_ = std::make_unique<Emulator>(folder_.path("bench.json"), link());
     }
-    folder.bench("bench.json", {{"devices", devices}});
-    const std::string link = folder.path("ttyDS2480B");
-    Emulator emulator(folder.path("bench.json"), link);
-    ASSERT_TRUE(std::filesystem::exists(link));
 
-    // Each thermometer's copy to EEPROM takes half a second of real time: the signal comes
-    // long before the last one, whenever the tool has got to.
-    Spawned tool({VELGRIN_CLI_PATH, "--port", "ds2480b:" + link, "--reply-margin", "5000", "--json",
-                  "alarms", "--all", "--th", "40", "--tl", "5"});
-    std::this_thread::sleep_for(std::chrono::seconds(2));
-    const auto ended = tool.stop(SIGTERM);
+    std::string link() { return folder_.path("ttyDS2480B"); }
+
+    Spawned::Ended runUntil(int signal, std::vector<std::string> command) {
+        std::vector<std::string> words{VELGRIN_CLI_PATH, "--port", "ds2480b:" + link(),
+                                       "--reply-margin", "5000"};
+        words.insert(words.end(), command.begin(), command.end());
+        Spawned tool(words);
+        std::this_thread::sleep_for(std::chrono::seconds(2));
+        return tool.stop(signal);
+    }
+
+    static constexpr int kThermometers = 40;
+    BenchFolder folder_;
+    std::unique_ptr<Emulator> emulator_;
+};
+
+TEST_F(SignalledWrite, AWriteToAllEndsBetweenTwoThermometers) {
+    const auto ended = runUntil(SIGTERM, {"--json", "alarms", "--all", "--th", "40", "--tl", "5"});
     ASSERT_TRUE(WIFEXITED(ended.status)) << "ended by the signal itself";
     EXPECT_EQ(WEXITSTATUS(ended.status), 1);
     EXPECT_NE(ended.out.find("stopped by a signal"), std::string::npos) << ended.out;
     // One whole document, whatever was cut short.
     EXPECT_TRUE(json::accept(ended.out)) << ended.out;
+}
+
+TEST_F(SignalledWrite, TheStationFinishesAndReportsTheDeviceItIsWriting) {
+    const std::string record = folder_.path("record.jsonl");
+    const auto ended = runUntil(SIGINT, {"station", "--th", "40", "--tl", "5", "--record", record});
+    ASSERT_TRUE(WIFEXITED(ended.status)) << "ended by the signal itself";
+    EXPECT_NE(ended.out.find("stopped by a signal"), std::string::npos) << ended.out;
+
+    // Every device the station began is on the terminal and in the record, each line whole.
+    std::ifstream file(record);
+    int recorded = 0;
+    for (std::string line; std::getline(file, line); ++recorded) {
+        ASSERT_TRUE(json::accept(line)) << line;
+        const json entry = json::parse(line);
+        EXPECT_EQ(entry.at("result"), "OK") << line;
+        EXPECT_NE(ended.out.find(entry.at("rom").get<std::string>() + "  DS18B20"),
+                  std::string::npos)
+            << ended.out;
+    }
+    EXPECT_LT(recorded, kThermometers);
+    const auto reported = std::count(ended.out.begin(), ended.out.end(), '\n') - 1;
+    EXPECT_EQ(reported, recorded) << ended.out;
 }
 
 }  // namespace
