@@ -2,7 +2,7 @@
 #include "cli/device_kind.h"
 #include "cli/devices_beyond_table.h"
 #include "cli/english_text.h"
-#include "cli/number_argument.h"
+#include "cli/option_values.h"
 #include "cli/rom_arguments.h"
 #include "cli/stop_signals.h"
 #include "cli/text_table.h"
@@ -21,24 +21,6 @@ int RegisterDegrees(double value) {
 }
 
 const std::vector<size_t> kColumns{5, 16, 4, 4};
-
-CliResult<Thresholds> ThresholdOptions(const ParsedOptions& options) {
-    const auto th = options.value("--th");
-    const auto tl = options.value("--tl");
-    if (!th || !tl) {
-        return UsageError("both --th and --tl are needed");
-    }
-    for (const auto& [option, text] : {std::pair{"--th", *th}, {"--tl", *tl}}) {
-        if (!IsPlainDecimal(text)) {
-            return UsageError(NotPlainDecimal(option, text));
-        }
-    }
-    auto thresholds = ParseThresholds(ProgramNumberText(*th), ProgramNumberText(*tl));
-    if (!thresholds) {
-        return UsageError(EnglishText(thresholds.error()));
-    }
-    return *thresholds;
-}
 
 }  // namespace
 

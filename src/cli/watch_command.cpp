@@ -1,5 +1,3 @@
-#include <charconv>
-
 #include "cli/bench_timeline.h"
 #include "cli/bus_roster.h"
 #include "cli/commands.h"
@@ -7,6 +5,7 @@
 #include "cli/devices_beyond_table.h"
 #include "cli/english_text.h"
 #include "cli/list_rebuild.h"
+#include "cli/option_values.h"
 #include "cli/stop_signals.h"
 #include "cli/thermometer_reading.h"
 #include "cli/thermometer_targets.h"
@@ -34,20 +33,6 @@ CliResult<void> CheckAutoStoreFile(const std::optional<std::string>& file) {
         }
     }
     return {};
-}
-
-CliResult<int> PollCount(const ParsedOptions& options) {
-    const auto text = options.value("--count");
-    if (!text) {
-        return 0;
-    }
-    int count = 0;
-    const char* const end = text->data() + text->size();
-    const auto [stop, ec] = std::from_chars(text->data(), end, count);
-    if (ec != std::errc() || stop != end || count < 1 || std::to_string(count) != *text) {
-        return UsageError("--count needs a whole number of polls, 1 or more, not '" + *text + "'");
-    }
-    return count;
 }
 
 std::string Padded(const std::string& word, size_t width) {
@@ -110,7 +95,7 @@ CliResult<ExitStatus> RunWatch(CommandContext& context) {
     if (auto words = ExpectWords(context, 0, 0, ""); !words) {
         return words.error();
     }
-    const auto count = PollCount(context.options());
+    const auto count = CountOption(context.options(), "polls");
     if (!count) {
         return count.error();
     }

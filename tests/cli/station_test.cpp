@@ -96,7 +96,7 @@ TEST_F(StationTest, RefusesAnUnusableCommandLineBeforeTouchingTheBus) {
                      {"timeline", {{{"at", 1500}, {"attach", rom}}}}};
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases{
         {{}, "nothing to set up"},
-        {{"--th", "30"}, "--th and --tl come together"},
+        {{"--th", "30"}, "both --th and --tl are needed"},
         {{"--th", "300", "--tl", "1"}, "too high"},
         {{"--th", "3e1", "--tl", "1"}, "3e1"},
         {{"--hlt", folder.write("bad.json", "{\"S0Max\": \"many\"}")}, "S0Max"},

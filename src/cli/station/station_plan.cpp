@@ -1,9 +1,7 @@
 #include "cli/station/station_plan.h"
 
-#include <charconv>
-
 #include "cli/english_text.h"
-#include "cli/number_argument.h"
+#include "cli/option_values.h"
 #include "common/strict_json.h"
 #include "common/text_file.h"
 #include "numberlog/auto_store.h"
@@ -13,23 +11,15 @@ namespace velgrin::cli {
 
 namespace {
 
-CliResult<std::optional<Thresholds>> ThresholdOptions(const ParsedOptions& options) {
+CliResult<std::optional<Thresholds>> OptionalThresholds(const ParsedOptions& options) {
     const auto th = options.value("--th");
     const auto tl = options.value("--tl");
     if (!th && !tl) {
         return std::optional<Thresholds>();
     }
-    if (!th || !tl) {
-        return UsageError("--th and --tl come together: give both");
-    }
-    for (const auto& [option, text] : {std::pair{"--th", *th}, {"--tl", *tl}}) {
-        if (!IsPlainDecimal(text)) {
-            return UsageError(NotPlainDecimal(option, text));
-        }
-    }
-    auto thresholds = ParseThresholds(ProgramNumberText(*th), ProgramNumberText(*tl));
+    auto thresholds = ThresholdOptions(options);
     if (!thresholds) {
-        return UsageError(EnglishText(thresholds.error()));
+        return thresholds.error();
     }
     return std::optional<Thresholds>(*thresholds);
 }
@@ -84,26 +74,11 @@ CliResult<void> CheckWritable(const std::string& option, const std::string& path
     return {};
 }
 
-CliResult<int> DeviceCount(const ParsedOptions& options) {
-    const auto text = options.value("--count");
-    if (!text) {
-        return 0;
-    }
-    int count = 0;
-    const char* const end = text->data() + text->size();
-    const auto [stop, ec] = std::from_chars(text->data(), end, count);
-    if (ec != std::errc() || stop != end || count < 1 || std::to_string(count) != *text) {
-        return UsageError("--count needs a whole number of devices, 1 or more, not '" + *text +
-                          "'");
-    }
-    return count;
-}
-
 }  // namespace
 
 CliResult<StationPlan> ReadStationPlan(const ParsedOptions& options) {
     StationPlan plan;
-    auto thresholds = ThresholdOptions(options);
+    auto thresholds = OptionalThresholds(options);
     if (!thresholds) {
         return thresholds.error();
     }
@@ -148,7 +123,7 @@ CliResult<StationPlan> ReadStationPlan(const ParsedOptions& options) {
             }
         }
     }
-    auto count = DeviceCount(options);
+    auto count = CountOption(options, "devices");
     if (!count) {
         return count.error();
     }
