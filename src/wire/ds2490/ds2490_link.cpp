@@ -183,12 +183,15 @@ WireResult<ResetOutcome> Ds2490Link::resetBus() {
     if (!done) {
         return done.error();
     }
+    return resetFound(*done);
+}
+
+WireResult<ResetOutcome> Ds2490Link::resetFound(const Completion& done) {
     uint8_t outcome = 0;
-    for (uint8_t r : done->results) {
+    for (uint8_t r : done.results) {
         outcome |= r;
     }
     if ((outcome & result::kShort) != 0) {
-        // Commands may stay queued behind a short; start the next one on a clean chip.
         if (auto initialised = initialise(); !initialised) {
             return initialised.error();
         }
@@ -296,18 +299,11 @@ WireResult<ResetOutcome> Ds2490Link::sendResetAndBlock(std::span<uint8_t> bytes)
     if (!done) {
         return done.error();
     }
-    uint8_t outcome = 0;
-    for (uint8_t r : done->results) {
-        outcome |= r;
+    const auto found = resetFound(*done);
+    if (!found || *found == ResetOutcome::Short) {
+        return found;
     }
-    if ((outcome & result::kShort) != 0) {
-        // Commands may stay queued behind a short; start the next one on a clean chip.
-        if (auto initialised = initialise(); !initialised) {
-            return initialised.error();
-        }
-        return ResetOutcome::Short;
-    }
-    if ((outcome & result::kNoPresence) != 0) {
+    if (*found == ResetOutcome::NoPresence) {
         // Whatever of the block the chip still holds is nobody's answer.
         for (uint16_t flush : {control::kFlushTransmitBuffer, control::kFlushReceiveBuffer}) {
             if (auto flushed = usb_->control(Request::Control, flush, 0); !flushed) {

@@ -77,6 +77,9 @@ class Ds2490Link final : public Link {
     WireResult<Completion> startBlock(std::span<const uint8_t> bytes, uint16_t flags);
     // The block's bytes from the chip, each plausible for what was sent.
     WireResult<void> takeBlock(std::span<uint8_t> bytes, const Completion& done);
+    // What a command that began with a reset found on the bus; after a short the chip is
+    // initialised again, since commands may stay queued behind one.
+    WireResult<ResetOutcome> resetFound(const Completion& done);
     // The SPUA flag of a fresh status packet.
     WireResult<bool> pullupActive();
     WireError garbled(const std::string& what) const;
