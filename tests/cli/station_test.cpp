@@ -1,4 +1,9 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <pty.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <map>
 #include <nlohmann/json.hpp>
@@ -7,6 +12,8 @@
 #include "bench_folder.h"
 #include "bench_roms.h"
 #include "cli_process.h"
+
+extern char** environ;
 
 namespace velgrin::cli::testing {
 namespace {
@@ -200,6 +207,62 @@ TEST_F(StationTest, ReportsEachArrivalOnceWithWhatItsMemoryNowHolds) {
         EXPECT_EQ(events[0].at("result"), c.result);
         EXPECT_EQ(events[1].at("event"), "summary");
     }
+}
+
+// What the tool writes to a terminal on its standard error, its standard output discarded.
+std::string TerminalErrorOutput(std::vector<std::string> words) {
+    int master = -1;
+    int slave = -1;
+    if (::openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) {
+        return "openpty failed";
+    }
+    words.insert(words.begin(), VELGRIN_CLI_PATH);
+    std::vector<char*> argv;
+    for (auto& word : words) {
+        argv.push_back(word.data());
+    }
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, slave, STDERR_FILENO);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    const bool started = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0;
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(slave);
+    std::string text;
+    char buffer[4096];
+    // Ends with an error (EIO) once the tool has exited and closed the terminal.
+    for (ssize_t got = 0; started && (got = ::read(master, buffer, sizeof buffer)) > 0;) {
+        text.append(buffer, static_cast<size_t>(got));
+    }
+    ::close(master);
+    if (started) {
+        ::waitpid(pid, nullptr, 0);
+    }
+    return text;
+}
+
+TEST_F(StationTest, ATerminalShowsTheCountsAndTheDeviceBeingWrittenOnOneLine) {
+    const std::string first = RomFor(0x28, 0x3001);
+    const std::string second = RomFor(0x28, 0x3002);
+    const json bench{
+        {"devices",
+         {Thermometer(first, kFactoryTh, kFactoryTl), Thermometer(second, kAskedTh, kAskedTl)}},
+        {"timeline", {{{"at", 1500}, {"attach", first}}, {{"at", 4500}, {"attach", second}}}}};
+    const std::string shown = TerminalErrorOutput(
+        {"--port", folder.bench("bench.json", bench), "station", "--th", "30", "--tl", "-10"});
+    const std::string redraw = "\r\x1B[K";
+    for (const std::string& line :
+         std::vector<std::string>{"done 0, already set 0, failed 0; waiting for a device",
+                                  "done 0, already set 0, failed 0; writing " + first,
+                                  "done 1, already set 0, failed 0; waiting for a device",
+                                  "done 1, already set 0, failed 0; writing " + second,
+                                  "done 1, already set 1, failed 0; waiting for a device"}) {
+        EXPECT_NE(shown.find(redraw + line), std::string::npos) << line << "\n" << shown;
+    }
+    // Nothing of the line is left behind at the end.
+    EXPECT_EQ(shown.substr(shown.size() - redraw.size()), redraw) << shown;
 }
 
 TEST_F(StationTest, SetsUpMultisensorsAsTheConfigurationFileSays) {
