@@ -2,7 +2,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -20,11 +19,13 @@
 #include "bench_roms.h"
 #include "cli_process.h"
 #include "serving_program.h"
-
-extern char** environ;
+#include "spawned_process.h"
 
 namespace velgrin::cli::testing {
 namespace {
+
+using velgrin::testing::Spawn;
+using velgrin::testing::SpawnActions;
 
 using nlohmann::json;
 using ::testing::ContainsRegex;
@@ -99,14 +100,10 @@ TEST(SerialAdapter, WhatIsNoSerialPortIsAUsageErrorSayingSo) {
 class Holder {
   public:
     explicit Holder(const std::string& path) {
-        std::vector<std::string> words{"/bin/sleep", "60"};
-        std::vector<char*> argv{words[0].data(), words[1].data(), nullptr};
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 3, path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK,
-                                         0);
-        started_ = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) == 0;
-        posix_spawn_file_actions_destroy(&actions);
+        SpawnActions actions;
+        actions.open(3, path, O_RDWR | O_NOCTTY | O_NONBLOCK);
+        pid_ = Spawn({"/bin/sleep", "60"}, actions);
+        started_ = pid_ > 0;
         // Waiting for the other process to have opened it, not for the bus.
         const std::string held = "/proc/" + std::to_string(pid_) + "/fd/3";
         for (int i = 0; started_ && i < 500 && !std::filesystem::exists(held); ++i) {
@@ -162,17 +159,10 @@ class Spawned {
         char pattern[] = "/tmp/velgrin-cli-out-XXXXXX";
         const int fd = mkstemp(pattern);
         outPath_ = pattern;
-        std::vector<char*> argv;
-        for (auto& word : words) {
-            argv.push_back(word.data());
-        }
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, fd, STDOUT_FILENO);
-        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-        started_ = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) == 0;
-        posix_spawn_file_actions_destroy(&actions);
+        SpawnActions actions;
+        actions.dup(fd, STDOUT_FILENO).open(STDERR_FILENO, "/dev/null", O_WRONLY);
+        pid_ = Spawn(std::move(words), actions);
+        started_ = pid_ > 0;
         close(fd);
     }
     ~Spawned() {

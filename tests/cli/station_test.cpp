@@ -1,7 +1,6 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <pty.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,11 +11,13 @@
 #include "bench_folder.h"
 #include "bench_roms.h"
 #include "cli_process.h"
-
-extern char** environ;
+#include "spawned_process.h"
 
 namespace velgrin::cli::testing {
 namespace {
+
+using velgrin::testing::Spawn;
+using velgrin::testing::SpawnActions;
 
 using nlohmann::json;
 
@@ -217,18 +218,10 @@ std::string TerminalErrorOutput(std::vector<std::string> words) {
         return "openpty failed";
     }
     words.insert(words.begin(), VELGRIN_CLI_PATH);
-    std::vector<char*> argv;
-    for (auto& word : words) {
-        argv.push_back(word.data());
-    }
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, slave, STDERR_FILENO);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    const bool started = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0;
-    posix_spawn_file_actions_destroy(&actions);
+    SpawnActions actions;
+    actions.dup(slave, STDERR_FILENO).open(STDOUT_FILENO, "/dev/null", O_WRONLY);
+    const pid_t pid = Spawn(std::move(words), actions);
+    const bool started = pid > 0;
     ::close(slave);
     std::string text;
     char buffer[4096];

@@ -1,7 +1,6 @@
 #include "program_run.h"
 
 #include <fcntl.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -9,6 +8,8 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+
+#include "spawned_process.h"
 
 extern char** environ;
 
@@ -51,15 +52,6 @@ std::vector<std::string> Environment(const std::vector<std::string>& settings) {
     return entries;
 }
 
-std::vector<char*> Pointers(std::vector<std::string>& texts) {
-    std::vector<char*> pointers;
-    for (auto& text : texts) {
-        pointers.push_back(text.data());
-    }
-    pointers.push_back(nullptr);
-    return pointers;
-}
-
 }  // namespace
 
 ProgramRun RunProgram(const std::string& path, const std::vector<std::string>& arguments,
@@ -68,18 +60,11 @@ ProgramRun RunProgram(const std::string& path, const std::vector<std::string>& a
     const std::string errPath = CaptureFile("stderr");
     std::vector<std::string> words{path};
     words.insert(words.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv = Pointers(words);
     std::vector<std::string> entries = Environment(environment);
-    std::vector<char*> envp = Pointers(entries);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outPath.c_str(), O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.c_str(), O_WRONLY, 0);
-    pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) {
+    SpawnActions actions;
+    actions.open(STDOUT_FILENO, outPath, O_WRONLY).open(STDERR_FILENO, errPath, O_WRONLY);
+    const pid_t pid = Spawn(words, actions, &entries);
+    if (pid < 0) {
         unlink(outPath.c_str());
         unlink(errPath.c_str());
         throw std::runtime_error("cannot start " + words[0]);

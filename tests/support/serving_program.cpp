@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -10,25 +9,19 @@
 #include <filesystem>
 #include <thread>
 
-extern char** environ;
+#include "spawned_process.h"
 
 namespace velgrin::testing {
 
 ServingProgram::ServingProgram(std::vector<std::string> words, const std::string& ready,
                                bool quiet) {
-    std::vector<char*> argv;
-    for (auto& word : words) {
-        argv.push_back(word.data());
-    }
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    SpawnActions actions;
+    actions.open(STDOUT_FILENO, "/dev/null", O_WRONLY);
     if (quiet) {
-        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+        actions.open(STDERR_FILENO, "/dev/null", O_WRONLY);
     }
-    started_ = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) == 0;
-    posix_spawn_file_actions_destroy(&actions);
+    pid_ = Spawn(std::move(words), actions);
+    started_ = pid_ > 0;
     // Waiting for another program to start up, not for the bus.
     for (int i = 0; started_ && i < 500 && !std::filesystem::exists(ready); ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -17,12 +16,14 @@
 #include <vector>
 
 #include "emulated_bench.h"
+#include "spawned_process.h"
 #include "wire/ds2480b/ds2480b_backend.h"
-
-extern char** environ;
 
 namespace velgrin::ds2480b {
 namespace {
+
+using velgrin::testing::Spawn;
+using velgrin::testing::SpawnActions;
 
 using namespace std::chrono_literals;
 
@@ -36,21 +37,11 @@ class EmulatorProcess {
         if (::pipe(out) != 0) {
             return;
         }
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-        posix_spawn_file_actions_addclose(&actions, out[0]);
+        SpawnActions actions;
+        actions.dup(out[1], STDOUT_FILENO).close(out[0]);
         std::vector<std::string> words{VELGRIN_DS2480B_EMU};
         words.insert(words.end(), arguments.begin(), arguments.end());
-        std::vector<char*> argv;
-        for (auto& word : words) {
-            argv.push_back(word.data());
-        }
-        argv.push_back(nullptr);
-        if (::posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
-            pid_ = -1;
-        }
-        posix_spawn_file_actions_destroy(&actions);
+        pid_ = Spawn(std::move(words), actions);
         ::close(out[1]);
         out_ = out[0];
     }

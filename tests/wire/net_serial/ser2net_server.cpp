@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <signal.h>
-#include <spawn.h>
 #include <stdlib.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -18,11 +17,14 @@
 #include <thread>
 #include <vector>
 
-extern char** environ;
+#include "spawned_process.h"
 
 namespace velgrin::net_serial::testing {
 
 namespace {
+
+using velgrin::testing::Spawn;
+using velgrin::testing::SpawnActions;
 
 constexpr const char* kSer2net = "/usr/sbin/ser2net";
 // Startup of another program, not a protocol delay: generous for a loaded machine.
@@ -110,20 +112,11 @@ bool Ser2netServer::start(const std::string& device) {
                           << "    chardelay: false\n";
     std::vector<std::string> words{kSer2net, "-n",   "-d", "-u",
                                    "-c",     config, "-P", directory_ + "/ser2net.pid"};
-    std::vector<char*> argv;
-    for (auto& word : words) {
-        argv.push_back(word.data());
-    }
-    argv.push_back(nullptr);
-    const std::string log = directory_ + "/ser2net.log";
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, log.c_str(),
-                                     O_WRONLY | O_CREAT | O_APPEND, 0600);
-    posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
-    const int spawned = posix_spawn(&pid_, kSer2net, &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) {
+    SpawnActions actions;
+    actions.open(STDOUT_FILENO, directory_ + "/ser2net.log", O_WRONLY | O_CREAT | O_APPEND, 0600)
+        .dup(STDOUT_FILENO, STDERR_FILENO);
+    pid_ = Spawn(std::move(words), actions);
+    if (pid_ < 0) {
         pid_ = 0;
         throw std::runtime_error(std::string("cannot start ") + kSer2net +
                                  " (is Debian's ser2net installed? scripts/bootstrap installs it)");
