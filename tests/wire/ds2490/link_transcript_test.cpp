@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <deque>
+#include <optional>
+
 #include "scripted_usb.h"
 #include "wire/ds2490/ds2490_link.h"
 
@@ -76,8 +79,89 @@ TEST_F(Ds2490LinkTest, BitsAndBytesAreOneCommandEach) {
     EXPECT_FALSE(*link->touchBit(false));
     usb->receive = {0x5A};
     EXPECT_EQ(*link->touchByte(0xFF), 0x5A);
-    EXPECT_EQ(Take(), (Lines{"C1 0029 0000", "S", "R 01", "C1 0021 0000", "S", "R 00",
-                             "C1 0053 00FF", "S", "R 5A"}));
+    EXPECT_EQ(Take(),
+              (Lines{"C1 0029 0000", "R 01", "C1 0021 0000", "R 00", "C1 0053 00FF", "R 5A"}));
+}
+
+// Bytes and blocks without a reset take their answer straight from the receive FIFO, reading
+// on while it comes in pieces; only what does not come sends the link to the status.
+TEST_F(Ds2490LinkTest, AnswersComeFromTheReceiveFifoAndTheStatusOnlyWhenMissing) {
+    const std::vector<uint8_t> readScratchpad{0xBE, 0xFF, 0xFF};
+    struct Case {
+        const char* what;
+        std::vector<uint8_t> sent;  // one byte: a byte command; more: a block
+        std::deque<uint8_t> answer;
+        std::deque<size_t> pieces;
+        std::deque<std::vector<uint8_t>> statuses;
+        Lines reads;  // after the command
+        std::optional<WireErrorCode> failure;
+    };
+    const Case cases[] = {
+        {"whole at once", readScratchpad, {0xBE, 0x50, 0x05}, {}, {}, {"R BE5005"}, {}},
+        {"in pieces", readScratchpad, {0xBE, 0x50, 0x05}, {1, 2}, {}, {"R BE", "R 5005"}, {}},
+        {"late",
+         {0x44},
+         {0x44},
+         {0},
+         {Status(kBusy, 0), Status(kIdle, 1)},
+         {"R ", "S", "S", "R 44"},
+         {}},
+        {"never",
+         {0x44},
+         {},
+         {},
+         std::deque(4, Status(kBusy, 0)),
+         {"R ", "S", "S", "S", "S"},
+         WireErrorCode::Interrupted},
+        {"lost command",
+         {0x44},
+         {},
+         {},
+         {Status(status::kEp0Overflow | kIdle, 0)},
+         {"R ", "S"},
+         WireErrorCode::Interrupted},
+        {"a 1 where 0 went out",
+         readScratchpad,
+         {0xBF, 0x50, 0x05},
+         {},
+         {},
+         {"R BF5005"},
+         WireErrorCode::Interrupted},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        usb->receive = c.answer;
+        usb->pieces = c.pieces;
+        usb->statuses = c.statuses;
+        std::vector<uint8_t> bytes = c.sent;
+        std::optional<WireErrorCode> failure;
+        Lines expected;
+        if (bytes.size() == 1) {
+            auto read = link->touchByte(bytes[0]);
+            failure = read ? std::nullopt : std::optional(read.error().code);
+            expected = {"C1 0053 0044"};
+        } else {
+            auto read = link->touchBlock(bytes);
+            failure = read ? std::nullopt : std::optional(read.error().code);
+            expected = {"W BEFFFF", "C1 0075 0003"};
+            if (!failure) {
+                EXPECT_EQ(bytes, std::vector<uint8_t>(c.answer.begin(), c.answer.end()));
+            }
+        }
+        EXPECT_EQ(failure, c.failure);
+        const Lines lines = Take();
+        expected.insert(expected.end(), c.reads.begin(), c.reads.end());
+        ASSERT_GE(lines.size(), expected.size());
+        EXPECT_EQ(Lines(lines.begin(), lines.begin() + static_cast<long>(expected.size())),
+                  expected);
+        EXPECT_EQ(lines.size() > expected.size(), c.failure.has_value())
+            << "a failure resets the chip, nothing else follows";
+        if (failure) {
+            usb->statuses = {Status(kIdle, 0, {0x00})};
+            ASSERT_TRUE(link->reset());
+            (void)Take();
+        }
+    }
 }
 
 TEST_F(Ds2490LinkTest, ChipResetAfterAFailureCutsTheSequenceUntilTheNextBusReset) {
@@ -89,7 +173,7 @@ TEST_F(Ds2490LinkTest, ChipResetAfterAFailureCutsTheSequenceUntilTheNextBusReset
     EXPECT_EQ(read.error().code, WireErrorCode::Interrupted);
     EXPECT_EQ(link->recoveries(), 1u);
     EXPECT_EQ(Take(),
-              Join({"C1 0053 0000", "S", "R 01", "clear 81", "clear 02", "clear 83"}, kInitialise));
+              Join({"C1 0053 0000", "R 01", "clear 81", "clear 02", "clear 83"}, kInitialise));
 
     std::array<uint8_t, 3> rest{0x0F, 0x00, 0xE8};
     EXPECT_EQ(link->touchBlock(rest).error().code, WireErrorCode::Interrupted);
@@ -119,24 +203,21 @@ TEST_F(Ds2490LinkTest, ChipThatDoesNotTakeItsResetAfterAFailureIsGivenUp) {
 TEST_F(Ds2490LinkTest, BlocksGoOverInPiecesOfOnePacket) {
     std::vector<uint8_t> block(100, 0xFF);
     usb->receive.assign(100, 0xAB);
-    usb->statuses = {Status(kIdle, 64), Status(kIdle, 36)};
     ASSERT_TRUE(link->touchBlock(block));
     EXPECT_EQ(block, std::vector<uint8_t>(100, 0xAB));
     const Lines lines = Take();
-    ASSERT_EQ(lines.size(), 8u);
+    ASSERT_EQ(lines.size(), 6u);
     EXPECT_EQ(lines[0], "W " + std::string(128, 'F'));
     EXPECT_EQ(lines[1], "C1 0075 0040");
-    EXPECT_EQ(lines[4], "W " + std::string(72, 'F'));
-    EXPECT_EQ(lines[5], "C1 0075 0024");
+    EXPECT_EQ(lines[3], "W " + std::string(72, 'F'));
+    EXPECT_EQ(lines[4], "C1 0075 0024");
 }
 
 TEST_F(Ds2490LinkTest, PullupAfterAByteHoldsUntilHaltAndResumeEndIt) {
     ASSERT_TRUE(link->armStrongPullup(PullupTrigger::AfterNextByte));
-    // The chip is busy with the pull-up: the byte in its FIFO is enough.
-    usb->statuses = {Status(kPullupOn, 0), Status(kPullupOn, 1)};
     usb->receive = {0x44};
     EXPECT_EQ(*link->touchByte(0x44), 0x44);
-    EXPECT_EQ(Take(), (Lines{"C1 1053 0044", "S", "S", "R 44"}));
+    EXPECT_EQ(Take(), (Lines{"C1 1053 0044", "R 44"}));
 
     ASSERT_TRUE(link->setNormalLevel());
     EXPECT_EQ(Take(), (Lines{"C0 0003 0000", "C0 0002 0000", "S"}));
@@ -146,24 +227,21 @@ TEST_F(Ds2490LinkTest, PullupAfterAByteHoldsUntilHaltAndResumeEndIt) {
 
 TEST_F(Ds2490LinkTest, PullupAfterAOneByteBlockHoldsAfterTheBlock) {
     ASSERT_TRUE(link->armStrongPullup(PullupTrigger::AfterNextByte));
-    usb->statuses = {Status(kPullupOn, 1)};
     usb->receive = {0x48};
     std::array<uint8_t, 1> block{0x48};
     ASSERT_TRUE(link->touchBlock(block));
-    EXPECT_EQ(Take(), (Lines{"C1 1053 0048", "S", "R 48"}));
+    EXPECT_EQ(Take(), (Lines{"C1 1053 0048", "R 48"}));
 }
 
 TEST_F(Ds2490LinkTest, PullupAfterABitIsTheBitCommandsOwn) {
     ASSERT_TRUE(link->armStrongPullup(PullupTrigger::AfterNextBit));
-    usb->statuses = {Status(kPullupOn, 1)};
     usb->receive = {0x01};
     EXPECT_TRUE(*link->touchBit(true));
-    EXPECT_EQ(Take(), (Lines{"C1 1029 0000", "S", "R 01"}));
+    EXPECT_EQ(Take(), (Lines{"C1 1029 0000", "R 01"}));
 }
 
 TEST_F(Ds2490LinkTest, PullupThatOutlivesTheHaltIsEndedByAChipReset) {
     ASSERT_TRUE(link->armStrongPullup(PullupTrigger::AfterNextByte));
-    usb->statuses = {Status(kPullupOn, 1)};
     usb->receive = {0x48};
     ASSERT_TRUE(link->touchByte(0x48));
     (void)Take();
