@@ -109,6 +109,7 @@ WireResult<Ds2490Link::Completion> Ds2490Link::waitFor(size_t expected, bool pul
                              usb_->name() + " lost a command (its EP0 buffer overflowed)"};
         }
         completion.dataIn = packet[status::kDataInCount];
+        completion.dataOut = packet[status::kDataOutCount];
         // After a reset that found nobody or a short, an idle chip has nothing more to give.
         const bool enough =
             completion.dataIn >= expected ||
@@ -333,10 +334,18 @@ WireResult<ResetOutcome> Ds2490Link::sendResetAndBlock(std::span<uint8_t> bytes)
         return found;
     }
     if (*found == ResetOutcome::NoPresence) {
-        // Whatever of the block the chip still holds is nobody's answer.
-        for (uint16_t flush : {control::kFlushTransmitBuffer, control::kFlushReceiveBuffer}) {
-            if (auto flushed = usb_->control(Request::Control, flush, 0); !flushed) {
-                return flushed.error();
+        // Whatever of the block the chip still holds is nobody's answer, and must not pass for
+        // the answer of the next command. Reading takes what came back; what never went out
+        // is flushed, which the chip does only while halted.
+        if (auto drained = receive(done->dataIn); !drained) {
+            return drained.error();
+        }
+        if (done->dataOut > 0) {
+            for (uint16_t command : {control::kHaltWhenIdle, control::kFlushTransmitBuffer,
+                                     control::kResumeExecution}) {
+                if (auto sent = usb_->control(Request::Control, command, 0); !sent) {
+                    return sent.error();
+                }
             }
         }
         return ResetOutcome::NoPresence;

@@ -65,6 +65,7 @@ class Ds2490Link final : public Link {
     struct Completion {
         std::vector<uint8_t> results;  // result bytes, new-device notices left out
         size_t dataIn = 0;             // bytes waiting in the receive FIFO at the end
+        size_t dataOut = 0;            // bytes still waiting to go out on the bus
     };
 
     // Chip reset and modes: regular speed, strong pull-up enabled with infinite duration.

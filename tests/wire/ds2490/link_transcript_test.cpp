@@ -299,7 +299,6 @@ TEST_F(Ds2490LinkTest, SearchPassAndMatchRomResetTheBusInTheirOwnCommand) {
          ResetOutcome::Short,
          Join({"S 02", "C1 0C4B 0000", "S 02"}, kInitialise)},
         {false, {}, {}, ResetOutcome::Presence, {"S", "R 5528010100000000E4"}},
-        {false, {0x01}, {}, ResetOutcome::NoPresence, {"S 01", "C0 0009 0000", "C0 0008 0000"}},
         {false, {0x02}, {}, ResetOutcome::Short, Join({"S 02"}, kInitialise)},
     };
     for (const Case& c : cases) {
@@ -332,6 +331,32 @@ TEST_F(Ds2490LinkTest, SearchPassAndMatchRomResetTheBusInTheirOwnCommand) {
     }
     ASSERT_TRUE(link->searchPass(RomCode{0x01}, true));
     EXPECT_EQ(Take()[1], "C1 49FD 01EC") << "the alarm search's command byte";
+}
+
+// After a Match ROM nobody answered, what the chip still holds of the block is taken out of it:
+// the bytes that came back are read, those that never went out flushed while it is halted.
+TEST_F(Ds2490LinkTest, MatchRomNobodyAnsweredLeavesNothingInTheChip) {
+    const Lines match{"W 5528010100000000E4", "C1 0175 0009", "S 01"};
+    struct Case {
+        uint8_t backIn;
+        uint8_t leftOut;
+        Lines rest;
+    };
+    const Case cases[] = {
+        {9, 0, {"R 5528010100000000E4"}},
+        {0, 9, {"C0 0003 0000", "C0 0009 0000", "C0 0002 0000"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.rest.front());
+        std::vector<uint8_t> bytes{0x55, 0x28, 0x01, 0x01, 0x00, 0x00, 0x00, 0x00, 0xE4};
+        usb->receive.assign(bytes.begin(), bytes.begin() + c.backIn);
+        auto packet = Status(kIdle, c.backIn, {result::kNoPresence});
+        packet[status::kDataOutCount] = c.leftOut;
+        usb->statuses = {packet};
+        EXPECT_EQ(*link->resetAndTouchBlock(bytes), ResetOutcome::NoPresence);
+        EXPECT_EQ(Take(), Join(match, c.rest));
+        EXPECT_TRUE(usb->receive.empty());
+    }
 }
 
 }  // namespace
