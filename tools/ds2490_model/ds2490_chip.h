@@ -14,9 +14,7 @@ namespace velgrin::ds2490 {
 
 // A DS2490 in front of a simulated bench: vendor requests, the two bulk FIFOs and the status
 // packet, with the bus driven slot by slot. It knows nothing of USB transfers or real time;
-// every command runs to its end at once (a strong pull-up then holds until it is ended), so a
-// bulk IN after a command finds all it returns. An empty receive FIFO answers a zero-length
-// packet, where the chip would let the host's read time out; the driver takes both as nothing.
+// every command runs to its end at once (a strong pull-up then holds until it is ended).
 class Ds2490Chip {
   public:
     explicit Ds2490Chip(sim::SimBench& bench);
@@ -25,7 +23,9 @@ class Ds2490Chip {
     bool control(uint8_t request, uint16_t value, uint16_t index);
     // Bytes for the bus (EP2). False when they overflow the FIFO (they are dropped).
     bool bulkOut(std::span<const uint8_t> bytes);
-    // Bytes from the bus (EP3), at most `most`: fewer when it holds fewer.
+    // Bytes from the bus (EP3), at most `most`: fewer when it holds fewer, none (a zero-length
+    // packet) when it is empty, where the chip lets the host's read time out. The driver takes
+    // both as nothing there.
     std::vector<uint8_t> bulkIn(size_t most);
     // The status packet (EP1), with the result bytes posted since the last one.
     std::vector<uint8_t> statusPacket();

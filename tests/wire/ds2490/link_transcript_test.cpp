@@ -274,6 +274,32 @@ TEST_F(Ds2490LinkTest, UnpluggedAdapterClosesTheLinkWithoutRecovery) {
     EXPECT_EQ(link->recoveries(), 0u);
 }
 
+// After a Match ROM nobody answered, what the chip still holds of the block is taken out of it:
+// the bytes that came back are read, those that never went out flushed while it is halted.
+TEST_F(Ds2490LinkTest, MatchRomNobodyAnsweredLeavesNothingInTheChip) {
+    const Lines match{"W 5528010100000000E4", "C1 0175 0009", "S 01"};
+    struct Case {
+        uint8_t backIn;
+        uint8_t leftOut;
+        Lines rest;
+    };
+    const Case cases[] = {
+        {9, 0, {"R 5528010100000000E4"}},
+        {0, 9, {"C0 0003 0000", "C0 0009 0000", "C0 0002 0000"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.rest.front());
+        std::vector<uint8_t> bytes{0x55, 0x28, 0x01, 0x01, 0x00, 0x00, 0x00, 0x00, 0xE4};
+        usb->receive.assign(bytes.begin(), bytes.begin() + c.backIn);
+        auto packet = Status(kIdle, c.backIn, {result::kNoPresence});
+        packet[status::kDataOutCount] = c.leftOut;
+        usb->statuses = {packet};
+        EXPECT_EQ(*link->resetAndTouchBlock(bytes), ResetOutcome::NoPresence);
+        EXPECT_EQ(Take(), Join(match, c.rest));
+        EXPECT_TRUE(usb->receive.empty());
+    }
+}
+
 // A search pass and a Match ROM each reset the bus in their own command. The chip's "no
 // presence" after a pass may be a broken path as well: a reset of its own tells them apart. A
 // short starts the chip afresh; a Match ROM nobody answered leaves nothing in the chip.
@@ -331,32 +357,6 @@ TEST_F(Ds2490LinkTest, SearchPassAndMatchRomResetTheBusInTheirOwnCommand) {
     }
     ASSERT_TRUE(link->searchPass(RomCode{0x01}, true));
     EXPECT_EQ(Take()[1], "C1 49FD 01EC") << "the alarm search's command byte";
-}
-
-// After a Match ROM nobody answered, what the chip still holds of the block is taken out of it:
-// the bytes that came back are read, those that never went out flushed while it is halted.
-TEST_F(Ds2490LinkTest, MatchRomNobodyAnsweredLeavesNothingInTheChip) {
-    const Lines match{"W 5528010100000000E4", "C1 0175 0009", "S 01"};
-    struct Case {
-        uint8_t backIn;
-        uint8_t leftOut;
-        Lines rest;
-    };
-    const Case cases[] = {
-        {9, 0, {"R 5528010100000000E4"}},
-        {0, 9, {"C0 0003 0000", "C0 0009 0000", "C0 0002 0000"}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.rest.front());
-        std::vector<uint8_t> bytes{0x55, 0x28, 0x01, 0x01, 0x00, 0x00, 0x00, 0x00, 0xE4};
-        usb->receive.assign(bytes.begin(), bytes.begin() + c.backIn);
-        auto packet = Status(kIdle, c.backIn, {result::kNoPresence});
-        packet[status::kDataOutCount] = c.leftOut;
-        usb->statuses = {packet};
-        EXPECT_EQ(*link->resetAndTouchBlock(bytes), ResetOutcome::NoPresence);
-        EXPECT_EQ(Take(), Join(match, c.rest));
-        EXPECT_TRUE(usb->receive.empty());
-    }
 }
 
 }  // namespace
