@@ -71,6 +71,9 @@ bool Ds2490Chip::control(uint8_t request, uint16_t value, uint16_t index) {
         case Request::Mode:
             return modeCommand(value, index);
         case Request::Communication:
+            if (halted_) {
+                return false;  // the chip would keep it until resumed; queueing is not modelled
+            }
             ++commands_;
             return communication(value, index);
     }
@@ -95,10 +98,12 @@ bool Ds2490Chip::controlCommand(uint16_t value) {
         case control::kFlushCommands:
             return true;
         case control::kFlushReceiveBuffer:
-            fromBus_.clear();
-            return true;
         case control::kFlushTransmitBuffer:
-            toBus_.clear();
+            // Only a halted chip takes them.
+            if (!halted_) {
+                return false;
+            }
+            (value == control::kFlushReceiveBuffer ? fromBus_ : toBus_).clear();
             return true;
         default:
             return false;
