@@ -81,6 +81,11 @@ bool Ds2490Chip::control(uint8_t request, uint16_t value, uint16_t index) {
 }
 
 bool Ds2490Chip::controlCommand(uint16_t value) {
+    const bool flush =
+        value == control::kFlushReceiveBuffer || value == control::kFlushTransmitBuffer;
+    if (flush && !halted_) {
+        return false;  // only a halted chip flushes its buffers
+    }
     switch (value) {
         case control::kResetDevice:
             powerUp();
@@ -98,12 +103,10 @@ bool Ds2490Chip::controlCommand(uint16_t value) {
         case control::kFlushCommands:
             return true;
         case control::kFlushReceiveBuffer:
+            fromBus_.clear();
+            return true;
         case control::kFlushTransmitBuffer:
-            // Only a halted chip takes them.
-            if (!halted_) {
-                return false;
-            }
-            (value == control::kFlushReceiveBuffer ? fromBus_ : toBus_).clear();
+            toBus_.clear();
             return true;
         default:
             return false;
