@@ -71,6 +71,9 @@ bool Ds2490Chip::control(uint8_t request, uint16_t value, uint16_t index) {
         case Request::Mode:
             return modeCommand(value, index);
         case Request::Communication:
+            if (halted_) {
+                return false;  // the chip would keep it until resumed; queueing is not modelled
+            }
             ++commands_;
             return communication(value, index);
     }
@@ -78,6 +81,11 @@ bool Ds2490Chip::control(uint8_t request, uint16_t value, uint16_t index) {
 }
 
 bool Ds2490Chip::controlCommand(uint16_t value) {
+    const bool flush =
+        value == control::kFlushReceiveBuffer || value == control::kFlushTransmitBuffer;
+    if (flush && !halted_) {
+        return false;  // only a halted chip flushes its buffers
+    }
     switch (value) {
         case control::kResetDevice:
             powerUp();

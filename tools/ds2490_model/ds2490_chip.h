@@ -23,7 +23,9 @@ class Ds2490Chip {
     bool control(uint8_t request, uint16_t value, uint16_t index);
     // Bytes for the bus (EP2). False when they overflow the FIFO (they are dropped).
     bool bulkOut(std::span<const uint8_t> bytes);
-    // Bytes from the bus (EP3), at most `most`.
+    // Bytes from the bus (EP3), at most `most`: fewer when it holds fewer, none (a zero-length
+    // packet) when it is empty, where the chip lets the host's read time out. The driver takes
+    // both as nothing there.
     std::vector<uint8_t> bulkIn(size_t most);
     // The status packet (EP1), with the result bytes posted since the last one.
     std::vector<uint8_t> statusPacket();

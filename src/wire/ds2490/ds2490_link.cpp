@@ -109,6 +109,7 @@ WireResult<Ds2490Link::Completion> Ds2490Link::waitFor(size_t expected, bool pul
                              usb_->name() + " lost a command (its EP0 buffer overflowed)"};
         }
         completion.dataIn = packet[status::kDataInCount];
+        completion.dataOut = packet[status::kDataOutCount];
         // After a reset that found nobody or a short, an idle chip has nothing more to give.
         const bool enough =
             completion.dataIn >= expected ||
@@ -124,12 +125,54 @@ WireResult<Ds2490Link::Completion> Ds2490Link::waitFor(size_t expected, bool pul
                                                  " status reads"};
 }
 
+WireResult<size_t> Ds2490Link::readUpTo(std::span<uint8_t> bytes) {
+    size_t got = 0;
+    for (int read = 0; read < options_.maxStatusReads && got < bytes.size(); ++read) {
+        auto count = usb_->bulkRead(bytes.subspan(got));
+        if (!count) {
+            if (count.error().code == WireErrorCode::Timeout) {
+                break;
+            }
+            return count.error();
+        }
+        if (*count == 0) {
+            break;
+        }
+        got += *count;
+    }
+    return got;
+}
+
 WireResult<std::vector<uint8_t>> Ds2490Link::receive(size_t count) {
     std::vector<uint8_t> bytes(count);
-    if (count > 0) {
-        if (auto read = usb_->bulkRead(bytes); !read) {
-            return read.error();
+    auto got = readUpTo(bytes);
+    if (!got) {
+        return got.error();
+    }
+    if (*got != count) {
+        return garbled("a read of " + std::to_string(count) + " bytes (" + std::to_string(*got) +
+                       " came)");
+    }
+    return bytes;
+}
+
+WireResult<std::vector<uint8_t>> Ds2490Link::answerOf(size_t count, bool pulledUp) {
+    std::vector<uint8_t> bytes(count);
+    auto got = readUpTo(bytes);
+    if (!got) {
+        return got.error();
+    }
+    if (*got < count) {
+        // Missing: the status tells a chip still at it from one that lost the command.
+        auto done = waitFor(count - *got, pulledUp);
+        if (!done) {
+            return done.error();
         }
+        auto rest = receive(count - *got);
+        if (!rest) {
+            return rest.error();
+        }
+        std::copy(rest->begin(), rest->end(), bytes.begin() + static_cast<long>(*got));
     }
     return bytes;
 }
@@ -211,11 +254,7 @@ WireResult<bool> Ds2490Link::sendBit(bool bit, bool pullupAfter) {
     if (auto sent = communicate(value, 0); !sent) {
         return sent.error();
     }
-    auto done = waitFor(1, pullupAfter);
-    if (!done) {
-        return done.error();
-    }
-    auto read = receive(1);
+    auto read = answerOf(1, pullupAfter);
     if (!read) {
         return read.error();
     }
@@ -235,11 +274,7 @@ WireResult<uint8_t> Ds2490Link::sendByte(uint8_t byte, bool pullupAfter) {
     if (auto sent = communicate(value, byte); !sent) {
         return sent.error();
     }
-    auto done = waitFor(1, pullupAfter);
-    if (!done) {
-        return done.error();
-    }
-    auto read = receive(1);
+    auto read = answerOf(1, pullupAfter);
     if (!read) {
         return read.error();
     }
@@ -249,44 +284,35 @@ WireResult<uint8_t> Ds2490Link::sendByte(uint8_t byte, bool pullupAfter) {
     return read->front();
 }
 
-WireResult<Ds2490Link::Completion> Ds2490Link::startBlock(std::span<const uint8_t> bytes,
-                                                          uint16_t flags) {
+WireResult<void> Ds2490Link::startBlock(std::span<const uint8_t> bytes, uint16_t flags) {
     if (auto written = usb_->bulkWrite(bytes); !written) {
-        return written.error();
+        return written;
     }
-    if (auto sent = communicate(comm::kBlockIo | comm::kImmediate | flags,
-                                static_cast<uint16_t>(bytes.size()));
-        !sent) {
-        return sent.error();
-    }
-    return waitFor(bytes.size(), false);
+    return communicate(comm::kBlockIo | comm::kImmediate | flags,
+                       static_cast<uint16_t>(bytes.size()));
 }
 
-WireResult<void> Ds2490Link::takeBlock(std::span<uint8_t> bytes, const Completion& done) {
-    if (done.dataIn != bytes.size()) {
-        return garbled("a block");
-    }
-    auto read = receive(bytes.size());
-    if (!read) {
-        return read.error();
-    }
+WireResult<void> Ds2490Link::takeBlock(std::span<uint8_t> bytes, std::span<const uint8_t> read) {
     for (size_t i = 0; i < bytes.size(); ++i) {
-        if (!PlausibleEcho(bytes[i], (*read)[i])) {
+        if (!PlausibleEcho(bytes[i], read[i])) {
             return garbled("a data byte of a block");
         }
     }
-    std::copy(read->begin(), read->end(), bytes.begin());
+    std::copy(read.begin(), read.end(), bytes.begin());
     return {};
 }
 
 WireResult<void> Ds2490Link::sendBlock(std::span<uint8_t> bytes) {
     for (size_t at = 0; at < bytes.size(); at += kBlockChunk) {
         const auto chunk = bytes.subspan(at, std::min(kBlockChunk, bytes.size() - at));
-        auto done = startBlock(chunk, 0);
-        if (!done) {
-            return done.error();
+        if (auto started = startBlock(chunk, 0); !started) {
+            return started;
         }
-        if (auto taken = takeBlock(chunk, *done); !taken) {
+        auto read = answerOf(chunk.size(), false);
+        if (!read) {
+            return read.error();
+        }
+        if (auto taken = takeBlock(chunk, *read); !taken) {
             return taken;
         }
     }
@@ -295,7 +321,11 @@ WireResult<void> Ds2490Link::sendBlock(std::span<uint8_t> bytes) {
 
 WireResult<ResetOutcome> Ds2490Link::sendResetAndBlock(std::span<uint8_t> bytes) {
     const auto first = bytes.first(std::min(kBlockChunk, bytes.size()));
-    auto done = startBlock(first, comm::kResetFirst);
+    if (auto started = startBlock(first, comm::kResetFirst); !started) {
+        return started.error();
+    }
+    // Whether anybody answered the reset is in the status alone.
+    auto done = waitFor(first.size(), false);
     if (!done) {
         return done.error();
     }
@@ -304,15 +334,30 @@ WireResult<ResetOutcome> Ds2490Link::sendResetAndBlock(std::span<uint8_t> bytes)
         return found;
     }
     if (*found == ResetOutcome::NoPresence) {
-        // Whatever of the block the chip still holds is nobody's answer.
-        for (uint16_t flush : {control::kFlushTransmitBuffer, control::kFlushReceiveBuffer}) {
-            if (auto flushed = usb_->control(Request::Control, flush, 0); !flushed) {
-                return flushed.error();
+        // Whatever of the block the chip still holds is nobody's answer, and must not pass for
+        // the answer of the next command. Reading takes what came back; what never went out
+        // is flushed, which the chip does only while halted.
+        if (auto drained = receive(done->dataIn); !drained) {
+            return drained.error();
+        }
+        if (done->dataOut > 0) {
+            for (uint16_t command : {control::kHaltWhenIdle, control::kFlushTransmitBuffer,
+                                     control::kResumeExecution}) {
+                if (auto sent = usb_->control(Request::Control, command, 0); !sent) {
+                    return sent.error();
+                }
             }
         }
         return ResetOutcome::NoPresence;
     }
-    if (auto taken = takeBlock(first, *done); !taken) {
+    if (done->dataIn != first.size()) {
+        return garbled("a block");
+    }
+    auto read = receive(first.size());
+    if (!read) {
+        return read.error();
+    }
+    if (auto taken = takeBlock(first, *read); !taken) {
         return taken.error();
     }
     if (auto rest = sendBlock(bytes.subspan(first.size())); !rest) {

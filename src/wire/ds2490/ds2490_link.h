@@ -10,15 +10,18 @@
 namespace velgrin::ds2490 {
 
 struct Ds2490Options {
-    // Status packets read while waiting for one command before the adapter counts as stuck.
-    // The adapter answers one every millisecond at the alternate setting used, and the longest
-    // command (a 64-byte block at regular speed) takes about 35 ms.
+    // Reads while waiting for one command (status packets, or its bytes arriving in pieces)
+    // before the adapter counts as stuck. The adapter answers a status read every millisecond
+    // at the alternate setting used, and the longest command (a 64-byte block at regular
+    // speed) takes about 35 ms.
     int maxStatusReads = 1000;
 };
 
 // A DS2490 USB bridge (DS9490R-type adapter). Every operation is one communication command
-// run at once, followed by status reads until the chip is idle and its receive FIFO holds
-// what the command returns. The bus runs at regular speed. The strong pull-up is enabled with
+// run at once. Bits, bytes and blocks without a reset have no result codes: their answer is
+// read from the receive FIFO at once, and the status only when it does not come whole. A
+// command with a reset is followed by status reads until the chip is idle and its receive FIFO
+// holds what the command returns. The bus runs at regular speed. The strong pull-up is enabled with
 // an infinite duration and ended by halting and resuming the chip, which the status then must
 // confirm. After a failed command the chip is reset and its modes applied again; that leaves the
 // devices mid-command, so from then on only a reset goes on the bus (every other operation fails
@@ -62,6 +65,7 @@ class Ds2490Link final : public Link {
     struct Completion {
         std::vector<uint8_t> results;  // result bytes, new-device notices left out
         size_t dataIn = 0;             // bytes waiting in the receive FIFO at the end
+        size_t dataOut = 0;            // bytes still waiting to go out on the bus
     };
 
     // Chip reset and modes: regular speed, strong pull-up enabled with infinite duration.
@@ -71,12 +75,18 @@ class Ds2490Link final : public Link {
     // Reads status packets until the chip is idle and holds `expected` bytes for the host;
     // with `pulledUp` the command is still running its pull-up, so the bytes are enough.
     WireResult<Completion> waitFor(size_t expected, bool pulledUp);
+    // Reads the receive FIFO until `bytes` is full, a read brings nothing or the reads run out;
+    // how many bytes came.
+    WireResult<size_t> readUpTo(std::span<uint8_t> bytes);
+    // Exactly `count` bytes the chip holds.
     WireResult<std::vector<uint8_t>> receive(size_t count);
-    // A block of at most one chunk to the chip, run with `flags` (a reset first); what the
-    // status reads showed.
-    WireResult<Completion> startBlock(std::span<const uint8_t> bytes, uint16_t flags);
-    // The block's bytes from the chip, each plausible for what was sent.
-    WireResult<void> takeBlock(std::span<uint8_t> bytes, const Completion& done);
+    // The `count` bytes a command without a reset returns, straight from the receive FIFO; the
+    // status is asked only for what did not come. `pulledUp` as for waitFor.
+    WireResult<std::vector<uint8_t>> answerOf(size_t count, bool pulledUp);
+    // A block of at most one chunk to the chip, run with `flags` (a reset first).
+    WireResult<void> startBlock(std::span<const uint8_t> bytes, uint16_t flags);
+    // The block's bytes as read, each plausible for what was sent.
+    WireResult<void> takeBlock(std::span<uint8_t> bytes, std::span<const uint8_t> read);
     // What a command that began with a reset found on the bus; after a short the chip is
     // initialised again, since commands may stay queued behind one.
     WireResult<ResetOutcome> resetFound(const Completion& done);

@@ -2,6 +2,8 @@
 
 #include <libusb.h>
 
+#include <algorithm>
+
 #include "wire/link_trace.h"
 
 namespace velgrin::ds2490 {
@@ -206,7 +208,7 @@ WireResult<void> LibusbTransport::bulkWrite(std::span<const uint8_t> bytes) {
     return {};
 }
 
-WireResult<void> LibusbTransport::bulkRead(std::span<uint8_t> bytes) {
+WireResult<size_t> LibusbTransport::bulkRead(std::span<uint8_t> bytes) {
     if (handle_ == nullptr) {
         return WireError{WireErrorCode::Io, name() + " is not open"};
     }
@@ -214,16 +216,13 @@ WireResult<void> LibusbTransport::bulkRead(std::span<uint8_t> bytes) {
     int received = 0;
     const int r = libusb_bulk_transfer(handle_, kDataInEndpoint, bytes.data(),
                                        static_cast<int>(bytes.size()), &received, timeoutMs_);
-    if (r < 0) {
+    // Bytes that came before a timeout are the chip's all the same.
+    if (r < 0 && !(r == LIBUSB_ERROR_TIMEOUT && received > 0)) {
         return transferError(r, "reading bytes from the bus");
     }
-    TraceAdapterBytes(AdapterDirection::Received, bytes.first(static_cast<size_t>(received)));
-    if (static_cast<size_t>(received) != bytes.size()) {
-        return WireError{WireErrorCode::Protocol, name() + " returned " + std::to_string(received) +
-                                                      " of " + std::to_string(bytes.size()) +
-                                                      " bytes"};
-    }
-    return {};
+    const auto count = std::min(static_cast<size_t>(received), bytes.size());
+    TraceAdapterBytes(AdapterDirection::Received, bytes.first(count));
+    return count;
 }
 
 WireResult<size_t> LibusbTransport::readStatus(std::span<uint8_t, status::kPacketSize> packet) {

@@ -33,7 +33,7 @@ class LibusbTransport final : public UsbTransport {
 
     WireResult<void> control(Request request, uint16_t value, uint16_t index) override;
     WireResult<void> bulkWrite(std::span<const uint8_t> bytes) override;
-    WireResult<void> bulkRead(std::span<uint8_t> bytes) override;
+    WireResult<size_t> bulkRead(std::span<uint8_t> bytes) override;
     WireResult<size_t> readStatus(std::span<uint8_t, status::kPacketSize> packet) override;
     WireResult<void> clearHalt(uint8_t endpoint) override;
 

@@ -35,8 +35,9 @@ class UsbTransport {
 
     virtual WireResult<void> control(Request request, uint16_t value, uint16_t index) = 0;
     virtual WireResult<void> bulkWrite(std::span<const uint8_t> bytes) = 0;
-    // Reads exactly bytes.size() bytes from the bus FIFO.
-    virtual WireResult<void> bulkRead(std::span<uint8_t> bytes) = 0;
+    // Reads from the bus FIFO what the chip holds, at most bytes.size() bytes: fewer when it
+    // held fewer (a short packet). Waits for the first bytes until the transport's timeout.
+    virtual WireResult<size_t> bulkRead(std::span<uint8_t> bytes) = 0;
     // One status packet; its length (at least the 16 fixed bytes).
     virtual WireResult<size_t> readStatus(std::span<uint8_t, status::kPacketSize> packet) = 0;
     // Clears a stalled endpoint.

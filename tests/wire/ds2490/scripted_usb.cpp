@@ -1,5 +1,6 @@
 #include "scripted_usb.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace velgrin::ds2490::testing {
@@ -66,19 +67,21 @@ WireResult<void> ScriptedUsb::bulkWrite(std::span<const uint8_t> bytes) {
     return {};
 }
 
-WireResult<void> ScriptedUsb::bulkRead(std::span<uint8_t> bytes) {
+WireResult<size_t> ScriptedUsb::bulkRead(std::span<uint8_t> bytes) {
     if (auto failure = takeFailure()) {
         return *failure;
     }
-    for (auto& b : bytes) {
-        if (receive.empty()) {
-            return WireError{WireErrorCode::Protocol, "the script has no more bytes"};
-        }
-        b = receive.front();
+    size_t count = std::min(bytes.size(), receive.size());
+    if (!pieces.empty()) {
+        count = std::min(count, pieces.front());
+        pieces.pop_front();
+    }
+    for (size_t i = 0; i < count; ++i) {
+        bytes[i] = receive.front();
         receive.pop_front();
     }
-    log.push_back("R " + Hex(bytes));
-    return {};
+    log.push_back("R " + Hex(bytes.first(count)));
+    return count;
 }
 
 WireResult<size_t> ScriptedUsb::readStatus(std::span<uint8_t, status::kPacketSize> packet) {
