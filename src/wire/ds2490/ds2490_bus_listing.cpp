@@ -38,9 +38,10 @@ WireResult<Ds2490Link::Listing> Ds2490Link::listFrom(const RomCode& start, size_
     const size_t most = (codes + 1) * kCodeSize;
     Listing listing;
     std::array<uint8_t, status::kPacketSize> packet{};
-    // Reads that showed no progress; a search hands over a code every 14 ms or so.
+    // Reads in a row that showed no byte beyond the most seen; a search finds a code every 14 ms
+    // or so, and the bytes are bounded, so the reads are too.
     int stalled = 0;
-    size_t waiting = 0;
+    size_t seen = 0;
     while (stalled < options_.maxStatusReads) {
         auto length = usb_->readStatus(packet);
         if (!length) {
@@ -60,10 +61,12 @@ WireResult<Ds2490Link::Listing> Ds2490Link::listFrom(const RomCode& start, size_
                              usb_->name() + " lost a command (its EP0 buffer overflowed)"};
         }
         const size_t dataIn = packet[status::kDataInCount];
-        if (dataIn > kFifoSize || listing.bytes.size() + dataIn > most) {
-            return garbled("a search (" + std::to_string(listing.bytes.size() + dataIn) +
-                           " bytes)");
+        const size_t total = listing.bytes.size() + dataIn;
+        if (dataIn > kFifoSize || total > most) {
+            return garbled("a search (" + std::to_string(total) + " bytes)");
         }
+        stalled = total > seen ? 0 : stalled + 1;
+        seen = std::max(seen, total);
         const bool idle = (flags & status::kIdle) != 0;
         // While the search runs, only whole packets are taken before the FIFO fills: more bytes
         // may arrive meanwhile, and a read shorter than the packet the chip sends fails.
@@ -78,8 +81,6 @@ WireResult<Ds2490Link::Listing> Ds2490Link::listFrom(const RomCode& start, size_
         if (idle) {
             return listing;
         }
-        stalled = take > 0 || dataIn != waiting ? 0 : stalled + 1;
-        waiting = dataIn - take;
     }
     return WireError{WireErrorCode::Timeout,
                      usb_->name() + " went on searching without a code for " +
