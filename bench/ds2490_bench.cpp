@@ -3,7 +3,8 @@
 // time of a full scan (session and search) and of a thermometer measurement without its
 // conversion wait, beside the 1-Wire bus time, and USB transfers per device. Arguments: control
 // and bulk transfer latency (µs), status read latency (µs), devices on the bench. The model
-// finishes each command within its control transfer, so status reads find it idle at once.
+// finishes each command within its control transfer, so status reads find it idle at once; a
+// search whose codes fill the receive FIFO goes on within the transfer that drains it.
 #include <benchmark/benchmark.h>
 
 #include <chrono>

@@ -42,8 +42,11 @@ bool PossibleCode(const RomCode& rom) {
 }  // namespace
 
 bool Network::listsWholeBus() const {
-    const LinkCapabilities can = link_.capabilities();
-    return !can.bitAccess && !link_.hasSearchAccelerator() && can.wholeBusSearch;
+    return link_.capabilities().wholeBusSearch;
+}
+
+bool Network::steersPasses() const {
+    return link_.capabilities().bitAccess || link_.hasSearchAccelerator();
 }
 
 WireResult<std::vector<RomCode>> Network::listWholeBus() {
@@ -220,7 +223,7 @@ WireResult<bool> Network::access(const RomCode& rom) {
 }
 
 WireResult<bool> Network::verify(const RomCode& rom) {
-    if (listsWholeBus()) {
+    if (!steersPasses()) {
         auto listed = link_.listBus(false);
         if (!listed) {
             return listed.error();

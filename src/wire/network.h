@@ -31,8 +31,9 @@ struct SearchState {
 };
 
 // The protocol above any adapter: bus enumeration, selecting a device, checking that a given
-// device is present. Adapters with a search accelerator get their passes run through it; an
-// adapter without bit access that searches by itself lists the whole bus at once.
+// device is present. An adapter that searches by itself lists the whole bus at once; others are
+// searched pass by pass, through a search accelerator where they have one. Checking one device
+// takes a single pass steered along its code wherever passes can be steered.
 class Network {
   public:
     explicit Network(Link& link) : link_(link) {}
@@ -59,6 +60,8 @@ class Network {
     enum class PassEnd { NoPresence, BrokenOff, Complete };
 
     bool listsWholeBus() const;
+    // Whether a single Search ROM pass can follow a given code.
+    bool steersPasses() const;
     // The whole bus's codes, each possible and listed once.
     WireResult<std::vector<RomCode>> listWholeBus();
     WireResult<bool> nextListed(SearchState& state);

@@ -1,5 +1,7 @@
 #include "ds2490_model/ds2490_chip.h"
 
+#include <algorithm>
+
 namespace velgrin::ds2490 {
 
 namespace {
@@ -30,6 +32,8 @@ void Ds2490Chip::powerUp() {
     pullupDuration_ = kPowerUpDuration;
     speedChangeEnable_ = false;
     halted_ = false;
+    searching_.reset();
+    held_.clear();
     toBus_.clear();
     fromBus_.clear();
     results_.clear();
@@ -104,6 +108,7 @@ bool Ds2490Chip::controlCommand(uint16_t value) {
             return true;
         case control::kFlushReceiveBuffer:
             fromBus_.clear();
+            runSearch();
             return true;
         case control::kFlushTransmitBuffer:
             toBus_.clear();
@@ -141,7 +146,7 @@ bool Ds2490Chip::modeCommand(uint16_t value, uint16_t index) {
     }
 }
 
-void Ds2490Chip::busReset(uint16_t value) {
+uint8_t Ds2490Chip::resetLine() {
     endPullup();
     const ResetOutcome outcome = bench_.bus().reset();
     // A device that joined since the last reset is announced first.
@@ -150,12 +155,14 @@ void Ds2490Chip::busReset(uint16_t value) {
         results_.push_back(result::kDeviceDetected);
     }
     devicesSeen_ = devices;
-    uint8_t code = 0;
     if (outcome == ResetOutcome::Short) {
-        code = result::kShort;
-    } else if (outcome == ResetOutcome::NoPresence) {
-        code = result::kNoPresence;
+        return result::kShort;
     }
+    return outcome == ResetOutcome::NoPresence ? result::kNoPresence : 0;
+}
+
+void Ds2490Chip::busReset(uint16_t value) {
+    const uint8_t code = resetLine();
     if (code != 0 || Has(value, comm::kNotify)) {
         results_.push_back(code);
     }
@@ -187,8 +194,8 @@ bool Ds2490Chip::communication(uint16_t value, uint16_t index) {
     if (!Has(value, comm::kImmediate)) {
         return false;  // macros queued for START_EXE are not modelled
     }
-    if (pullupOn_) {
-        return false;  // the pulse is the command in progress; the host must end it first
+    if (pullupOn_ || busy()) {
+        return false;  // the command in progress must end first; queueing is not modelled
     }
     const bool pullup = Has(value, comm::kStrongPullup);
     switch (value & kCodeMask) {
@@ -248,8 +255,7 @@ bool Ds2490Chip::communication(uint16_t value, uint16_t index) {
             return true;
         }
         case comm::kSearchAccess& kCodeMask:
-            search(value, index);
-            return true;
+            return search(value, index);
         case comm::kPulse:
             startPullup();
             return true;
@@ -263,41 +269,98 @@ bool Ds2490Chip::communication(uint16_t value, uint16_t index) {
     }
 }
 
-void Ds2490Chip::search(uint16_t value, uint16_t index) {
+bool Ds2490Chip::search(uint16_t value, uint16_t index) {
+    const size_t codes = index >> 8;
+    if (codes == 0) {
+        return false;  // what 0 asks for is not known for certain: refused
+    }
     const auto start = takeRom();
-    if (!start || (index >> 8) != 1) {
+    if (!start) {
         results_.push_back(result::kEndOfSearch);
-        return;
+        return true;
     }
-    if (Has(value, comm::kResetFirst)) {
-        busReset(value);
+    searching_ = Searching{static_cast<uint8_t>(index), *start, Has(value, comm::kResetFirst),
+                           Has(value, comm::kReturnDiscrepancies), codes};
+    runSearch();
+    return true;
+}
+
+void Ds2490Chip::runSearch() {
+    while (busy()) {
+        while (!held_.empty() && fromBus_.size() < kFifoSize) {
+            fromBus_.push_back(held_.front());
+            held_.pop_front();
+        }
+        // A pass begins once the FIFO has room for its code.
+        if (!held_.empty() || !searching_ || fromBus_.size() + 8 > kFifoSize) {
+            return;
+        }
+        searchPass();
     }
-    (void)touchByte(static_cast<uint8_t>(index));
+}
+
+void Ds2490Chip::searchPass() {
+    Searching& s = *searching_;
+    // Every pass but a first one asked to go without starts with a reset.
+    if (s.resetFirst) {
+        if (const uint8_t code = resetLine(); code != 0) {
+            results_.push_back(code | result::kEndOfSearch);
+            searching_.reset();
+            return;
+        }
+    }
+    s.resetFirst = true;
+    (void)touchByte(s.command);
     std::array<uint8_t, 8> rom{};
     std::array<uint8_t, 8> discrepancies{};
-    bool anotherRemains = false;
+    int lastZero = -1;
     for (int n = 0; n < 64; ++n) {
+        const auto byte = static_cast<size_t>(n / 8);
+        const auto mask = static_cast<uint8_t>(1u << (n % 8));
         const bool id = bench_.bus().slot(true);
         const bool complement = bench_.bus().slot(true);
         if (id && complement) {
-            results_.push_back(result::kNoPresence);
+            results_.push_back(result::kNoPresence | result::kEndOfSearch);
+            searching_.reset();
             return;
         }
         bool direction = id;
         if (!id && !complement) {
-            direction = ((*start)[static_cast<size_t>(n / 8)] >> (n % 8)) & 1;
-            discrepancies[static_cast<size_t>(n / 8)] |= static_cast<uint8_t>(1u << (n % 8));
-            anotherRemains = anotherRemains || !direction;
+            direction = (s.directions[byte] & mask) != 0;
+            discrepancies[byte] |= mask;
+            if (!direction) {
+                lastZero = n;
+            }
         }
         (void)bench_.bus().slot(direction);
         if (direction) {
-            rom[static_cast<size_t>(n / 8)] |= static_cast<uint8_t>(1u << (n % 8));
+            rom[byte] |= mask;
         }
     }
-    fromBus_.insert(fromBus_.end(), rom.begin(), rom.end());
-    if (Has(value, comm::kReturnDiscrepancies) && anotherRemains) {
-        fromBus_.insert(fromBus_.end(), discrepancies.begin(), discrepancies.end());
+    held_.insert(held_.end(), rom.begin(), rom.end());
+    --s.left;
+    if (lastZero < 0) {
+        if (s.left > 0) {
+            results_.push_back(result::kEndOfSearch);
+        }
+        searching_.reset();
+        return;
     }
+    if (s.left == 0) {
+        // More remain: the map of this pass's disagreements follows its code.
+        if (s.returnMap) {
+            held_.insert(held_.end(), discrepancies.begin(), discrepancies.end());
+        }
+        searching_.reset();
+        return;
+    }
+    // The next pass follows this one up to its last 0 at a disagreement, takes 1 there and 0
+    // at every disagreement after it.
+    s.directions = rom;
+    const auto byte = static_cast<size_t>(lastZero / 8);
+    s.directions[byte] |= static_cast<uint8_t>(1u << (lastZero % 8));
+    s.directions[byte] &= static_cast<uint8_t>((2u << (lastZero % 8)) - 1);
+    std::fill(s.directions.begin() + static_cast<long>(byte) + 1, s.directions.end(), 0);
 }
 
 bool Ds2490Chip::bulkOut(std::span<const uint8_t> bytes) {
@@ -314,6 +377,7 @@ std::vector<uint8_t> Ds2490Chip::bulkIn(size_t most) {
         out.push_back(fromBus_.front());
         fromBus_.pop_front();
     }
+    runSearch();
     return out;
 }
 
@@ -328,7 +392,7 @@ std::vector<uint8_t> Ds2490Chip::statusPacket() {
     uint8_t flags = kExternalPower;
     if (pullupOn_) {
         flags |= status::kPullupActive;
-    } else {
+    } else if (!busy()) {
         flags |= status::kIdle;
     }
     if (halted_) {

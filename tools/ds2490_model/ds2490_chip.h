@@ -14,7 +14,8 @@ namespace velgrin::ds2490 {
 
 // A DS2490 in front of a simulated bench: vendor requests, the two bulk FIFOs and the status
 // packet, with the bus driven slot by slot. It knows nothing of USB transfers or real time;
-// every command runs to its end at once (a strong pull-up then holds until it is ended).
+// every command runs to its end at once (a strong pull-up then holds until it is ended), except
+// a search whose codes fill the receive FIFO: it waits until the host takes some.
 class Ds2490Chip {
   public:
     explicit Ds2490Chip(sim::SimBench& bench);
@@ -44,7 +45,14 @@ class Ds2490Chip {
     bool communication(uint16_t value, uint16_t index);
     void busReset(uint16_t value);
     uint8_t touchByte(uint8_t byte);
-    void search(uint16_t value, uint16_t index);
+    // A search access command: passes for up to as many codes as its wIndex's high byte asks.
+    bool search(uint16_t value, uint16_t index);
+    // Runs the search's passes while the receive FIFO has room for what they find.
+    void runSearch();
+    void searchPass();
+    // A bus reset's result bits (none, NRS, SH), announcing a device that joined.
+    uint8_t resetLine();
+    bool busy() const { return searching_.has_value() || !held_.empty(); }
     void startPullup();
     void endPullup();
     void expirePullup();
@@ -59,6 +67,16 @@ class Ds2490Chip {
     bool pullupOn_ = false;
     std::optional<uint64_t> pullupEndsAtUs_;
     size_t devicesSeen_ = 0;
+    struct Searching {
+        uint8_t command;
+        std::array<uint8_t, 8> directions;  // the bit taken where devices disagree
+        bool resetFirst;
+        bool returnMap;
+        size_t left;  // codes still asked for
+    };
+    std::optional<Searching> searching_;
+    // Bytes a search found that wait for room in the receive FIFO.
+    std::deque<uint8_t> held_;
     std::deque<uint8_t> toBus_;
     std::deque<uint8_t> fromBus_;
     std::vector<uint8_t> results_;

@@ -66,6 +66,9 @@ WireResult<Ds2490Link::AfterRecovery> Ds2490Link::recover(const WireError& failu
         usb_->close();
         return failure;
     }
+    if (failure.code == WireErrorCode::Unsupported) {
+        return failure;  // refused before anything reached the chip
+    }
     ++recoveries_;
     cutSequence();
     for (uint8_t endpoint : {kStatusEndpoint, kDataOutEndpoint, kDataInEndpoint}) {

@@ -15,6 +15,9 @@ struct Ds2490Options {
     // at the alternate setting used, and the longest command (a 64-byte block at regular
     // speed) takes about 35 ms.
     int maxStatusReads = 1000;
+    // ROM codes one search command lists at most (2 to 255). A bus with more is listed by further
+    // commands, each going on from the last code found.
+    int codesPerSearch = 255;
 };
 
 // A DS2490 USB bridge (DS9490R-type adapter). Every operation is one communication command
@@ -33,7 +36,8 @@ class Ds2490Link final : public Link {
 
     bool isOpen() const override { return usb_->isOpen(); }
     LinkCapabilities capabilities() const override {
-        return {.bitAccess = true, .strongPullup = true, .alarmSearch = true};
+        return {
+            .bitAccess = true, .strongPullup = true, .alarmSearch = true, .wholeBusSearch = true};
     }
     bool hasSearchAccelerator() const override { return true; }
     // The search access command resets the bus first: one command per pass.
@@ -57,6 +61,8 @@ class Ds2490Link final : public Link {
     WireResult<void> endPullup() override;
     // ds2490_search.cpp
     WireResult<SearchPass> acceleratedPass(const RomCode& directions, bool alarmOnly) override;
+    // ds2490_bus_listing.cpp
+    WireResult<std::vector<RomCode>> listWholeBus(bool alarmOnly) override;
     // A chip reset; an unplugged adapter, or a chip that does not take the reset, closes the link.
     WireResult<AfterRecovery> recover(const WireError& failure) override;
     std::string sequenceCutter() const override { return "a reset of " + usb_->name(); }
@@ -90,6 +96,13 @@ class Ds2490Link final : public Link {
     // What a command that began with a reset found on the bus; after a short the chip is
     // initialised again, since commands may stay queued behind one.
     WireResult<ResetOutcome> resetFound(const Completion& done);
+    // What one search command listing many codes handed over, and its result bits.
+    struct Listing {
+        std::vector<uint8_t> bytes;
+        uint8_t outcome = 0;
+    };
+    // One search command from `start`, draining the receive FIFO while it runs.
+    WireResult<Listing> listFrom(const RomCode& start, size_t codes);
     // The SPUA flag of a fresh status packet.
     WireResult<bool> pullupActive();
     WireError garbled(const std::string& what) const;

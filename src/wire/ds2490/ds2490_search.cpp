@@ -1,4 +1,5 @@
-// One Search ROM pass through the chip's search access command.
+// One Search ROM pass through the chip's search access command: checking that one device is there,
+// and the alarm search.
 
 #include "wire/ds2490/ds2490_link.h"
 #include "wire/network.h"

@@ -304,5 +304,61 @@ TEST_F(Ds2490LinkTest, SearchPassAndMatchRomResetTheBusInTheirOwnCommand) {
     EXPECT_EQ(Take()[1], "C1 49FD 01EC") << "the alarm search's command byte";
 }
 
+// A listing takes no more than the codes it asked for and the value after them, gives up on a
+// chip that searches on without handing over a code, and goes on from the last code only when
+// the next command finds that code first.
+TEST(Ds2490Listing, WhatTheChipHandsOverIsBoundedAndChecked) {
+    const RomCode a = WithRomCrc({0x28, 1});
+    const RomCode b = WithRomCrc({0x28, 2});
+    const RomCode broken{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+    std::vector<uint8_t> codes;  // the first command's two and a value, then the next one's
+    for (const RomCode& rom : {a, b, a, a, b}) {
+        codes.insert(codes.end(), rom.begin(), rom.end());
+    }
+    struct Case {
+        const char* name;
+        int codesPerSearch;
+        std::deque<std::vector<uint8_t>> statuses;
+        std::vector<uint8_t> receive;
+        std::optional<WireErrorCode> error;
+        std::vector<RomCode> listed;
+    };
+    const Case cases[] = {
+        {"more than asked for",
+         7,
+         {Status(kBusy, 64), Status(kBusy, 64)},
+         std::vector<uint8_t>(128, 0x28),
+         WireErrorCode::Protocol,
+         {}},
+        {"a count that comes and goes",
+         7,
+         {Status(kBusy, 8), Status(kBusy, 16), Status(kBusy, 8), Status(kBusy, 16),
+          Status(kBusy, 8), Status(kBusy, 16)},
+         {},
+         WireErrorCode::Timeout,
+         {}},
+        {"a further command not finding the last code first",
+         2,
+         {Status(kIdle, 24), Status(kIdle, 16)},
+         codes,
+         std::nullopt,
+         {a, b, broken}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto script = std::make_unique<ScriptedUsb>();
+        script->statuses = c.statuses;
+        script->receive.assign(c.receive.begin(), c.receive.end());
+        ScriptedUsb* usb = script.get();
+        Ds2490Link link(std::move(script),
+                        {.maxStatusReads = 4, .codesPerSearch = c.codesPerSearch});
+        ASSERT_TRUE(link.open());
+        auto listed = link.listBus(false);
+        EXPECT_EQ(listed ? std::nullopt : std::optional(listed.error().code), c.error);
+        EXPECT_EQ(listed ? *listed : std::vector<RomCode>{}, c.listed);
+        EXPECT_TRUE(usb->statuses.empty()) << "every status read and no more";
+    }
+}
+
 }  // namespace
 }  // namespace velgrin::ds2490
