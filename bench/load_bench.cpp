@@ -52,8 +52,9 @@ int RaisedNice(int by) {
     return std::min(::getpriority(PRIO_PROCESS, 0) + by, 19);
 }
 
-// Starts `velgrin-cli` at nice value `niceness` with its standard output on a pipe, which the
-// returned stream reads; null when it cannot be started.
+// Starts `velgrin-cli temp` at a nice value raised by `niceness`, with its standard output on a
+// pipe that the returned stream reads; null when that fails (`child` is then reaped by the
+// caller when it was started).
 FILE* StartCli(const std::string& port, int niceness, pid_t& child) {
     int ends[2];
     if (::pipe(ends) != 0) {
@@ -76,7 +77,11 @@ FILE* StartCli(const std::string& port, int niceness, pid_t& child) {
         ::close(ends[0]);
         return nullptr;
     }
-    return ::fdopen(ends[0], "r");
+    FILE* output = ::fdopen(ends[0], "r");
+    if (output == nullptr) {
+        ::close(ends[0]);
+    }
+    return output;
 }
 
 // One `temp` run against a fresh emulator serving `devices` thermometers.
