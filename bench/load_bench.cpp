@@ -151,6 +151,22 @@ void Signal(const std::vector<pid_t>& helpers, int signal) {
     }
 }
 
+// Whether a helper has ended (its limit passed, or something else killed it); it is then reaped
+// and said how it ended.
+bool HelperEnded(std::vector<pid_t>& helpers) {
+    for (auto it = helpers.begin(); it != helpers.end(); ++it) {
+        int status = 0;
+        if (::waitpid(*it, &status, WNOHANG) == *it) {
+            std::printf("helper %d %s %d\n", static_cast<int>(*it),
+                        WIFSIGNALED(status) ? "was killed by signal" : "exited with status",
+                        WIFSIGNALED(status) ? WTERMSIG(status) : WEXITSTATUS(status));
+            helpers.erase(it);
+            return true;
+        }
+    }
+    return false;
+}
+
 // Ends the helpers; returns the CPU seconds they had, to tell how much of the machine they got.
 double StopHelpers(const std::vector<pid_t>& helpers) {
     for (const pid_t pid : helpers) {
@@ -219,10 +235,17 @@ int main(int argc, char** argv) {
     // see the same machine when something else starts or ends on it meanwhile.
     std::vector<pid_t> helpers;
     for (int i = 0; i < helperCount; ++i) {
-        helpers.push_back(StartHelper(std::chrono::seconds(limitSeconds), niceness));
+        // A pid of -1 would have every signal below reach all of the user's processes.
+        const pid_t helper = StartHelper(std::chrono::seconds(limitSeconds), niceness);
+        if (helper <= 0) {
+            std::printf("a CPU-bound helper could not be started\n");
+            StopHelpers(helpers);
+            return 1;
+        }
+        helpers.push_back(helper);
     }
     std::printf("%d thermometers; client and helpers at nice %d, the emulator at %d; %s\n", devices,
-                niceness, ::getpriority(PRIO_PROCESS, 0), LoadAverage().c_str());
+                RaisedNice(niceness), ::getpriority(PRIO_PROCESS, 0), LoadAverage().c_str());
     std::vector<double> quiet;
     std::vector<double> loaded;
     int failed = 0;
@@ -232,6 +255,11 @@ int main(int argc, char** argv) {
         const Run calm = TempRun(devices, niceness);
         const auto loadedFrom = Wall::now();
         Signal(helpers, SIGCONT);
+        if (HelperEnded(helpers)) {
+            std::printf("a CPU-bound helper ended before run %d: the load is gone\n", i + 1);
+            StopHelpers(helpers);
+            return 1;
+        }
         const Run run = TempRun(devices, niceness);
         helpersRan += std::chrono::duration<double>(Wall::now() - loadedFrom).count();
         const bool good = run.exitedZero && run.readings == devices;
