@@ -133,6 +133,10 @@ pid_t StartHelper(std::chrono::seconds limit, int niceness) {
         if (::setpriority(PRIO_PROCESS, 0, RaisedNice(niceness)) != 0) {
             ::_exit(1);
         }
+        // A benchmark started in the background from a shell that then exits leaves its process
+        // group orphaned; the kernel hangs up the group's stopped members, which the helpers
+        // are between loaded runs. They end by their limit or by the benchmark instead.
+        ::signal(SIGHUP, SIG_IGN);
         const auto end = Wall::now() + limit;
         volatile uint64_t spins = 0;
         while (Wall::now() < end) {
