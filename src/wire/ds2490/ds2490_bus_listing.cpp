@@ -37,37 +37,28 @@ WireResult<Ds2490Link::Listing> Ds2490Link::listFrom(const RomCode& start, size_
     // The codes asked for and, when more remain, one value of 8 bytes after them.
     const size_t most = (codes + 1) * kCodeSize;
     Listing listing;
-    std::array<uint8_t, status::kPacketSize> packet{};
+    Completion progress;
     // Reads in a row that showed no byte beyond the most seen; a search finds a code every 14 ms
     // or so, and the bytes are bounded, so the reads are too.
     int stalled = 0;
     size_t seen = 0;
     while (stalled < options_.maxStatusReads) {
-        auto length = usb_->readStatus(packet);
-        if (!length) {
-            return length.error();
+        auto flags = readStatus(progress);
+        if (!flags) {
+            return flags.error();
         }
-        if (*length < status::kMinimumPacket) {
-            return garbled("a status read (" + std::to_string(*length) + " bytes)");
+        for (uint8_t r : progress.results) {
+            listing.outcome |= r;
         }
-        for (size_t i = status::kResultsAt; i < *length; ++i) {
-            if (packet[i] != result::kDeviceDetected) {
-                listing.outcome |= packet[i];
-            }
-        }
-        const uint8_t flags = packet[status::kDeviceFlags];
-        if ((flags & status::kEp0Overflow) != 0) {
-            return WireError{WireErrorCode::Protocol,
-                             usb_->name() + " lost a command (its EP0 buffer overflowed)"};
-        }
-        const size_t dataIn = packet[status::kDataInCount];
+        progress.results.clear();
+        const size_t dataIn = progress.dataIn;
         const size_t total = listing.bytes.size() + dataIn;
         if (dataIn > kFifoSize || total > most) {
             return garbled("a search (" + std::to_string(total) + " bytes)");
         }
         stalled = total > seen ? 0 : stalled + 1;
         seen = std::max(seen, total);
-        const bool idle = (flags & status::kIdle) != 0;
+        const bool idle = (*flags & status::kIdle) != 0;
         // While the search runs, only whole packets are taken before the FIFO fills: more bytes
         // may arrive meanwhile, and a read shorter than the packet the chip sends fails.
         const size_t take = idle ? dataIn : dataIn / kBlockChunk * kBlockChunk;

@@ -90,29 +90,38 @@ WireResult<void> Ds2490Link::communicate(uint16_t value, uint16_t index) {
     return usb_->control(Request::Communication, value, index);
 }
 
+WireResult<uint8_t> Ds2490Link::readStatus(Completion& into) {
+    std::array<uint8_t, status::kPacketSize> packet{};
+    auto length = usb_->readStatus(packet);
+    if (!length) {
+        return length.error();
+    }
+    if (*length < status::kMinimumPacket) {
+        return garbled("a status read (" + std::to_string(*length) + " bytes)");
+    }
+    for (size_t i = status::kResultsAt; i < *length; ++i) {
+        if (packet[i] != result::kDeviceDetected) {
+            into.results.push_back(packet[i]);
+        }
+    }
+    const uint8_t flags = packet[status::kDeviceFlags];
+    if ((flags & status::kEp0Overflow) != 0) {
+        return WireError{WireErrorCode::Protocol,
+                         usb_->name() + " lost a command (its EP0 buffer overflowed)"};
+    }
+    into.dataIn = packet[status::kDataInCount];
+    into.dataOut = packet[status::kDataOutCount];
+    return flags;
+}
+
 WireResult<Ds2490Link::Completion> Ds2490Link::waitFor(size_t expected, bool pulledUp) {
     Completion completion;
-    std::array<uint8_t, status::kPacketSize> packet{};
     for (int read = 0; read < options_.maxStatusReads; ++read) {
-        auto length = usb_->readStatus(packet);
-        if (!length) {
-            return length.error();
+        auto status = readStatus(completion);
+        if (!status) {
+            return status.error();
         }
-        if (*length < status::kMinimumPacket) {
-            return garbled("a status read (" + std::to_string(*length) + " bytes)");
-        }
-        for (size_t i = status::kResultsAt; i < *length; ++i) {
-            if (packet[i] != result::kDeviceDetected) {
-                completion.results.push_back(packet[i]);
-            }
-        }
-        const uint8_t flags = packet[status::kDeviceFlags];
-        if ((flags & status::kEp0Overflow) != 0) {
-            return WireError{WireErrorCode::Protocol,
-                             usb_->name() + " lost a command (its EP0 buffer overflowed)"};
-        }
-        completion.dataIn = packet[status::kDataInCount];
-        completion.dataOut = packet[status::kDataOutCount];
+        const uint8_t flags = *status;
         // After a reset that found nobody or a short, an idle chip has nothing more to give.
         const bool enough =
             completion.dataIn >= expected ||
@@ -208,15 +217,12 @@ WireResult<void> Ds2490Link::endPullup() {
 }
 
 WireResult<bool> Ds2490Link::pullupActive() {
-    std::array<uint8_t, status::kPacketSize> packet{};
-    auto length = usb_->readStatus(packet);
-    if (!length) {
-        return length.error();
+    Completion ignored;
+    auto flags = readStatus(ignored);
+    if (!flags) {
+        return flags.error();
     }
-    if (*length < status::kMinimumPacket) {
-        return garbled("a status read");
-    }
-    return (packet[status::kDeviceFlags] & status::kPullupActive) != 0;
+    return (*flags & status::kPullupActive) != 0;
 }
 
 WireResult<ResetOutcome> Ds2490Link::resetBus() {

@@ -78,6 +78,9 @@ class Ds2490Link final : public Link {
     WireResult<void> initialise();
 
     WireResult<void> communicate(uint16_t value, uint16_t index);
+    // One status packet into `into` (its results appended, the FIFO counts replaced); the
+    // chip's device flags. A lost command is an error.
+    WireResult<uint8_t> readStatus(Completion& into);
     // Reads status packets until the chip is idle and holds `expected` bytes for the host;
     // with `pulledUp` the command is still running its pull-up, so the bytes are enough.
     WireResult<Completion> waitFor(size_t expected, bool pulledUp);
