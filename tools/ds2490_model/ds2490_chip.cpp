@@ -168,6 +168,15 @@ void Ds2490Chip::busReset(uint16_t value) {
     }
 }
 
+// Bytes, blocks and Match Access have no error codes: the reset they may begin with reports
+// nothing of what it found.
+void Ds2490Chip::silentReset(uint16_t value) {
+    (void)resetLine();
+    if (Has(value, comm::kNotify)) {
+        results_.push_back(0);
+    }
+}
+
 uint8_t Ds2490Chip::touchByte(uint8_t byte) {
     uint8_t read = 0;
     for (int bit = 0; bit < 8; ++bit) {
@@ -215,7 +224,7 @@ bool Ds2490Chip::communication(uint16_t value, uint16_t index) {
         }
         case comm::kByteIo& kCodeMask:
             if (Has(value, comm::kResetFirst)) {
-                busReset(value);
+                silentReset(value);
             }
             fromBus_.push_back(touchByte(static_cast<uint8_t>(index)));
             if (pullup) {
@@ -224,7 +233,7 @@ bool Ds2490Chip::communication(uint16_t value, uint16_t index) {
             return true;
         case comm::kBlockIo& kCodeMask: {
             if (Has(value, comm::kResetFirst)) {
-                busReset(value);
+                silentReset(value);
             }
             if (index > toBus_.size()) {
                 results_.push_back(result::kCompareFailed);
@@ -242,7 +251,7 @@ bool Ds2490Chip::communication(uint16_t value, uint16_t index) {
         }
         case comm::kMatchAccess& kCodeMask: {
             if (Has(value, comm::kResetFirst)) {
-                busReset(value);
+                silentReset(value);
             }
             const auto rom = takeRom();
             if (!rom) {

@@ -44,6 +44,7 @@ class Ds2490Chip {
     bool modeCommand(uint16_t value, uint16_t index);
     bool communication(uint16_t value, uint16_t index);
     void busReset(uint16_t value);
+    void silentReset(uint16_t value);
     uint8_t touchByte(uint8_t byte);
     // A search access command: passes for up to as many codes as its wIndex's high byte asks.
     bool search(uint16_t value, uint16_t index);

@@ -225,10 +225,14 @@ WireResult<bool> Ds2490Link::pullupActive() {
     return (*flags & status::kPullupActive) != 0;
 }
 
-WireResult<ResetOutcome> Ds2490Link::resetBus() {
+WireResult<void> Ds2490Link::sendReset() {
     const uint16_t value =
         comm::kOneWireReset | comm::kImmediate | comm::kBit3 | comm::kNotify | comm::kFlushOnError;
-    if (auto sent = communicate(value, mode::kRegularSpeed); !sent) {
+    return communicate(value, mode::kRegularSpeed);
+}
+
+WireResult<ResetOutcome> Ds2490Link::resetBus() {
+    if (auto sent = sendReset(); !sent) {
         return sent.error();
     }
     auto done = waitFor(0, false);
@@ -330,7 +334,12 @@ WireResult<void> Ds2490Link::sendBlock(std::span<uint8_t> bytes) {
 
 WireResult<ResetOutcome> Ds2490Link::sendResetAndBlock(std::span<uint8_t> bytes) {
     const auto first = bytes.first(std::min(kBlockChunk, bytes.size()));
-    if (auto started = startBlock(first, comm::kResetFirst); !started) {
+    // A block's own reset reports nothing of what it found, so the reset goes as a command of
+    // its own ahead of the block; one status read then covers both.
+    if (auto sent = sendReset(); !sent) {
+        return sent.error();
+    }
+    if (auto started = startBlock(first, 0); !started) {
         return started.error();
     }
     // Whether anybody answered the reset is in the status alone.

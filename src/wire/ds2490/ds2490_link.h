@@ -78,6 +78,8 @@ class Ds2490Link final : public Link {
     WireResult<void> initialise();
 
     WireResult<void> communicate(uint16_t value, uint16_t index);
+    // A bus reset command, its outcome posted among the results.
+    WireResult<void> sendReset();
     // One status packet into `into` (its results appended, the FIFO counts replaced); the
     // chip's device flags. A lost command is an error.
     WireResult<uint8_t> readStatus(Completion& into);

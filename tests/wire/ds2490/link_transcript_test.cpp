@@ -241,18 +241,19 @@ TEST_F(Ds2490LinkTest, MatchRomNobodyAnsweredLeavesNothingInTheChip) {
         usb->statuses = {packet};
         std::vector<uint8_t> bytes = match;
         EXPECT_EQ(*link->resetAndTouchBlock(bytes), ResetOutcome::NoPresence);
-        EXPECT_EQ(Take(), Join({"W 5528010100000000E4", "C1 0175 0009", "S 01"}, rest));
+        EXPECT_EQ(Take(),
+                  Join({"C1 0C4B 0000", "W 5528010100000000E4", "C1 0075 0009", "S 01"}, rest));
     }
 }
 
-// A search pass and a Match ROM each reset the bus in their own command. The chip's "no
-// presence" after a pass may be a broken path as well: a reset of its own tells them apart. A
-// short starts the chip afresh; a Match ROM nobody answered leaves nothing in the chip.
-TEST_F(Ds2490LinkTest, SearchPassAndMatchRomResetTheBusInTheirOwnCommand) {
+// A search pass resets the bus in its own command; a Match ROM goes right behind a reset
+// command, one status read covering both. The chip's "no presence" after a pass may be a
+// broken path as well: a reset of its own tells them apart. A short starts the chip afresh.
+TEST_F(Ds2490LinkTest, SearchPassResetsInItsCommandAndMatchRomGoesBehindAReset) {
     const RomCode found{0x28, 0x01, 0x01, 0x00, 0x00, 0x00, 0x00, 0xE4};
     const RomCode map{0x0F, 0, 0, 0, 0, 0, 0, 0};
     const Lines pass{"W 0100000000000000", "C1 49FD 01F0"};
-    const Lines match{"W 5528010100000000E4", "C1 0175 0009"};
+    const Lines match{"C1 0C4B 0000", "W 5528010100000000E4", "C1 0075 0009"};
     struct Case {
         bool isPass;
         std::vector<uint8_t> results;       // of the command
