@@ -70,7 +70,27 @@ WireError NetSerialPort::notOpen() const {
     return WireError{WireErrorCode::Io, "network serial port " + name_ + " is not open"};
 }
 
+void NetSerialPort::keepGreeting(std::span<const uint8_t> bytes) {
+    for (size_t i = 0; !sentSinceConnect_ && i < bytes.size() && greeting_.size() < kGreetingLength;
+         ++i) {
+        const auto c = static_cast<char>(bytes[i]);
+        if (c >= ' ' && c <= '~') {
+            greeting_ += c;
+        }
+    }
+}
+
 WireError NetSerialPort::lost(const std::string& why) {
+    // A server that refuses a client negotiates first and says why after: an answer to its
+    // options can fail before that text is read, so whatever is still waiting is read now.
+    uint8_t unread[kGreetingLength];
+    for (int chunk = 0; fd_ >= 0 && chunk < 4; ++chunk) {
+        const ssize_t n = ::recv(fd_, unread, sizeof unread, MSG_DONTWAIT);
+        if (n <= 0) {
+            break;
+        }
+        keepGreeting(std::span<const uint8_t>(unread, static_cast<size_t>(n)));
+    }
     const std::string said = greeting_;
     close();
     if (said.find("in use") != std::string::npos) {
@@ -251,13 +271,7 @@ WireResult<bool> NetSerialPort::receive(Deadline deadline) {
         data_.insert(data_.end(), received.begin(), received.end());
     }
     // A server that refuses a client says why before the first byte goes to the adapter.
-    for (size_t i = before;
-         !sentSinceConnect_ && i < data_.size() && greeting_.size() < kGreetingLength; ++i) {
-        const auto c = static_cast<char>(data_[i]);
-        if (c >= ' ' && c <= '~') {
-            greeting_ += c;
-        }
-    }
+    keepGreeting(std::span<const uint8_t>(data_).subspan(before));
     if (data_.size() - dataRead_ > kMaxUnread) {
         close();
         return WireError{WireErrorCode::Protocol, "the server at " + address_.place() +

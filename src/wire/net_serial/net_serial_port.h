@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -65,6 +66,8 @@ class NetSerialPort final : public ds2480b::SerialPort {
     WireResult<std::vector<uint8_t>> answer(uint8_t code, Deadline deadline);
     WireResult<void> answerOption(const TelnetEvent& event);
     WireError lost(const std::string& why);
+    // The printable bytes of what came before anything went to the adapter.
+    void keepGreeting(std::span<const uint8_t> bytes);
     WireError notOpen() const;
 
     NetAddress address_;
