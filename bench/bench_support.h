@@ -5,6 +5,7 @@
 #include "common/clock.h"
 #include "common/host.h"
 #include "wire/bus_core.h"
+#include "wire/network.h"
 #include "wire/rom_code.h"
 #include "wire/sim/sim_bench.h"
 #include "wire/sim/sim_device.h"
@@ -43,6 +44,17 @@ inline RomCode SerialRom(uint8_t family, uint64_t serial) {
         rom[static_cast<size_t>(1 + i)] = static_cast<uint8_t>(serial >> (8 * i));
     }
     return WithRomCrc(rom);
+}
+
+// How many devices one full search of the link's bus found.
+inline int SearchedDevices(Link& link) {
+    Network network(link);
+    SearchState state;
+    int found = 0;
+    for (auto more = network.first(state); more && *more; more = network.next(state)) {
+        ++found;
+    }
+    return found;
 }
 
 // A bench of `devices` thermometers with scattered serial numbers, behind the driver.

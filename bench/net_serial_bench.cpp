@@ -78,15 +78,7 @@ struct NetRig {
         return dynamic_cast<const ds9097::PassiveSerialLink&>(*link).stats().roundTrips;
     }
 
-    bool searchAll() {
-        Network network(*link);
-        SearchState state;
-        int found = 0;
-        for (auto more = network.first(state); more && *more; more = network.next(state)) {
-            ++found;
-        }
-        return found == expected;
-    }
+    bool searchAll() { return SearchedDevices(*link) == expected; }
 
     VirtualClock clock;
     std::shared_ptr<sim::SimBench> bench = std::make_shared<sim::SimBench>(clock);

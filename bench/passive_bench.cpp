@@ -54,15 +54,7 @@ struct PassiveRig {
     }
 
     // Every device found, each once.
-    bool searchAll() {
-        Network network(*link);
-        SearchState state;
-        int found = 0;
-        for (auto more = network.first(state); more && *more; more = network.next(state)) {
-            ++found;
-        }
-        return found == expected;
-    }
+    bool searchAll() { return SearchedDevices(*link) == expected; }
 
     VirtualClock clock;
     std::shared_ptr<sim::SimBench> bench = std::make_shared<sim::SimBench>(clock);
@@ -176,15 +168,7 @@ void MeasureUart(benchmark::State& state, UartRig& rig, int devices, Work&& work
 void BM_UartSearch(benchmark::State& state) {
     const auto devices = static_cast<int>(state.range(1));
     UartRig rig(static_cast<int>(state.range(0)), devices, static_cast<uint64_t>(state.range(2)));
-    MeasureUart(state, rig, devices, [&] {
-        Network network(*rig.link);
-        SearchState search;
-        int found = 0;
-        for (auto more = network.first(search); more && *more; more = network.next(search)) {
-            ++found;
-        }
-        return found == rig.expected;
-    });
+    MeasureUart(state, rig, devices, [&] { return SearchedDevices(*rig.link) == rig.expected; });
 }
 
 void BM_UartBlock(benchmark::State& state) {

@@ -28,14 +28,6 @@ WireResult<void> UartPortModel::open() {
     return {};
 }
 
-WireResult<void> UartPortModel::setBaud(uint32_t baud) {
-    auto taken = setFormat(baud, 8);
-    if (!taken) {
-        return taken.error();
-    }
-    return {};
-}
-
 WireResult<int> UartPortModel::setFormat(uint32_t baud, int dataBits) {
     if (!open_ || baud == 0 || dataBits < 5 || dataBits > 8) {
         return WireError{WireErrorCode::Unsupported, "uart model: no such format"};

@@ -31,7 +31,6 @@ class UartPortModel final : public ds2480b::SerialPort {
     WireResult<void> open() override;
     void close() override { open_ = false; }
     bool isOpen() const override { return open_; }
-    WireResult<void> setBaud(uint32_t baud) override;
     WireResult<int> setFormat(uint32_t baud, int dataBits) override;
     WireResult<void> write(std::span<const uint8_t> bytes) override;
     WireResult<size_t> read(std::span<uint8_t> into, std::chrono::milliseconds timeout) override;

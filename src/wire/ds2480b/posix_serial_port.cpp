@@ -189,14 +189,6 @@ void PosixSerialPort::close() {
     fd_ = -1;
 }
 
-WireResult<void> PosixSerialPort::setBaud(uint32_t baud) {
-    auto set = setFormat(baud, 8);
-    if (!set) {
-        return set.error();
-    }
-    return {};
-}
-
 WireResult<int> PosixSerialPort::setFormat(uint32_t baud, int dataBits) {
     if (fd_ < 0) {
         return notOpen().error();

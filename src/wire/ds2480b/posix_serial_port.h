@@ -29,7 +29,6 @@ class PosixSerialPort final : public SerialPort {
     void close() override;
     bool isOpen() const override { return fd_ >= 0; }
 
-    WireResult<void> setBaud(uint32_t baud) override;
     WireResult<int> setFormat(uint32_t baud, int dataBits) override;
     WireResult<void> write(std::span<const uint8_t> bytes) override;
     WireResult<size_t> read(std::span<uint8_t> into, std::chrono::milliseconds timeout) override;

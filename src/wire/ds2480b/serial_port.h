@@ -23,7 +23,14 @@ class SerialPort {
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
 
-    virtual WireResult<void> setBaud(uint32_t baud) = 0;
+    // The rate alone, with characters of 8 data bits.
+    WireResult<void> setBaud(uint32_t baud) {
+        auto set = setFormat(baud, 8);
+        if (!set) {
+            return set.error();
+        }
+        return {};
+    }
     // Sets the rate and the data bits of a character (5 to 8) together; gives the data bits the
     // driver took, which some USB bridges round up to 8.
     virtual WireResult<int> setFormat(uint32_t baud, int dataBits) = 0;

@@ -333,14 +333,6 @@ WireResult<std::vector<uint8_t>> NetSerialPort::command(uint8_t code, std::vecto
     return answer(code, Clock::now() + times_.answer);
 }
 
-WireResult<void> NetSerialPort::setBaud(uint32_t baud) {
-    auto set = setFormat(baud, 8);
-    if (!set) {
-        return set.error();
-    }
-    return {};
-}
-
 WireResult<int> NetSerialPort::setFormat(uint32_t baud, int dataBits) {
     if (fd_ < 0) {
         return notOpen();

@@ -151,14 +151,6 @@ void ScriptedSerialPort::close() {
     open_ = false;
 }
 
-WireResult<void> ScriptedSerialPort::setBaud(uint32_t baud) {
-    auto set = setFormat(baud, 8);
-    if (!set) {
-        return set.error();
-    }
-    return {};
-}
-
 WireResult<int> ScriptedSerialPort::setFormat(uint32_t baud, int dataBits) {
     if (auto ok = usable(); !ok) {
         return ok.error();
