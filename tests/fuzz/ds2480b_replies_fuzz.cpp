@@ -25,7 +25,6 @@ class ReplyStreamPort final : public ds2480b::SerialPort {
     }
     void close() override { open_ = false; }
     bool isOpen() const override { return open_; }
-    WireResult<void> setBaud(uint32_t) override { return {}; }
     WireResult<int> setFormat(uint32_t, int dataBits) override { return dataBits; }
     WireResult<void> write(std::span<const uint8_t>) override { return {}; }
     WireResult<size_t> read(std::span<uint8_t> into, std::chrono::milliseconds) override {
