@@ -42,6 +42,11 @@ WireResult<void> SessionBus::setNormalLevel() {
     return level(0, 0);
 }
 
+std::chrono::milliseconds SessionBus::planPullup(std::chrono::milliseconds hold) {
+    Link* link = core_.driver().link();
+    return link == nullptr ? hold : link->planPullup(hold);
+}
+
 WireResult<void> SessionBus::level(int16_t level, int16_t prime) {
     const int16_t result = core_.driver().TMOneWireLevel(core_.SHandle, 0, level, prime);
     if (result < 0) {

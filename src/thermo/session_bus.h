@@ -17,6 +17,7 @@ class SessionBus final : public ThermometerBus {
     WireResult<void> touchBlock(std::span<uint8_t> bytes) override;
     WireResult<void> armStrongPullup(PullupTrigger trigger) override;
     WireResult<void> setNormalLevel() override;
+    std::chrono::milliseconds planPullup(std::chrono::milliseconds hold) override;
     bool singleSlots() const override;
 
   private:

@@ -118,7 +118,9 @@ bool ThermometerSet::readPowerSupply(Target& target) {
 }
 
 bool ThermometerSet::convertUnderPullup(bool& lacksPullup) {
-    const auto converted = ConvertUnderPullup(bus_, [this] { host_.sleep(kLongestConversionMs); });
+    const auto converted = ConvertUnderPullup(
+        bus_, std::chrono::milliseconds(kLongestConversionMs),
+        [this](std::chrono::milliseconds ms) { host_.sleep(static_cast<uint32_t>(ms.count())); });
     lacksPullup = !converted && converted.error().code == WireErrorCode::Unsupported;
     return converted.ok();
 }

@@ -15,7 +15,8 @@ WireError CommandGarbled() {
 // Once the command byte may have gone out the device may be converting or copying on the
 // pull-up's power, so the wait runs in full whatever the echo said.
 WireResult<void> UnderPullup(ThermometerBus& bus, uint8_t command, bool primeOnNextBit,
-                             const std::function<void()>& wait) {
+                             std::chrono::milliseconds hold, const PullupWait& wait) {
+    const auto waitFor = bus.planPullup(hold);
     if (auto armed = bus.armStrongPullup(PullupTrigger::AfterNextByte); !armed) {
         return armed.error();
     }
@@ -25,7 +26,7 @@ WireResult<void> UnderPullup(ThermometerBus& bus, uint8_t command, bool primeOnN
         // that the adapter is still the one it was, before the wait rather than after it.
         sent = bus.armStrongPullup(PullupTrigger::AfterNextBit);
     }
-    wait();
+    wait(waitFor);
     auto normal = bus.setNormalLevel();
     if (!sent) {
         return sent.error();
@@ -46,12 +47,14 @@ WireResult<void> SendCommand(ThermometerBus& bus, uint8_t command) {
     return {};
 }
 
-WireResult<void> ConvertUnderPullup(ThermometerBus& bus, const std::function<void()>& wait) {
-    return UnderPullup(bus, ds18x20_command::kConvertT, true, wait);
+WireResult<void> ConvertUnderPullup(ThermometerBus& bus, std::chrono::milliseconds hold,
+                                    const PullupWait& wait) {
+    return UnderPullup(bus, ds18x20_command::kConvertT, true, hold, wait);
 }
 
-WireResult<void> CopyUnderPullup(ThermometerBus& bus, const std::function<void()>& wait) {
-    return UnderPullup(bus, ds18x20_command::kCopyScratchpad, false, wait);
+WireResult<void> CopyUnderPullup(ThermometerBus& bus, std::chrono::milliseconds hold,
+                                 const PullupWait& wait) {
+    return UnderPullup(bus, ds18x20_command::kCopyScratchpad, false, hold, wait);
 }
 
 WireResult<bool> ReadSlot(ThermometerBus& bus) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -31,6 +32,8 @@ class ThermometerBus {
     virtual WireResult<void> touchBlock(std::span<uint8_t> bytes) = 0;
     virtual WireResult<void> armStrongPullup(PullupTrigger trigger) = 0;
     virtual WireResult<void> setNormalLevel() = 0;
+    // Before arming: how long the caller is to wait for a pull-up held for `hold`.
+    virtual std::chrono::milliseconds planPullup(std::chrono::milliseconds hold) = 0;
     // Whether the adapter has single time slots.
     virtual bool singleSlots() const = 0;
 };
@@ -47,6 +50,9 @@ class LinkThermometerBus final : public ThermometerBus {
         return link_.armStrongPullup(trigger);
     }
     WireResult<void> setNormalLevel() override { return link_.setNormalLevel(); }
+    std::chrono::milliseconds planPullup(std::chrono::milliseconds hold) override {
+        return link_.planPullup(hold);
+    }
     bool singleSlots() const override { return link_.capabilities().bitAccess; }
 
   private:
@@ -61,14 +67,19 @@ WireResult<bool> ReadSlot(ThermometerBus& bus);
 // A function command byte; it counts only when it went out as sent (its echo is the line).
 WireResult<void> SendCommand(ThermometerBus& bus, uint8_t command);
 
-// Convert T with the strong pull-up from right after the command byte, held through `wait`,
-// then the normal level. An adapter without a strong pull-up fails before anything is sent
-// (WireErrorCode::Unsupported, its message naming the limit).
-WireResult<void> ConvertUnderPullup(ThermometerBus& bus, const std::function<void()>& wait);
+// Waits the milliseconds given.
+using PullupWait = std::function<void(std::chrono::milliseconds)>;
+
+// Convert T with the strong pull-up from right after the command byte, held for at least
+// `hold` (through `wait`), then the normal level. An adapter without a strong pull-up fails
+// before anything is sent (WireErrorCode::Unsupported, its message naming the limit).
+WireResult<void> ConvertUnderPullup(ThermometerBus& bus, std::chrono::milliseconds hold,
+                                    const PullupWait& wait);
 
 // Copy Scratchpad to EEPROM likewise. A failure other than the pull-up's own may have left a
 // copy running: it then had the whole wait on the pull-up all the same.
-WireResult<void> CopyUnderPullup(ThermometerBus& bus, const std::function<void()>& wait);
+WireResult<void> CopyUnderPullup(ThermometerBus& bus, std::chrono::milliseconds hold,
+                                 const PullupWait& wait);
 
 // Read Power Supply: true when the selected device draws its power from the bus alone (it
 // pulls the read slot low).

@@ -45,10 +45,13 @@ void Thermometers::WaitOnTickCounter(uint32_t ms) {
 }
 
 WireResult<void> Thermometers::Powered(uint8_t command, uint32_t waitMs) {
-    const auto wait = [this, waitMs] { WaitOnTickCounter(waitMs); };
+    const auto wait = [this](std::chrono::milliseconds ms) {
+        WaitOnTickCounter(static_cast<uint32_t>(ms.count()));
+    };
+    const std::chrono::milliseconds hold(waitMs);
     const auto underPullup = [&] {
-        return command == ds18x20_command::kConvertT ? ConvertUnderPullup(bus_, wait)
-                                                     : CopyUnderPullup(bus_, wait);
+        return command == ds18x20_command::kConvertT ? ConvertUnderPullup(bus_, hold, wait)
+                                                     : CopyUnderPullup(bus_, hold, wait);
     };
     TmexDriver& driver = core_.driver();
     if (driver.link() == nullptr || driver.link()->capabilities().strongPullup) {
@@ -66,7 +69,7 @@ WireResult<void> Thermometers::Powered(uint8_t command, uint32_t waitMs) {
     }
     // A command whose echo failed may still have started: it gets its whole time all the same.
     const auto sent = SendCommand(bus_, command);
-    wait();
+    wait(hold);
     return sent;
 }
 

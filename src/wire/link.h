@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <span>
@@ -72,6 +73,11 @@ class Link {
     // Strong pull-up (5 V) for parasite-powered conversions and EEPROM copies.
     WireResult<void> armStrongPullup(PullupTrigger trigger);
     WireResult<void> setNormalLevel();
+    // Before arming: the caller means to hold the next pull-up for `hold` and then set the normal
+    // level. An adapter with a pull-up timer of its own times it, so that ending it costs less;
+    // gives how long the caller is to wait before setNormalLevel (at least `hold`). Default:
+    // the caller ends it, after `hold`.
+    virtual std::chrono::milliseconds planPullup(std::chrono::milliseconds hold) { return hold; }
 
     // Adapters with a search accelerator run a whole Search ROM pass (after a reset made by the
     // caller, including the 0xF0 or 0xEC command byte).

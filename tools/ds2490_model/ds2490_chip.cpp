@@ -62,6 +62,8 @@ void Ds2490Chip::endPullup() {
 
 void Ds2490Chip::expirePullup() {
     if (pullupOn_ && pullupEndsAtUs_ && bench_.clock().nowUs() >= *pullupEndsAtUs_) {
+        // The devices lost the pull-up when the timer ran out, not when the host looked.
+        bench_.bus().endStrongPullupAt(*pullupEndsAtUs_);
         endPullup();
     }
 }

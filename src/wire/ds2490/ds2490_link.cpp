@@ -6,6 +6,13 @@ namespace velgrin::ds2490 {
 
 namespace {
 
+// The chip's pull-up timer counts in steps of 16 ms, up to 254 of them.
+constexpr int64_t kDurationStepMs = 16;
+constexpr int64_t kLongestDurationCode = 0xFE;
+// Status reads a timed pull-up may still show on after the caller's wait before it is halted:
+// the chip's clock and the host's need not agree to the millisecond.
+constexpr int kTimerGraceReads = 8;
+
 // A slot written as 0 reads 0 whatever the devices do; a 1 there is not the bus.
 bool PlausibleEcho(uint8_t sent, uint8_t read) {
     return (read & static_cast<uint8_t>(~sent)) == 0;
@@ -42,11 +49,40 @@ WireResult<void> Ds2490Link::initialise() {
         {Request::Mode, {mode::kStrongPullupDuration, mode::kInfiniteDuration}},
         {Request::Mode, {mode::kPulseEnable, mode::kEnableStrongPullup}},
     };
+    plannedDuration_.reset();
+    pullupTimed_ = false;
     for (const auto& [request, command] : steps) {
         if (auto sent = usb_->control(request, command.first, command.second); !sent) {
             return sent;
         }
     }
+    durationCode_ = mode::kInfiniteDuration;
+    return {};
+}
+
+std::chrono::milliseconds Ds2490Link::planPullup(std::chrono::milliseconds hold) {
+    const int64_t steps = (hold.count() + kDurationStepMs - 1) / kDurationStepMs;
+    if (steps < 1 || steps > kLongestDurationCode) {
+        plannedDuration_.reset();
+        return hold;
+    }
+    plannedDuration_ = static_cast<uint8_t>(steps);
+    return std::chrono::milliseconds(steps * kDurationStepMs);
+}
+
+WireResult<void> Ds2490Link::applyPullupDuration() {
+    const uint8_t wanted = plannedDuration_.value_or(mode::kInfiniteDuration);
+    plannedDuration_.reset();
+    pullupTimed_ = false;
+    if (wanted != durationCode_) {
+        // Unknown until the chip took it: a failure here resets the chip and its modes.
+        durationCode_ = mode::kInfiniteDuration;
+        if (auto set = usb_->control(Request::Mode, mode::kStrongPullupDuration, wanted); !set) {
+            return set;
+        }
+        durationCode_ = wanted;
+    }
+    pullupTimed_ = wanted != mode::kInfiniteDuration;
     return {};
 }
 
@@ -190,6 +226,18 @@ WireResult<std::vector<uint8_t>> Ds2490Link::answerOf(size_t count, bool pulledU
 }
 
 WireResult<void> Ds2490Link::endPullup() {
+    if (pullupTimed_) {
+        pullupTimed_ = false;
+        for (int read = 0; read < kTimerGraceReads; ++read) {
+            auto on = pullupActive();
+            if (!on) {
+                return on.error();
+            }
+            if (!*on) {
+                return {};
+            }
+        }
+    }
     for (uint16_t command : {control::kHaltWhenIdle, control::kResumeExecution}) {
         if (auto sent = usb_->control(Request::Control, command, 0); !sent) {
             return sent;
@@ -232,6 +280,7 @@ WireResult<void> Ds2490Link::sendReset() {
 }
 
 WireResult<ResetOutcome> Ds2490Link::resetBus() {
+    plannedDuration_.reset();  // a plan belongs to the sequence it was made in
     if (auto sent = sendReset(); !sent) {
         return sent.error();
     }
@@ -262,6 +311,9 @@ WireResult<bool> Ds2490Link::sendBit(bool bit, bool pullupAfter) {
         value |= comm::kBit3;
     }
     if (pullupAfter) {
+        if (auto applied = applyPullupDuration(); !applied) {
+            return applied.error();
+        }
         value |= comm::kStrongPullup;
     }
     if (auto sent = communicate(value, 0); !sent) {
@@ -282,6 +334,9 @@ WireResult<bool> Ds2490Link::sendBit(bool bit, bool pullupAfter) {
 WireResult<uint8_t> Ds2490Link::sendByte(uint8_t byte, bool pullupAfter) {
     uint16_t value = comm::kByteIo | comm::kImmediate;
     if (pullupAfter) {
+        if (auto applied = applyPullupDuration(); !applied) {
+            return applied.error();
+        }
         value |= comm::kStrongPullup;
     }
     if (auto sent = communicate(value, byte); !sent) {

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "wire/ds2490/usb_transport.h"
@@ -24,12 +25,13 @@ struct Ds2490Options {
 // run at once. Bits, bytes and blocks without a reset have no result codes: their answer is
 // read from the receive FIFO at once, and the status only when it does not come whole. A
 // command with a reset is followed by status reads until the chip is idle and its receive FIFO
-// holds what the command returns. The bus runs at regular speed. The strong pull-up is enabled with
-// an infinite duration and ended by halting and resuming the chip, which the status then must
-// confirm. After a failed command the chip is reset and its modes applied again; that leaves the
-// devices mid-command, so from then on only a reset goes on the bus (every other operation fails
-// as Interrupted until one has succeeded). A chip that does not take that reset counts as lost:
-// the link closes and fails at once until it is opened again.
+// holds what the command returns. The bus runs at regular speed. A strong pull-up planned for a
+// given time runs on the chip's own timer, so that its end takes a status read that shows it off;
+// any other has an infinite duration and is ended by halting and resuming the chip, which the
+// status then must confirm. After a failed command the chip is reset and its modes applied again;
+// that leaves the devices mid-command, so from then on only a reset goes on the bus (every other
+// operation fails as Interrupted until one has succeeded). A chip that does not take that reset
+// counts as lost: the link closes and fails at once until it is opened again.
 class Ds2490Link final : public Link {
   public:
     explicit Ds2490Link(std::unique_ptr<UsbTransport> usb, Ds2490Options options = {});
@@ -45,6 +47,8 @@ class Ds2490Link final : public Link {
     // The block command resets the bus first: a reset and Match ROM in one command.
     bool resetFoldsIntoBlock() const override { return true; }
 
+    // The chip times the pull-up in 16 ms steps, rounded up: the caller waits for the whole step.
+    std::chrono::milliseconds planPullup(std::chrono::milliseconds hold) override;
     const UsbStats& stats() const { return usb_->stats(); }
     // Times the chip was reset to recover from a failed command.
     uint64_t recoveries() const { return recoveries_; }
@@ -110,11 +114,19 @@ class Ds2490Link final : public Link {
     WireResult<Listing> listFrom(const RomCode& start, size_t codes);
     // The SPUA flag of a fresh status packet.
     WireResult<bool> pullupActive();
+    // Before a command that starts the pull-up: the chip's duration as planned (infinite when
+    // none was), the plan used up.
+    WireResult<void> applyPullupDuration();
     WireError garbled(const std::string& what) const;
 
     std::unique_ptr<UsbTransport> usb_;
     Ds2490Options options_;
     uint64_t recoveries_ = 0;
+    // The duration code planned for the next pull-up, and the one the chip holds.
+    std::optional<uint8_t> plannedDuration_;
+    uint8_t durationCode_ = mode::kInfiniteDuration;
+    // The running pull-up ends by the chip's timer.
+    bool pullupTimed_ = false;
 };
 
 }  // namespace velgrin::ds2490

@@ -65,8 +65,12 @@ SimDevice* SimBus::find(const RomCode& rom) const {
 }
 
 void SimBus::record(BusEvent event) {
+    record(event, clock_.nowUs());
+}
+
+void SimBus::record(BusEvent event, uint64_t atUs) {
     if (recording_) {
-        event.atUs = clock_.nowUs();
+        event.atUs = atUs;
         events_.push_back(event);
     }
 }
@@ -106,14 +110,21 @@ bool SimBus::slot(bool masterBit) {
 }
 
 void SimBus::setStrongPullup(bool on) {
+    switchPullup(on, clock_.nowUs());
+}
+
+void SimBus::endStrongPullupAt(uint64_t atUs) {
+    switchPullup(false, atUs);
+}
+
+void SimBus::switchPullup(bool on, uint64_t atUs) {
     if (on == strongPullup_) {
         return;
     }
     strongPullup_ = on;
-    record({on ? BusEvent::Kind::PullupOn : BusEvent::Kind::PullupOff});
-    const uint64_t now = clock_.nowUs();
+    record({on ? BusEvent::Kind::PullupOn : BusEvent::Kind::PullupOff}, atUs);
     for (const auto& d : devices_) {
-        d->onStrongPullup(on, now);
+        d->onStrongPullup(on, atUs);
     }
 }
 

@@ -51,6 +51,8 @@ class SimBus {
     ResetOutcome reset();
     bool slot(bool masterBit);
     void setStrongPullup(bool on);
+    // A pull-up timer that ran out at `atUs`, before anyone looked.
+    void endStrongPullupAt(uint64_t atUs);
     bool strongPullup() const { return strongPullup_; }
 
     // The event log; off unless asked for, so that long runs do not grow it.
@@ -72,6 +74,8 @@ class SimBus {
     };
 
     void record(BusEvent event);
+    void record(BusEvent event, uint64_t atUs);
+    void switchPullup(bool on, uint64_t atUs);
     void depart(const RomCode& rom);
     void countDepartures();
 

@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <deque>
+#include <optional>
 
 #include "scripted_usb.h"
 #include "wire/ds2490/ds2490_link.h"
@@ -173,6 +175,46 @@ TEST_F(Ds2490LinkTest, PullupAfterAByteHoldsUntilHaltAndResumeEndIt) {
     EXPECT_EQ(Take(), (Lines{"C0 0003 0000", "C0 0002 0000", "S"}));
     ASSERT_TRUE(link->setNormalLevel());
     EXPECT_TRUE(Take().empty());
+}
+
+// A planned pull-up runs on the chip's timer, its duration set only when it changes; its end is a
+// status read showing it off, or a halt once the chip's clock has lagged too long. An unplanned
+// one, or one longer than the timer reaches, is infinite.
+TEST_F(Ds2490LinkTest, PlannedPullupRunsOnTheChipsTimer) {
+    using std::chrono::milliseconds;
+    const Lines halt{"C0 0003 0000", "C0 0002 0000", "S"};
+    struct Case {
+        std::optional<int> holdMs;
+        int waitMs;
+        std::vector<std::vector<uint8_t>> statuses;
+        Lines sent;
+        Lines ended;
+    };
+    const std::vector<Case> cases{
+        {10, 16, {}, {"C2 0003 0001", "C1 1053 0048", "R 48"}, {"S"}},
+        {10, 16, {}, {"C1 1053 0048", "R 48"}, {"S"}},
+        {1000, 1008, {}, {"C2 0003 003F", "C1 1053 0048", "R 48"}, {"S"}},
+        {std::nullopt, 0, {}, {"C2 0003 0000", "C1 1053 0048", "R 48"}, halt},
+        {5000, 5000, {}, {"C1 1053 0048", "R 48"}, halt},
+        {1000,
+         1008,
+         std::vector<std::vector<uint8_t>>(8, Status(kPullupOn, 0)),
+         {"C2 0003 003F", "C1 1053 0048", "R 48"},
+         Join(Lines(8, "S"), halt)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.holdMs.value_or(-1));
+        if (c.holdMs) {
+            EXPECT_EQ(link->planPullup(milliseconds(*c.holdMs)), milliseconds(c.waitMs));
+        }
+        ASSERT_TRUE(link->armStrongPullup(PullupTrigger::AfterNextByte));
+        usb->receive = {0x48};
+        ASSERT_TRUE(link->touchByte(0x48));
+        EXPECT_EQ(Take(), c.sent);
+        usb->statuses.assign(c.statuses.begin(), c.statuses.end());
+        ASSERT_TRUE(link->setNormalLevel());
+        EXPECT_EQ(Take(), c.ended);
+    }
 }
 
 TEST_F(Ds2490LinkTest, PullupAfterAOneByteBlockHoldsAfterTheBlock) {

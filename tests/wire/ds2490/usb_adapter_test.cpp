@@ -174,8 +174,11 @@ TEST_F(UsbPorts, KernelDriverIsDetachedAtOpenAndGetsTheAdapterBackAtTheEnd) {
               (std::vector<std::string>{"release", "attach"}));
 }
 
-TEST_F(UsbPorts, ConvertTStartsThePullupWithItsLastBitAndTheMeasurementEndsIt) {
-    const size_t adapter = usb.plug(Demo());
+// The conversion's pull-up runs on the chip's timer (the window's wait of 1 s in 63 steps of
+// 16 ms, set once), from the command's last bit on; its end takes one status read.
+TEST_F(UsbPorts, ConvertTPullupRunsOnTheChipsTimerForTheWholeConversion) {
+    auto bench = Demo();
+    const size_t adapter = usb.plug(bench);
     Start(PortSpec{"usb", ""});
     (void)core->ScanSessionAndSearch();
     int thermometer = -1;
@@ -185,16 +188,31 @@ TEST_F(UsbPorts, ConvertTStartsThePullupWithItsLastBitAndTheMeasurementEndsIt) {
         }
     }
     ASSERT_GE(thermometer, 0);
-    usb.clearTranscript(adapter);
-    EXPECT_EQ(Thermometers(*core).Measure1820(thermometer), kMeasured);
+    for (const bool first : {true, false}) {
+        SCOPED_TRACE(first);
+        usb.clearTranscript(adapter);
+        bench->bus().clearEvents();
+        bench->bus().setRecording(true);
+        EXPECT_EQ(Thermometers(*core).Measure1820(thermometer), kMeasured);
+        bench->bus().setRecording(false);
 
-    const auto lines = usb.transcript(adapter);
-    const auto convert = std::find(lines.begin(), lines.end(), "C1 1053 0044");
-    ASSERT_NE(convert, lines.end());
-    EXPECT_EQ(
-        std::vector<std::string>(convert, convert + 5),
-        (std::vector<std::string>{"C1 1053 0044", "R 44", "C0 0003 0000", "C0 0002 0000", "S"}));
-    usb.withChip(adapter, [](Ds2490Chip& chip) { EXPECT_FALSE(chip.pullupActive()); });
+        const auto lines = usb.transcript(adapter);
+        const auto convert = std::find(lines.begin(), lines.end(), "C1 1053 0044");
+        ASSERT_NE(convert, lines.end());
+        EXPECT_EQ(std::vector<std::string>(convert, convert + 3),
+                  (std::vector<std::string>{"C1 1053 0044", "R 44", "S"}));
+        EXPECT_EQ(std::count(lines.begin(), lines.end(), "C2 0003 003F"), first ? 1 : 0);
+        usb.withChip(adapter, [](Ds2490Chip& chip) { EXPECT_FALSE(chip.pullupActive()); });
+
+        const auto& events = bench->bus().events();
+        const auto on = std::find_if(events.begin(), events.end(), [](const sim::BusEvent& e) {
+            return e.kind == sim::BusEvent::Kind::PullupOn;
+        });
+        ASSERT_NE(on, events.end());
+        ASSERT_NE(on + 1, events.end());
+        EXPECT_EQ((on + 1)->kind, sim::BusEvent::Kind::PullupOff);
+        EXPECT_EQ((on + 1)->atUs - on->atUs, 1'008'000u);
+    }
 }
 
 TEST_F(UsbPorts, AdapterHeldByAnotherProgramIsBusy) {
