@@ -91,8 +91,32 @@ std::optional<std::array<uint8_t, 9>> Thermometers::ReadScratchpad() {
     return *read;
 }
 
-bool Thermometers::ScratchpadHolds(uint8_t th, uint8_t tl, std::optional<uint8_t> configuration) {
-    const auto bytes = ReadScratchpad();
+// Reading changes nothing in the device, so a read garbled on a noisy line is run again on its
+// own rather than the sequence it belongs to.
+std::optional<std::array<uint8_t, 9>> Thermometers::ReadIntact(const RomCode& target) {
+    TmexDriver& driver = core_.driver();
+    std::optional<std::array<uint8_t, 9>> bytes;
+    (void)core_.retries.run(core_.host(), [&] {
+        // A rescan during a wait leaves the session on whatever device it found last.
+        bytes = MakeCurrent(target) && driver.TMStrongAccess(core_.SHandle, core_.StateBuf) >= 1
+                    ? ReadScratchpad()
+                    : std::nullopt;
+        return DoneOr(bytes.has_value());
+    });
+    return bytes;
+}
+
+bool Thermometers::SelectedAgain(const RomCode& target) {
+    TmexDriver& driver = core_.driver();
+    return core_.retries.run(core_.host(), [&] {
+        return DoneOr(MakeCurrent(target) &&
+                      driver.TMStrongAccess(core_.SHandle, core_.StateBuf) >= 1);
+    }) == Attempt::Done;
+}
+
+bool Thermometers::ScratchpadHolds(const RomCode& target, uint8_t th, uint8_t tl,
+                                   std::optional<uint8_t> configuration) {
+    const auto bytes = ReadIntact(target);
     return bytes && (*bytes)[scratchpad_byte::kTh] == th && (*bytes)[scratchpad_byte::kTl] == tl &&
            (!configuration || (*bytes)[scratchpad_byte::kConfiguration] == *configuration);
 }
@@ -103,17 +127,22 @@ bool Thermometers::ScratchpadHolds(uint8_t th, uint8_t tl, std::optional<uint8_t
 bool Thermometers::RecalledAsMeant(const RomCode& rom, uint8_t th, uint8_t tl,
                                    std::optional<uint8_t> configuration,
                                    const std::optional<std::array<uint8_t, 9>>& copied) {
+    if (!copied) {
+        return false;
+    }
     TmexDriver& driver = core_.driver();
-    if (!copied || !MakeCurrent(rom) || driver.TMStrongAccess(core_.SHandle, core_.StateBuf) < 1) {
-        return false;
-    }
-    // Without the recall the scratchpad still holds what was written, EEPROM or not: a recall
-    // that did not go out as sent proves nothing.
-    if (!SendCommand(bus_, ds18x20_command::kRecallE2) ||
-        driver.TMStrongAccess(core_.SHandle, core_.StateBuf) < 1) {
-        return false;
-    }
-    const auto recalled = ReadScratchpad();
+    // A recall only copies the EEPROM into the scratchpad, so recall and read run again
+    // together until the read comes intact. Without the recall the scratchpad still holds what
+    // was written, EEPROM or not: a recall that did not go out as sent proves nothing.
+    std::optional<std::array<uint8_t, 9>> recalled;
+    (void)core_.retries.run(core_.host(), [&] {
+        recalled = MakeCurrent(rom) && driver.TMStrongAccess(core_.SHandle, core_.StateBuf) >= 1 &&
+                           SendCommand(bus_, ds18x20_command::kRecallE2) &&
+                           driver.TMStrongAccess(core_.SHandle, core_.StateBuf) >= 1
+                       ? ReadScratchpad()
+                       : std::nullopt;
+        return DoneOr(recalled.has_value());
+    });
     return recalled && (*recalled)[scratchpad_byte::kTh] == th &&
            (*recalled)[scratchpad_byte::kTl] == tl &&
            (*recalled)[scratchpad_byte::kConfiguration] ==
@@ -140,14 +169,9 @@ int Thermometers::Measure1820(int Indx) {
         if (!converted) {
             result = kNotConverted;
         } else {
-            // A read that fails its CRC is read again; the conversion result stays in the
-            // device. One that never comes intact leaves the buffer as it was.
-            (void)core_.retries.run(core_.host(), [&] {
-                // A rescan during the wait leaves the session on whatever device it found last.
-                return DoneOr(MakeCurrent(target) &&
-                              driver.TMStrongAccess(core_.SHandle, core_.StateBuf) >= 1 &&
-                              ReadScratchpad().has_value());
-            });
+            // The conversion result stays in the device; a read that never comes intact leaves
+            // the buffer as it was.
+            (void)ReadIntact(target);
         }
     }
     ApplyScratchpad(core_.Asens[static_cast<size_t>(Indx)], iarray);
@@ -196,9 +220,7 @@ ThresholdWrite Thermometers::WriteOnce(uint8_t thByte, uint8_t tlByte,
         // When the device no longer answers, the selection may rest on another one, whose
         // EEPROM the copy command would overwrite. And the scratchpad must hold what was meant:
         // a Write Scratchpad garbled on its way is never copied.
-        if (driver.TMStrongAccess(core_.SHandle, core_.StateBuf) >= 1 &&
-            ScratchpadHolds(thByte, tlByte, configuration) &&
-            driver.TMStrongAccess(core_.SHandle, core_.StateBuf) >= 1) {
+        if (ScratchpadHolds(target, thByte, tlByte, configuration) && SelectedAgain(target)) {
             // Armed before the command, so that a parasite-powered device has the pull-up for
             // the whole copy. Only an adapter that could not arm it sent no copy; any other
             // failure may have left one running, which the recall below judges.
@@ -206,19 +228,18 @@ ThresholdWrite Thermometers::WriteOnce(uint8_t thByte, uint8_t tlByte,
             copied = Succeeded(copy) || !adapterLimit_;
         }
     }
-    // A rescan during the wait leaves the session on whatever device it found last.
-    (void)MakeCurrent(target);
     if (!copied) {
-        // An adapter that failed while arming may have left the pull-up primed. Whether this
-        // went through shows in the read-back.
+        // An adapter that failed while arming may have left the pull-up primed. The read-back
+        // shows what the device holds.
+        (void)MakeCurrent(target);
         (void)bus_.setNormalLevel();
-    }
-    // The read-back decides; a selection that failed shows there.
-    (void)driver.TMStrongAccess(core_.SHandle, core_.StateBuf);
-    const auto afterCopy = ReadScratchpad();
-    if (!copied) {
+        (void)driver.TMStrongAccess(core_.SHandle, core_.StateBuf);
+        (void)ReadScratchpad();
         return ThresholdWrite::NotReached;
     }
+    // Read before the recall overwrites it: the configuration byte as copied is what the recall
+    // must bring back.
+    const auto afterCopy = ReadIntact(target);
     return RecalledAsMeant(target, thByte, tlByte, configuration, afterCopy)
                ? ThresholdWrite::Verified
                : ThresholdWrite::NotVerified;

@@ -43,11 +43,12 @@ class Thermometers {
 
     // Writes TH and TL (degrees, finite) into the thermometer at Indx, reads the scratchpad to
     // see them there, copies them to its EEPROM and reads the scratchpad back into `iarray`;
-    // then recalls the EEPROM and compares it with what was meant. A write that did not verify
-    // runs again from the start as the retry rule allows. Every step after the first addresses
-    // the device the entry held at the start, also when a rescan during the copy wait
-    // re-indexed the table. A `configuration` byte (a DS18B20 only; any other device is
-    // NotReached, untouched) goes with them and is checked likewise.
+    // then recalls the EEPROM and compares it with what was meant. A selection or a read that
+    // failed is made again on its own (a read after the copy with its recall), and a write that
+    // did not verify runs again from the start, both as the retry rule allows. Every step after
+    // the first addresses the device the entry held at the start, also when a rescan during the
+    // copy wait re-indexed the table. A `configuration` byte (a DS18B20 only; any other device
+    // is NotReached, untouched) goes with them and is checked likewise.
     ThresholdWrite wrscr1820(double th, double tl, int Indx,
                              std::optional<uint8_t> configuration = std::nullopt);
 
@@ -73,7 +74,13 @@ class Thermometers {
     bool Succeeded(const WireResult<void>& step);
     // The nine bytes when they came intact (then also kept in `iarray`).
     std::optional<std::array<uint8_t, 9>> ReadScratchpad();
-    bool ScratchpadHolds(uint8_t th, uint8_t tl, std::optional<uint8_t> configuration);
+    // Selects `target` and reads its scratchpad, both again as the retry rule allows until the
+    // nine bytes come intact.
+    std::optional<std::array<uint8_t, 9>> ReadIntact(const RomCode& target);
+    // Selects `target` again, as often as the retry rule allows until it answers.
+    bool SelectedAgain(const RomCode& target);
+    bool ScratchpadHolds(const RomCode& target, uint8_t th, uint8_t tl,
+                         std::optional<uint8_t> configuration);
     bool RecalledAsMeant(const RomCode& rom, uint8_t th, uint8_t tl,
                          std::optional<uint8_t> configuration,
                          const std::optional<std::array<uint8_t, 9>>& copied);

@@ -216,42 +216,54 @@ TEST(ThresholdWriteFault, NoCopyWhenTheDeviceNoLongerAnswers) {
 
     const std::string log = t.Log();
     const std::string lostSelection = t.Selection(kB20);
-    // Written, then neither copy nor pull-up; the read-back reads whoever the selection left.
-    // Each repeat finds the device gone at its first selection.
+    // Written, then neither copy nor pull-up: the scratchpad check finds the device gone at
+    // each of its selections, and the read-back reads whoever the selection left. Each repeat
+    // finds the device gone at its first selection.
+    std::string checks;
+    for (int i = 0; i < kTransactionAttempts; ++i) {
+        checks += " " + lostSelection;
+    }
     std::string repeats;
     for (int i = 1; i < kTransactionAttempts; ++i) {
         repeats += " " + lostSelection + " " + lostSelection + " " + t.ScratchpadRead(bystander);
     }
-    EXPECT_EQ(log, selection + " " + t.Access(kB20) + " W4E W1E W0A " + t.Access(kB20) + " " +
-                       lostSelection + " " + lostSelection + " " + t.ScratchpadRead(bystander) +
-                       repeats);
+    EXPECT_EQ(log, selection + " " + t.Access(kB20) + " W4E W1E W0A " + t.Access(kB20) + checks +
+                       " " + lostSelection + " " + t.ScratchpadRead(bystander) + repeats);
     EXPECT_EQ(Eeprom(bystander), (std::vector<uint8_t>{0x4B, 0x46, 0x7F}));
     EXPECT_EQ(Eeprom(target), (std::vector<uint8_t>{0x4B, 0x46, 0x7F}));
 }
 
-// A bad CRC on the scratchpad check before the copy: nothing is copied, and the write runs again
-// from a reset.
-TEST(ThresholdWriteFault, AScratchpadCheckFailingItsCrcIsWrittenAgainFromTheStart) {
-    testing::ThermometerBench t;
-    auto& target = t.Attach<sim::Ds18b20Device>(kB20);
-    t.Scan();
-    target.corruptBit = [&target, flipped = false]() mutable {
-        const bool flip = !flipped && target.outgoing().data;
-        flipped = flipped || flip;
-        return flip;
-    };
-    EXPECT_EQ(t.tab.thermometers().wrscr1820(30, 10, t.IndexOf(kB20)), ThresholdWrite::Verified);
-    const std::string log = t.Log();
-    auto count = [&log](const std::string& word) {
-        size_t n = 0;
-        for (auto at = log.find(word); at != std::string::npos; at = log.find(word, at + 1)) {
-            ++n;
-        }
-        return n;
-    };
-    EXPECT_EQ(count("W4E"), 2u);
-    EXPECT_EQ(count("W48"), 1u);
-    EXPECT_EQ(Eeprom(target), (std::vector<uint8_t>{30, 10, 0x7F}));
+// A scratchpad read that fails its CRC is read again on its own, with its selection (and its
+// recall, after the copy); nothing is written or copied twice. The garbled read is the check
+// before the copy, the read-back after it, or the read of what the recall brought back.
+TEST(ThresholdWriteFault, AScratchpadReadFailingItsCrcIsReadAgainAlone) {
+    for (int garbled = 1; garbled <= 3; ++garbled) {
+        testing::ThermometerBench t;
+        auto& target = t.Attach<sim::Ds18b20Device>(kB20);
+        t.Scan();
+        target.corruptBit = [&target, garbled, reads = 0]() mutable {
+            const auto out = target.outgoing();
+            const bool first = out.data && out.byteIndex == 0 && out.bit == 0;
+            reads += first ? 1 : 0;
+            return first && reads == garbled;
+        };
+        EXPECT_EQ(t.tab.thermometers().wrscr1820(30, 10, t.IndexOf(kB20)), ThresholdWrite::Verified)
+            << "read " << garbled;
+        const std::string log = t.Log();
+        auto count = [&log](const std::string& word) {
+            size_t n = 0;
+            for (auto at = log.find(word); at != std::string::npos; at = log.find(word, at + 1)) {
+                ++n;
+            }
+            return n;
+        };
+        EXPECT_EQ(count("W4E"), 1u) << "read " << garbled;
+        EXPECT_EQ(count("W48"), 1u) << "read " << garbled;
+        // Read Scratchpad with its first byte (the selections write BE as well).
+        EXPECT_EQ(count("WBE R"), 4u) << "read " << garbled;
+        EXPECT_EQ(count("WB8"), garbled == 3 ? 2u : 1u) << "read " << garbled;
+        EXPECT_EQ(Eeprom(target), (std::vector<uint8_t>{30, 10, 0x7F})) << "read " << garbled;
+    }
 }
 
 TEST(ThresholdWriteFault, ADeviceGoneDuringTheCopyIsNotVerifiedAndTheTabSaysSo) {

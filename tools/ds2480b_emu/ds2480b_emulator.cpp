@@ -167,7 +167,8 @@ void Ds2480bEmulator::withBench(const std::function<void(sim::SimBench&)>& look)
 }
 
 EmulatorCounters Ds2480bEmulator::counters() const {
-    return EmulatorCounters{bytesIn_, bytesOut_, busTimeUs_, resets_, slots_, overruns_, breaks_};
+    return EmulatorCounters{bytesIn_, bytesOut_, busTimeUs_, resets_,
+                            slots_,   overruns_, breaks_,    garbled_};
 }
 
 void Ds2480bEmulator::account() {
@@ -297,6 +298,7 @@ uint8_t Ds2480bEmulator::maybeGarbled(uint8_t byte) {
         std::uniform_real_distribution<double>(0.0, 1.0)(noise_) >= options_.noiseRate) {
         return byte;
     }
+    ++garbled_;
     return static_cast<uint8_t>(byte ^ std::uniform_int_distribution<int>(1, 255)(noise_));
 }
 

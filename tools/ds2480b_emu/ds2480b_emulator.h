@@ -48,6 +48,7 @@ struct EmulatorCounters {
     uint64_t slots = 0;
     uint64_t overruns = 0;
     uint64_t breaks = 0;
+    uint64_t garbled = 0;  // reply bytes the noise changed
 };
 
 // A DS2480B or a passive serial adapter on a pseudo-terminal, serving a simulated bench.
@@ -126,6 +127,7 @@ class Ds2480bEmulator {
     std::atomic<uint64_t> slots_{0};
     std::atomic<uint64_t> overruns_{0};
     std::atomic<uint64_t> breaks_{0};
+    std::atomic<uint64_t> garbled_{0};
 };
 
 }  // namespace velgrin::ds2480b

@@ -1,6 +1,6 @@
-// The program over the emulator's passive adapter with garbled echoes (--noise): a threshold
-// write is reported done only when the EEPROM holds it, a temperature is shown only as the
-// thermometer measured it, and the bench is whole again once the line is clean.
+// The program over the emulator's passive adapter with garbled echoes (--noise): threshold writes
+// still get done, a write is reported done only when the EEPROM holds it, a temperature is shown
+// only as the thermometer measured it, and the bench is whole again once the line is clean.
 
 #include <gtest/gtest.h>
 
@@ -45,28 +45,32 @@ TEST(PassiveNoise, WritesAndReadingsTellOnlyWhatTheDevicesHold) {
     line.emulator->setNoiseRate(0.002);
     Thermometers thermometers(core);
     std::vector<uint8_t> held = eeprom();
-    int verified = 0, unverified = 0, measured = 0, refused = 0;
+    int verified = 0, garbledWrites = 0, measured = 0;
     for (int round = 0; round < 10; ++round) {
+        const uint64_t garbled = line.emulator->counters().garbled;
         const bool done =
             thermometers.wrscr1820(40 + round, -round, warm) == ThresholdWrite::Verified;
+        garbledWrites += line.emulator->counters().garbled > garbled ? 1 : 0;
         std::vector<uint8_t> meant = held;
         meant[0] = EncodeThresholdByte(40 + round);
         meant[1] = EncodeThresholdByte(-round);
         const std::vector<uint8_t> now = eeprom();
         EXPECT_TRUE(done ? now == meant : now == meant || now == held) << "round " << round;
-        (done ? verified : unverified) += 1;
+        verified += done ? 1 : 0;
         held = now;
         for (const auto& reading :
              cli::MeasureThermometers(core, {0, 1}, cli::Sequence::Together)) {
             const bool ok = reading.state == cli::ThermometerReading::State::Measured;
-            (ok ? measured : refused) += 1;
+            measured += ok ? 1 : 0;
             EXPECT_TRUE(!ok || reading.temperature == 21.5 || reading.temperature == -5.25)
                 << reading.temperature;
         }
     }
-    EXPECT_GT(verified, 0);
+    // A write takes some 2000 echoes, so at this rate most writes meet garbled ones; what is
+    // safe to repeat is repeated, and the writes get done all the same.
+    EXPECT_GE(garbledWrites, 5) << "the noise hardly reached the writes";
+    EXPECT_GE(verified, 9);
     EXPECT_GT(measured, 0);
-    EXPECT_GT(unverified + refused, 0) << "the noise never reached a write or a reading";
 
     line.emulator->setNoiseRate(0);
     driver.forgetAdapter();
