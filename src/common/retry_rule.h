@@ -48,9 +48,11 @@ class RetryRule {
                 break;
             }
             const uint32_t repeatStart = host.tickCount();
+            const uint32_t spentBefore = repeatSpentMs_;
             beforeRepeat();
             end = attempt();
-            repeatSpentMs_ += host.tickCount() - repeatStart;
+            // A run nested in the attempt counted its own repeats, which lie within this one.
+            repeatSpentMs_ = spentBefore + (host.tickCount() - repeatStart);
         }
         return end;
     }

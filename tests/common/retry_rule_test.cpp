@@ -50,6 +50,28 @@ TEST(RetryRule, RepeatsOnlyWhatMayBeRepeatedWithinCountWindowAndAllowance) {
     }
 }
 
+// Each attempt runs an inner transaction of two 200 ms attempts, the first repeated. The
+// allowance of 1100 ms is spent after the first attempt (200 ms of inner repeat), then about 600,
+// 1000 and 1400 ms: four attempts. An inner repeat counted twice would stop it at three.
+TEST(RetryRule, ARunInsideARepeatIsCountedOnce) {
+    VirtualClock clock;
+    testing::ScriptedHost host(clock);
+    RetryRule rule;
+    rule.limitRepeatsTo(1100);
+    int ran = 0;
+    const Attempt end = rule.run(host, [&] {
+        ++ran;
+        int inner = 0;
+        (void)rule.run(host, [&] {
+            host.sleep(200);
+            return DoneOr(++inner == 2);
+        });
+        return Attempt::Repeatable;
+    });
+    EXPECT_EQ(end, Attempt::Repeatable);
+    EXPECT_EQ(ran, 4);
+}
+
 TEST(RetryRule, ARepeatThatWorksEndsTheRun) {
     VirtualClock clock;
     testing::ScriptedHost host(clock);
