@@ -94,24 +94,22 @@ std::optional<std::array<uint8_t, 9>> Thermometers::ReadScratchpad() {
 // Reading changes nothing in the device, so a read garbled on a noisy line is run again on its
 // own rather than the sequence it belongs to.
 std::optional<std::array<uint8_t, 9>> Thermometers::ReadIntact(const RomCode& target) {
-    TmexDriver& driver = core_.driver();
     std::optional<std::array<uint8_t, 9>> bytes;
     (void)core_.retries.run(core_.host(), [&] {
-        // A rescan during a wait leaves the session on whatever device it found last.
-        bytes = MakeCurrent(target) && driver.TMStrongAccess(core_.SHandle, core_.StateBuf) >= 1
-                    ? ReadScratchpad()
-                    : std::nullopt;
+        bytes = Selected(target) ? ReadScratchpad() : std::nullopt;
         return DoneOr(bytes.has_value());
     });
     return bytes;
 }
 
+bool Thermometers::Selected(const RomCode& target) {
+    // A rescan during a wait leaves the session on whatever device it found last.
+    return MakeCurrent(target) && core_.driver().TMStrongAccess(core_.SHandle, core_.StateBuf) >= 1;
+}
+
 bool Thermometers::SelectedAgain(const RomCode& target) {
-    TmexDriver& driver = core_.driver();
-    return core_.retries.run(core_.host(), [&] {
-        return DoneOr(MakeCurrent(target) &&
-                      driver.TMStrongAccess(core_.SHandle, core_.StateBuf) >= 1);
-    }) == Attempt::Done;
+    return core_.retries.run(core_.host(), [&] { return DoneOr(Selected(target)); }) ==
+           Attempt::Done;
 }
 
 bool Thermometers::ScratchpadHolds(const RomCode& target, uint8_t th, uint8_t tl,
@@ -136,8 +134,7 @@ bool Thermometers::RecalledAsMeant(const RomCode& rom, uint8_t th, uint8_t tl,
     // was written, EEPROM or not: a recall that did not go out as sent proves nothing.
     std::optional<std::array<uint8_t, 9>> recalled;
     (void)core_.retries.run(core_.host(), [&] {
-        recalled = MakeCurrent(rom) && driver.TMStrongAccess(core_.SHandle, core_.StateBuf) >= 1 &&
-                           SendCommand(bus_, ds18x20_command::kRecallE2) &&
+        recalled = Selected(rom) && SendCommand(bus_, ds18x20_command::kRecallE2) &&
                            driver.TMStrongAccess(core_.SHandle, core_.StateBuf) >= 1
                        ? ReadScratchpad()
                        : std::nullopt;

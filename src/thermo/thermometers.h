@@ -77,6 +77,8 @@ class Thermometers {
     // Selects `target` and reads its scratchpad, both again as the retry rule allows until the
     // nine bytes come intact.
     std::optional<std::array<uint8_t, 9>> ReadIntact(const RomCode& target);
+    // The session on `target` and the device selected by a search for it (which finds it there).
+    bool Selected(const RomCode& target);
     // Selects `target` again, as often as the retry rule allows until it answers.
     bool SelectedAgain(const RomCode& target);
     bool ScratchpadHolds(const RomCode& target, uint8_t th, uint8_t tl,
